@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Sourced by ./run and ./test.
+set -euo pipefail
+
+STELLON_PACKAGES=(
+  build-essential cmake pkg-config g++ clang libclang-rt-14-dev
+  libgtest-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libjpeg62-turbo-dev
+  libcfitsio-dev fitsverify
+  imagemagick
+)
+
+stellon_install_packages() {
+  local missing=()
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+stellon_jobs() { nproc 2>/dev/null || echo 2; }
+
+# Configures and builds the tree in $1 with the extra CMake arguments that follow.
+stellon_build() {
+  local dir="$1"; shift
+  cmake -S "$STELLON_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(stellon_jobs)"
+}
