@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Profile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+class ProfileFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "stellon_profile_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    Dir = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(Dir, ec);
+  }
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static void Put(const fs::path& p, const std::string& text) {
+    std::ofstream out(p, std::ios::binary);
+    out << text;
+  }
+  // Files of Dir other than the ones named: what a failed save must not leave.
+  size_t EntryCount() const { return size_t(std::distance(fs::directory_iterator(Dir), fs::directory_iterator())); }
+
+  fs::path Dir;
+};
+
+// The layout the Windows profile functions (and people editing by hand) produce.
+const char* const kWindowsFile =
+    "; Stellon settings\r\n"
+    "[CADRE]\r\n"
+    "Tolerance = 45 \r\n"
+    "  bordure=12\r\n"
+    "\r\n"
+    "[ Menu Bar ]\r\n"
+    "TEXTE=1\r\n"
+    "[Fits type]\r\n"
+    "8 Bits=0\r\n"
+    "Objet=\"  M 42  \"\r\n"
+    "Telescope='C8'\r\n"
+    "Instrument=\"QuickCam\r\n"
+    "Commentaire=a=b ; not a comment\r\n"
+    "[cadre]\r\n"
+    "tolerance=99\r\n";
+}  // namespace
+
+TEST_F(ProfileFileTest, ReadsWindowsLayoutWithoutRegardToCaseOrBlanks) {
+  TProfileFile f;
+  f.Parse(kWindowsFile);
+  EXPECT_EQ(f.ReadString("cadre", "tolerance", "x"), "45");  // first section of that name wins
+  EXPECT_EQ(f.ReadString("Cadre", "BORDURE"), "12");
+  EXPECT_EQ(f.ReadString("Menu bar", "texte"), "1");
+  EXPECT_EQ(f.ReadString("fits type", "8 bits"), "0");
+  // One pair of enclosing quotes goes, the blanks inside stay.
+  EXPECT_EQ(f.ReadString("Fits type", "Objet"), "  M 42  ");
+  EXPECT_EQ(f.ReadString("Fits type", "Telescope"), "C8");
+  // An unbalanced quote is part of the value; so are '=' and ';' after the first '='.
+  EXPECT_EQ(f.ReadString("Fits type", "Instrument"), "\"QuickCam");
+  EXPECT_EQ(f.ReadString("Fits type", "Commentaire"), "a=b ; not a comment");
+  // Missing section or key gives the default; the comment line is no key.
+  EXPECT_EQ(f.ReadString("cadre", "kappa", "3"), "3");
+  EXPECT_EQ(f.ReadString("Sauvegarde", "Bitmap", "1"), "1");
+  EXPECT_FALSE(f.HasKey("cadre", "; Stellon settings"));
+  EXPECT_TRUE(f.HasSection("MENU BAR"));
+  EXPECT_FALSE(f.HasKey("Menu bar", "bordure"));  // keys belong to their own section only
+}
+
+TEST_F(ProfileFileTest, KeysBeforeAnySectionAndLinesWithoutEqualsAreIgnored) {
+  TProfileFile f;
+  f.Parse("orphan=1\nnot a key line\n[s]\nk=v\nalso not a key\n");
+  EXPECT_EQ(f.ReadString("", "orphan", "d"), "d");
+  EXPECT_EQ(f.ReadString("s", "k"), "v");
+  EXPECT_EQ(f.ReadString("s", "also not a key", "d"), "d");
+}
+
+TEST_F(ProfileFileTest, EditsKeepEverythingElseInPlaceAndTheLineEnds) {
+  TProfileFile f;
+  f.Parse(kWindowsFile);
+  f.WriteString("Cadre", "TOLERANCE", "50");          // replaced where it stands, spelling kept
+  f.WriteString("cadre", "kappa", "3");               // added after the section's last key
+  f.WriteString("Sauvegarde", "Bitmap", "1");          // new section at the end
+  const std::string expected =
+      "; Stellon settings\r\n"
+      "[CADRE]\r\n"
+      "Tolerance=50\r\n"
+      "  bordure=12\r\n"
+      "kappa=3\r\n"
+      "\r\n"
+      "[ Menu Bar ]\r\n"
+      "TEXTE=1\r\n"
+      "[Fits type]\r\n"
+      "8 Bits=0\r\n"
+      "Objet=\"  M 42  \"\r\n"
+      "Telescope='C8'\r\n"
+      "Instrument=\"QuickCam\r\n"
+      "Commentaire=a=b ; not a comment\r\n"
+      "[cadre]\r\n"
+      "tolerance=99\r\n"
+      "[Sauvegarde]\r\n"
+      "Bitmap=1\r\n";
+  EXPECT_EQ(f.Text(), expected);
+
+  TProfileFile lf;
+  lf.Parse("[a]\nx=1");  // no final line end
+  lf.WriteString("a", "y", "2");
+  EXPECT_EQ(lf.Text(), "[a]\nx=1\ny=2\n");
+  EXPECT_TRUE(lf.DeleteKey("A", "X"));
+  EXPECT_FALSE(lf.DeleteKey("a", "x"));
+  EXPECT_EQ(lf.Text(), "[a]\ny=2\n");
+}
+
+TEST_F(ProfileFileTest, ValuesReadBackExactlyAsWritten) {
+  const std::string values[] = {"",         " lead",          "trail ",     "\"quoted\"", "'single'",
+                                "\"half",   "a \"b\" c",      "x=y;z",      "Téléscope",  "\t tab \t"};
+  TProfileFile f;
+  for (size_t i = 0; i < std::size(values); ++i) f.WriteString("s", "k" + std::to_string(i), values[i]);
+  TProfileFile g;
+  g.Parse(f.Text());
+  for (size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(g.ReadString("s", "k" + std::to_string(i), "default"), values[i]) << i;
+  // A line break cannot live in a line: it becomes a blank instead of a broken file.
+  f.WriteString("s", "multi", "one\r\ntwo");
+  g.Parse(f.Text());
+  EXPECT_EQ(g.ReadString("s", "multi"), "one  two");
+  EXPECT_EQ(g.ReadString("s", "k0", "default"), "");  // an empty value is not a missing key
+}
+
+TEST_F(ProfileFileTest, ValuesAreCutAtTheBufferLimit) {
+  TProfileFile f;
+  f.WriteString("s", "long", std::string(3000, 'a'));
+  f.WriteString("s", "exact", std::string(ProfileValueLimit, 'b'));
+  // 2046 ASCII bytes then a 2-byte character: the character does not fit whole.
+  f.WriteString("s", "utf8", std::string(ProfileValueLimit - 1, 'c') + "é" + "zzz");
+  EXPECT_EQ(f.ReadString("s", "long"), std::string(ProfileValueLimit, 'a'));
+  EXPECT_EQ(f.ReadString("s", "exact"), std::string(ProfileValueLimit, 'b'));
+  EXPECT_EQ(f.ReadString("s", "utf8"), std::string(ProfileValueLimit - 1, 'c'));
+  EXPECT_EQ(f.ReadString("s", "missing", std::string(5000, 'd')).size(), ProfileValueLimit);
+}
+
+TEST_F(ProfileFileTest, ByteOrderMarkIsSkippedAndKept) {
+  TProfileFile f;
+  f.Parse("\xEF\xBB\xBF[cadre]\nkappa=4\n");
+  EXPECT_EQ(f.ReadString("cadre", "kappa"), "4");
+  EXPECT_EQ(f.Text(), "\xEF\xBB\xBF[cadre]\nkappa=4\n");
+}
+
+TEST_F(ProfileFileTest, LoadSaveRoundTripAndMissingFile) {
+  const fs::path p = Dir / "stellon.ini";
+  TProfileFile f;
+  EXPECT_TRUE(f.Load(p.string()));  // missing: empty document
+  EXPECT_EQ(f.Text(), "");
+  Put(p, kWindowsFile);
+  ASSERT_TRUE(f.Load(p.string()));
+  f.WriteString("cadre", "bordure", "20");
+  std::string error;
+  ASSERT_TRUE(f.Save(p.string(), &error)) << error;
+  const std::string text = Slurp(p);
+  EXPECT_NE(text.find("bordure=20\r\n"), std::string::npos);
+  EXPECT_EQ(text.rfind("; Stellon settings\r\n", 0), 0u);
+  EXPECT_EQ(EntryCount(), 1u);  // no temporary file left
+  EXPECT_EQ(GetProfileString(p.string(), "CADRE", "Bordure", "?"), "20");
+  ASSERT_TRUE(WriteProfileString(p.string(), "new", "key", "v", &error)) << error;
+  EXPECT_EQ(GetProfileString(p.string(), "new", "key"), "v");
+  EXPECT_EQ(GetProfileString(p.string(), "cadre", "bordure"), "20");
+}
+
+TEST_F(ProfileFileTest, SaveKeepsModeAndReplacesTheTargetOfALink) {
+  const fs::path real = Dir / "real.ini";
+  const fs::path link = Dir / "link.ini";
+  Put(real, "[a]\nk=1\n");
+  ::chmod(real.c_str(), 0640);
+  fs::create_symlink(real, link);
+  TProfileFile f;
+  ASSERT_TRUE(f.Load(link.string()));
+  f.WriteString("a", "k", "2");
+  ASSERT_TRUE(f.Save(link.string()));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Slurp(real), "[a]\nk=2\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(ProfileFileTest, FailedSaveReportsAndLeavesOldFileIntact) {
+  TProfileFile f;
+  f.Parse("[a]\nk=new\n");
+  std::string error;
+
+  // The path names a directory.
+  const fs::path d = Dir / "stellon.ini";
+  fs::create_directory(d);
+  EXPECT_FALSE(f.Save(d.string(), &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(fs::is_directory(d));
+  TProfileFile g;
+  EXPECT_FALSE(g.Load(d.string()));
+
+  // The folder cannot exist (its parent is a file).
+  const fs::path file = Dir / "plain";
+  Put(file, "old");
+  error.clear();
+  EXPECT_FALSE(f.Save((file / "stellon.ini").string(), &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Slurp(file), "old");
+  EXPECT_EQ(EntryCount(), 2u);  // the directory and the file: no temporary left behind
+  EXPECT_FALSE(f.Save("", &error));
+}
+
+TEST_F(ProfileFileTest, FailedSaveInReadOnlyFolderKeepsOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const fs::path sub = Dir / "ro";
+  fs::create_directory(sub);
+  const fs::path p = sub / "stellon.ini";
+  Put(p, "[a]\nk=old\n");
+  fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
+  TProfileFile f;
+  ASSERT_TRUE(f.Load(p.string()));
+  f.WriteString("a", "k", "new");
+  std::string error;
+  EXPECT_FALSE(f.Save(p.string(), &error));
+  EXPECT_FALSE(error.empty());
+  fs::permissions(sub, fs::perms::owner_all);
+  EXPECT_EQ(Slurp(p), "[a]\nk=old\n");
+}
