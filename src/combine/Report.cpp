@@ -1,0 +1,74 @@
+#include "combine/Report.h"
+
+#include <fstream>
+
+#include "sequence/Sequence.h"
+
+namespace {
+// " <full path>" for a BMP entry, "Image<n>" for a video image.
+std::string ImageLine(const TAviList& record, int32_t index) {
+  if (record.IsBmpFile) return " " + record.FileName;
+  return "Image" + std::to_string(index + 1);
+}
+
+void AddImageLines(std::vector<std::string>& lines, const TSequence& sequence, const std::vector<int32_t>& indices) {
+  for (int32_t i : indices)
+    if (const TAviList* r = sequence.Record(i)) lines.push_back(ImageLine(*r, i));
+}
+}  // namespace
+
+std::vector<std::string> BuildCombinationReport(const TSequence& sequence, const TCombinationReportFacts& facts) {
+  std::vector<std::string> lines;
+  lines.push_back(facts.Title);
+  lines.emplace_back();
+  if (facts.Kappa) {
+    lines.push_back("Parameter :" + std::to_string(*facts.Kappa));
+    lines.emplace_back();
+  }
+  if (sequence.BmpFileList) lines.emplace_back("Images for a BMP image list.");
+  else lines.push_back("AVI file images :" + sequence.AviFileName);
+  lines.push_back("Total images count :" + std::to_string(sequence.ImageList.Count()));
+  lines.push_back("combined images :" + std::to_string(facts.UsedImages.size()));
+  lines.emplace_back();
+  lines.emplace_back("Images used for combinaison :");
+  AddImageLines(lines, sequence, facts.UsedImages);
+  if (!facts.LeftOutImages.empty()) {
+    lines.emplace_back();
+    lines.emplace_back("Frames left out (other frame size) :");
+    AddImageLines(lines, sequence, facts.LeftOutImages);
+  }
+  return lines;
+}
+
+std::vector<int32_t> ImagesTakingPart(const TSequence& sequence) {
+  std::vector<int32_t> used;
+  for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
+    const TAviList* r = sequence.ImageList.Objects(i);
+    if (r->Checked && r->HasFrame && r->HasFramePixels()) used.push_back(i);
+  }
+  return used;
+}
+
+std::string ReportFileName(const std::string& imageFileName) {
+  if (imageFileName.size() < 5) return imageFileName + ".txt";
+  return imageFileName.substr(0, imageFileName.size() - 4) + ".txt";
+}
+
+bool SaveReportLines(const std::vector<std::string>& lines, const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  for (const std::string& line : lines) out << line << '\n';
+  out.flush();
+  return bool(out);
+}
+
+TProblemRow MakeProblemRow(const TFrameProblem& problem) {
+  return TProblemRow{"Image " + std::to_string(problem.Index + 1), FrameProblemText(problem.Kind)};
+}
+
+std::vector<TProblemRow> MakeProblemRows(const std::vector<TFrameProblem>& problems) {
+  std::vector<TProblemRow> rows;
+  rows.reserve(problems.size());
+  for (const TFrameProblem& p : problems) rows.push_back(MakeProblemRow(p));
+  return rows;
+}
