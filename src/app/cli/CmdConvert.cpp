@@ -1,0 +1,53 @@
+// stellon-cli convert [--to24] IN.bmp OUT.bmp
+// Loads a BMP file and saves it again, at the same depth or converted to 24
+// bits. Exit status: 0 done, 1 a file could not be read or written, 2 bad
+// arguments or an input that is not a BMP this program reads.
+#include <system_error>
+
+#include "app/cli/Cli.h"
+#include "image/Convert.h"
+#include "image/FastDIB.h"
+
+namespace {
+
+int Convert(const TCliArgs& argsIn) {
+  TCliArgs args = argsIn;
+  const bool to24 = cli::TakeFlag(args, "--to24");
+  if (args.size() != 2) {
+    cli::Error("usage: convert [--to24] IN.bmp OUT.bmp");
+    return 2;
+  }
+  const std::string& in = args[0];
+  const std::string& out = args[1];
+  TFastDIB image;
+  try {
+    if (!image.LoadFromFile(in)) {
+      cli::Error(in + ": not a BMP file this program can read");
+      return 2;
+    }
+  } catch (const std::system_error& e) {
+    cli::Error(e.what());
+    return 1;
+  }
+  try {
+    if (to24 && image.Bpp() != 24) {
+      TFastDIB converted;
+      converted.SetSize(image.Width(), image.AbsHeight, 24, 0);
+      ConvertTo24(converted, image);
+      converted.Info.Header.biXPelsPerMeter = image.Info.Header.biXPelsPerMeter;
+      converted.Info.Header.biYPelsPerMeter = image.Info.Header.biYPelsPerMeter;
+      converted.SaveToFile(out);
+    } else {
+      image.SaveToFile(out);
+    }
+  } catch (const std::system_error& e) {
+    cli::Error(e.what());
+    return 1;
+  }
+  return 0;
+}
+
+const TCliCommand kConvert("convert", "convert [--to24] IN.bmp OUT.bmp   re-save a BMP file, optionally as 24 bits",
+                           Convert);
+
+}  // namespace
