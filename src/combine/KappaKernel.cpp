@@ -1,0 +1,82 @@
+#include "combine/KappaKernel.h"
+
+#include <cmath>
+
+// Built once for the baseline processor and once for AVX2, chosen at load
+// time. Only IEEE additions, subtractions, multiplications, divisions and
+// square roots are used, each correctly rounded at any vector width, and
+// nothing is fused (the AVX2 clone has no FMA), so both give the same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(STELLON_NO_CLONES)
+#define KAPPA_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KAPPA_CLONES
+#endif
+
+namespace combine_detail {
+
+namespace {
+constexpr int L = kKappaLanes;
+}
+
+KAPPA_CLONES
+void KappaChunk(int n, const uint8_t* __restrict B, const uint8_t* __restrict G, const uint8_t* __restrict R,
+                size_t stride, double kappa, double* __restrict norms, double* __restrict sumB,
+                double* __restrict sumG, double* __restrict sumR, double* __restrict accepted) {
+  const double dn = double(n);
+  double first[L], sum[L], mean[L], sq[L], limit[L];
+
+  // Norms, and their sum relative to the first one.
+  for (int j = 0; j < L; ++j) {
+    const int b = B[j], g = G[j], r = R[j];
+    const double v = std::sqrt(double(r * r + g * g + b * b));
+    norms[j] = v;
+    first[j] = v;
+    sum[j] = 0;
+  }
+  for (int f = 1; f < n; ++f) {
+    const uint8_t* bf = B + size_t(f) * stride;
+    const uint8_t* gf = G + size_t(f) * stride;
+    const uint8_t* rf = R + size_t(f) * stride;
+    double* nf = norms + size_t(f) * L;
+    for (int j = 0; j < L; ++j) {
+      const int b = bf[j], g = gf[j], r = rf[j];
+      const double v = std::sqrt(double(r * r + g * g + b * b));
+      nf[j] = v;
+      sum[j] += v - first[j];
+    }
+  }
+  for (int j = 0; j < L; ++j) {
+    mean[j] = first[j] + sum[j] / dn;
+    sq[j] = 0;
+  }
+
+  // Spread: square root of the sum of squared deviations, then divided by n.
+  for (int f = 0; f < n; ++f) {
+    const double* nf = norms + size_t(f) * L;
+    for (int j = 0; j < L; ++j) {
+      const double d = nf[j] - mean[j];
+      sq[j] += d * d;
+    }
+  }
+  for (int j = 0; j < L; ++j) {
+    limit[j] = kappa * (std::sqrt(sq[j]) / dn);
+    sumB[j] = sumG[j] = sumR[j] = accepted[j] = 0;
+  }
+
+  // Accept within kappa x spread (a contribution exactly at the limit is accepted).
+  for (int f = 0; f < n; ++f) {
+    const uint8_t* bf = B + size_t(f) * stride;
+    const uint8_t* gf = G + size_t(f) * stride;
+    const uint8_t* rf = R + size_t(f) * stride;
+    const double* nf = norms + size_t(f) * L;
+    for (int j = 0; j < L; ++j) {
+      const bool ok = std::fabs(mean[j] - nf[j]) <= limit[j];
+      sumB[j] += ok ? double(bf[j]) : 0.0;
+      sumG[j] += ok ? double(gf[j]) : 0.0;
+      sumR[j] += ok ? double(rf[j]) : 0.0;
+      accepted[j] += ok ? 1.0 : 0.0;
+    }
+  }
+}
+
+}  // namespace combine_detail

@@ -1,0 +1,177 @@
+#include "output/Fits.h"
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "output/AtomicFile.h"
+#include "platform/Messages.h"
+
+namespace {
+
+constexpr size_t kCard = 80;
+constexpr size_t kRecord = 2880;
+
+// Header texts must be printable ASCII: every other byte is replaced by '?',
+// a UTF-8 sequence as a whole by a single '?'.
+std::string PrintableAscii(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 32 && c <= 126) {
+      out += char(c);
+      continue;
+    }
+    out += '?';
+    if (c >= 0xC0)  // a UTF-8 lead byte: its continuation bytes go with it
+      while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) ++i;
+  }
+  return out;
+}
+
+// "KEYWORD = 'value'": quotes inside the value doubled, the value cut so that
+// the closing quote stays within column 80 (a doubled quote is never split).
+std::string StringCard(const char* prefix, const std::string& text) {
+  std::string card = prefix;  // 11 characters, ending with the opening quote
+  const size_t room = kCard - card.size() - 1;
+  std::string value;
+  for (char c : PrintableAscii(text)) {
+    const size_t add = c == '\'' ? 2 : 1;
+    if (value.size() + add > room) break;
+    value += c;
+    if (c == '\'') value += '\'';
+  }
+  return card + value + "'";
+}
+
+// Commentary cards keep their text, cut at column 80.
+std::string TextCard(const std::string& prefix, const std::string& text) {
+  return (prefix + PrintableAscii(text)).substr(0, kCard);
+}
+
+// Fixed format: the keyword padded to 8 columns, "= " and the value
+// right-justified to column 30.
+std::string IntCard(const char* keyword, long long value) {
+  std::string card = keyword;
+  card.resize(8, ' ');
+  card += "= ";
+  const std::string v = std::to_string(value);
+  card.append(v.size() < 20 ? 20 - v.size() : 0, ' ');
+  return card + v;
+}
+
+// Value of one pixel for a component.
+inline uint8_t PixelValue(TColorBGR c, int component) {
+  switch (component) {
+    case kFitsRed: return c.r;
+    case kFitsGreen: return c.g;
+    case kFitsBlue: return c.b;
+    default: return uint8_t((int(c.r) + c.g + c.b) / 3);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> FitsHeaderCards(const TParamFITS& fits, int width, int height, int component,
+                                         const std::string& comment, std::time_t utc) {
+  std::tm t{};
+  gmtime_r(&utc, &t);
+  char date[32], time[32];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &t);
+  std::strftime(time, sizeof time, "%H:%M:%S", &t);
+  const std::string d = date, h = time;
+
+  std::vector<std::string> cards;
+  cards.push_back("SIMPLE  =                    T");
+  cards.push_back(IntCard("BITPIX", fits.Bits8 ? 8 : 16));
+  cards.push_back(IntCard("NAXIS", 2));
+  cards.push_back(IntCard("NAXIS1", width));
+  cards.push_back(IntCard("NAXIS2", height));
+  cards.push_back(IntCard("DATAMAX", 255));
+  cards.push_back(IntCard("DATAMIN", 0));
+  cards.push_back(IntCard("THRESH", 255));
+  cards.push_back(IntCard("THRESL", 0));
+  cards.push_back("DATE-OBS= '" + d + "T" + h + "'");
+  cards.push_back(StringCard("OBJECT  = '", fits.Objet));
+  cards.push_back(StringCard("TELESCOP= '", fits.Telescope));
+  cards.push_back(StringCard("INSTRUME= '", fits.Instrument));
+  cards.push_back(StringCard("OBSERVER= '", fits.Observateur));
+  cards.push_back("COMMENT  " + d + " " + h + "UTC");
+  cards.push_back(TextCard("COMMENT   ", fits.Commentaire));
+  if (!comment.empty()) cards.push_back(TextCard("COMMENT   ", comment));
+  cards.push_back("DATE    = '" + d + "'");
+  cards.push_back("HISTORY   FITS Created by STELLON  " + d + " " + h);
+  if (component == kFitsMean) cards.push_back("HISTORY   Pixels values are mean from original RGB ");
+  cards.push_back("END");
+  return cards;
+}
+
+std::string FitsHeaderBlock(const std::vector<std::string>& cards) {
+  std::string block(kRecord, ' ');
+  for (size_t i = 0; i < cards.size() && i < kRecord / kCard; ++i)
+    block.replace(i * kCard, std::min(cards[i].size(), kCard), cards[i], 0, kCard);
+  return block;
+}
+
+bool EcrireFits(const std::string& fileName, const std::string& comment, int component, const TFastDIB& image) {
+  if (component < kFitsMean || component > kFitsBlue) throw std::invalid_argument("FITS component must be 0 to 3");
+  const int W = image.Width(), H = image.AbsHeight;
+  const bool hasPixels = W > 0 && H > 0 && image.Bits;
+  const int bpp = image.Bpp();
+  if (hasPixels && bpp != 16 && bpp != 24 && bpp != 32)
+    throw std::invalid_argument("the FITS writer takes 16-, 24- or 32-bit images");
+
+  // One moment for every date of the file.
+  const std::time_t now = std::time(nullptr);
+
+  std::error_code ec;
+  if (std::filesystem::exists(fileName, ec)) {
+    const TMsgButton answer =
+        Messages().Show({"Warning", "Replace file" + fileName, TMsgIcon::Warning, {TMsgButton::Yes, TMsgButton::No}});
+    if (answer != TMsgButton::Yes) return false;
+  }
+
+  const TParamFITS& fits = ParamFits;
+  TAtomicFile file(fileName);
+  file.Write(FitsHeaderBlock(FitsHeaderCards(fits, W, H, component, comment, now)).data(), kRecord);
+
+  // Data: one 2880-byte record at a time, bottom row first.
+  uint8_t record[kRecord];
+  size_t used = 0;
+  const bool eight = fits.Bits8;
+  auto put = [&](uint8_t v) {
+    if (!eight) {
+      record[used++] = 0;  // big-endian 16 bits, values 0 to 255
+    }
+    record[used++] = v;
+    if (used == kRecord) {
+      file.Write(record, kRecord);
+      used = 0;
+    }
+  };
+  if (hasPixels) {
+    for (int y = H - 1; y >= 0; --y) {
+      if (bpp == 24) {
+        const TColorBGR* row = image.Pixels24(y);
+        for (int x = 0; x < W; ++x) put(PixelValue(row[x], component));
+      } else {
+        for (int x = 0; x < W; ++x) put(PixelValue(image.GetPixel(y, x), component));
+      }
+    }
+  }
+  if (used > 0) {
+    std::memset(record + used, 0, kRecord - used);
+    file.Write(record, kRecord);
+  }
+  file.Commit();
+  return true;
+}
+
+int EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image) {
+  int written = 0;
+  written += EcrireFits(baseName + "R" + numberText + ".fit", "Red componant", kFitsRed, image);
+  written += EcrireFits(baseName + "V" + numberText + ".fit", "Green componant", kFitsGreen, image);
+  written += EcrireFits(baseName + "B" + numberText + ".fit", "Bleu componant", kFitsBlue, image);
+  return written;
+}
