@@ -55,7 +55,8 @@ class TSequence {
   // Replaces CurrentImage by a fresh fetch of CurrentIndex (none on failure).
   bool FetchCurrentImage();
   // Builds a BMP sequence from BmpFileList (takes ownership of `entries`,
-  // which becomes BmpFileList). Does nothing for an empty list.
+  // which becomes BmpFileList). Does nothing for an empty list. Like OpenAvi it
+  // fetches nothing: the caller shows the current image.
   void BuildBmpSequence(std::unique_ptr<TBmpEntryList> entries);
   void FreeImageList();
   // Closes the sequence: forgets every record, tick and frame.
@@ -68,4 +69,12 @@ class TSequence {
   // "Image 3" for the AVI image of index 2; "3 - jup003.bmp" for a BMP entry.
   static std::string AviDisplayName(int index);
   static std::string BmpDisplayName(int index, const std::string& fileName);
+  // The last piece of a path whose pieces are separated by "/" or "\\".
+  static std::string FileNameOnly(const std::string& path);
+  // directory + "/" + name (no second separator when directory ends with one).
+  static std::string JoinPath(const std::string& directory, const std::string& name);
+
+ private:
+  bool FetchBmp(const std::string& fileName, TFastDIB& dest);
+  bool FetchAviFrame(TFastDIB& dest);
 };

@@ -1,0 +1,263 @@
+// Compressed and non-RGB video through FFmpeg's decoders, delivered as 24-bit
+// bottom-up DIBs.
+//
+// Image i of the stream is the i-th picture the decoder gives when it is fed
+// every chunk from the first, in file order. To reach it without decoding from
+// the start, decoding starts at a key frame:
+//  - codecs without picture reordering: at the key frame at or before the
+//    chunk, and each packet carries its entry number as timestamp, so the
+//    picture whose timestamp is the entry is image i;
+//  - codecs that reorder (B-frames): pictures come out in display order, and
+//    those of chunks from key frame K on are exactly images K, K+1, ... in
+//    that order (chunks before K show before it). Decoding starts one key
+//    frame earlier, so that pictures just after K that refer back to the
+//    previous group decode completely, and pictures are counted from the
+//    first one whose chunk is K or later.
+// The decoder stays open between calls, so reading forward goes on where the
+// last call stopped.
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include "image/FastDIB.h"
+#include "platform/VideoFileDecode.h"
+
+namespace avi {
+namespace {
+
+struct TCodecContextFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct TFrameFree {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct TPacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct TSwsFree {
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
+using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+
+// Unrefs a frame when leaving a scope.
+struct TFrameRef {
+  AVFrame* F;
+  ~TFrameRef() { av_frame_unref(F); }
+};
+
+void PutLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+class TCodecDecoder final : public TFrameDecoder {
+ public:
+  TCodecDecoder(const TVideoFormat& format, TCodecContextPtr ctx) : Format_(format), Ctx_(std::move(ctx)) {
+    const AVCodecDescriptor* d = avcodec_descriptor_get(Ctx_->codec_id);
+    Reorder_ = d && (d->props & AV_CODEC_PROP_REORDER);
+    IntraOnly_ = d && (d->props & AV_CODEC_PROP_INTRA_ONLY);
+    if (Ctx_->codec_id == AV_CODEC_ID_RAWVIDEO && Ctx_->pix_fmt != AV_PIX_FMT_NONE) {
+      RawSize1_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.Height, 1);
+      RawSize4_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.Height, 4);
+    }
+    Frame_.reset(av_frame_alloc());
+    Packet_.reset(av_packet_alloc());
+  }
+  bool Ready() const { return Frame_ && Packet_; }
+
+  const uint8_t* GetFrame(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
+                          size_t* size) override {
+    *size = 0;
+    const int32_t count = int32_t(frames.size());
+    if (index < 0 || index >= count) return nullptr;
+    const int32_t target = frames[size_t(index)].Source;
+    if (target < 0) return nullptr;
+    if (target == Delivered_) {
+      *size = Dib_.size();
+      return Dib_.data();
+    }
+    if (Ctx_->codec_id == AV_CODEC_ID_RAWVIDEO) {
+      const int64_t bytes = frames[size_t(target)].Size;
+      if (bytes != RawSize1_ && bytes != RawSize4_) return nullptr;
+    }
+
+    // Where a fresh decode would start, and the entry its counting starts at.
+    int32_t anchor = IntraOnly_ ? target : frames[size_t(target)].PrevKey;
+    int32_t start = anchor;
+    if (anchor < 0) {
+      anchor = start = FirstData(frames);
+    } else if (Reorder_ && anchor > 0) {
+      const int32_t before = frames[size_t(anchor) - 1].PrevKey;
+      start = before >= 0 ? before : FirstData(frames);
+    }
+    const bool goOn = Started_ && !Draining_ && Fed_ >= start && (Reorder_ ? Cursor_ <= target : LastPts_ < target);
+    if (!goOn) Restart(start, anchor);
+
+    // Each turn either takes a picture or feeds a packet; a stream that gives
+    // neither ends the loop.
+    int64_t budget = 4 * int64_t(count - Fed_) + 64;
+    while (budget-- > 0) {
+      int r = avcodec_receive_frame(Ctx_.get(), Frame_.get());
+      if (r == 0) {
+        TFrameRef hold{Frame_.get()};
+        const int64_t pts = Frame_->pts;
+        if (pts == AV_NOPTS_VALUE) continue;
+        if (Reorder_) {
+          if (pts < Anchor_) continue;
+          const int32_t shown = Cursor_;
+          Cursor_ = NextData(frames, Cursor_);
+          if (shown == target) return Deliver(target, size);
+          if (shown > target) return nullptr;
+        } else {
+          LastPts_ = pts;
+          if (pts == target) return Deliver(target, size);
+          if (pts > target) return nullptr;
+        }
+        continue;
+      }
+      if (r != AVERROR(EAGAIN)) {  // drained, or a decoder failure
+        Started_ = false;
+        return nullptr;
+      }
+      if (Fed_ < count) {
+        const int32_t i = Fed_++;
+        const TChunkRef& ref = frames[size_t(i)];
+        if (ref.Size == 0) continue;  // a dropped frame: nothing to decode
+        if (av_new_packet(Packet_.get(), int(ref.Size)) < 0) {
+          Started_ = false;
+          return nullptr;
+        }
+        if (ReadChunk(file, ref, Packet_->data)) {
+          Packet_->pts = Packet_->dts = i;
+          if (ref.Key) Packet_->flags |= AV_PKT_FLAG_KEY;
+          r = avcodec_send_packet(Ctx_.get(), Packet_.get());
+        }
+        av_packet_unref(Packet_.get());
+        if (r == AVERROR(EAGAIN) || r == AVERROR(ENOMEM)) {
+          Started_ = false;
+          return nullptr;
+        }
+        // A damaged packet is skipped, as the decoder would drop it anyway.
+      } else if (!Draining_) {
+        Draining_ = true;
+        avcodec_send_packet(Ctx_.get(), nullptr);
+      } else {
+        break;
+      }
+    }
+    Started_ = false;
+    return nullptr;
+  }
+
+ private:
+  static int32_t FirstData(const std::vector<TChunkRef>& frames) {
+    for (size_t i = 0; i < frames.size(); ++i)
+      if (frames[i].Size > 0) return int32_t(i);
+    return int32_t(frames.size());
+  }
+  static int32_t NextData(const std::vector<TChunkRef>& frames, int32_t i) {
+    do ++i;
+    while (size_t(i) < frames.size() && frames[size_t(i)].Size == 0);
+    return i;
+  }
+
+  void Restart(int32_t start, int32_t anchor) {
+    if (Started_ || Draining_ || Fed_ > 0) avcodec_flush_buffers(Ctx_.get());
+    Started_ = true;
+    Draining_ = false;
+    Fed_ = start;
+    Anchor_ = anchor;
+    Cursor_ = anchor;
+    LastPts_ = -1;
+    Delivered_ = -1;
+  }
+
+  // Converts the decoded picture into the DIB, rows bottom-up; refuses a
+  // picture whose size is not the stream's.
+  const uint8_t* Deliver(int32_t target, size_t* size) {
+    Delivered_ = -1;
+    const AVFrame* f = Frame_.get();
+    const int w = Format_.Width, h = Format_.Height;
+    if (f->width != w || f->height != h || f->format < 0 || !f->data[0]) return nullptr;
+    const auto format = AVPixelFormat(f->format);
+    if (!sws_isSupportedInput(format)) return nullptr;
+    Sws_.reset(sws_getCachedContext(Sws_.release(), w, h, format, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
+                                    nullptr, nullptr));
+    if (!Sws_) return nullptr;
+    const int64_t stride = DibStride(w, 24);
+    const size_t bytes = 40 + size_t(stride) * size_t(h);
+    if (Dib_.size() != bytes) {
+      Dib_.assign(bytes, 0);
+      uint8_t* hd = Dib_.data();
+      PutLe32(hd, 40);
+      PutLe32(hd + 4, uint32_t(w));
+      PutLe32(hd + 8, uint32_t(h));
+      hd[12] = 1;
+      hd[14] = 24;
+      PutLe32(hd + 20, uint32_t(stride * h));
+    }
+    uint8_t* dst[4] = {Dib_.data() + 40 + (int64_t(h) - 1) * stride, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {-int(stride), 0, 0, 0};
+    if (sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) != h) return nullptr;
+    Delivered_ = target;
+    *size = Dib_.size();
+    return Dib_.data();
+  }
+
+  TVideoFormat Format_;
+  TCodecContextPtr Ctx_;
+  TFramePtr Frame_;
+  TPacketPtr Packet_;
+  std::unique_ptr<SwsContext, TSwsFree> Sws_;
+  std::vector<uint8_t> Dib_;
+  bool Reorder_ = false;
+  bool IntraOnly_ = false;
+  int64_t RawSize1_ = -1, RawSize4_ = -1;  // exact chunk sizes of a raw YUV/grey picture
+
+  bool Started_ = false;   // the decoder holds a decode that began at a key frame
+  bool Draining_ = false;  // the end of the stream has been signalled
+  int32_t Fed_ = 0;        // next entry to feed
+  int32_t Anchor_ = 0;     // reordering codecs: pictures of entries >= Anchor_ are counted...
+  int32_t Cursor_ = 0;     // ...and the next one counted is the image of entry Cursor_
+  int64_t LastPts_ = -1;   // other codecs: entry of the last picture seen
+  int32_t Delivered_ = -1; // entry whose picture Dib_ holds
+};
+
+}  // namespace
+
+std::unique_ptr<TFrameDecoder> CreateCodecDecoder(const TVideoFormat& format, const std::vector<uint8_t>& strf) {
+  const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
+  AVCodecID id = av_codec_get_id(tags, format.Compression);
+  if (id == AV_CODEC_ID_NONE && format.Compression == 0) id = AV_CODEC_ID_RAWVIDEO;
+  if (id == AV_CODEC_ID_NONE) return nullptr;
+  const AVCodec* codec = avcodec_find_decoder(id);
+  if (!codec) return nullptr;
+  TCodecContextPtr ctx(avcodec_alloc_context3(codec));
+  if (!ctx) return nullptr;
+  ctx->width = format.Width;
+  ctx->height = format.Height;
+  ctx->codec_tag = format.Compression;
+  ctx->bits_per_coded_sample = format.BitCount;
+  ctx->thread_count = 1;
+  ctx->max_pixels = TFastDIB::kMaxPixels;
+  const size_t extra = strf.size() - format.HeaderBytes;
+  if (extra > 0) {
+    ctx->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!ctx->extradata) return nullptr;
+    std::memcpy(ctx->extradata, strf.data() + format.HeaderBytes, extra);
+    ctx->extradata_size = int(extra);
+  }
+  if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
+  auto decoder = std::make_unique<TCodecDecoder>(format, std::move(ctx));
+  if (!decoder->Ready()) return nullptr;
+  return decoder;
+}
+
+}  // namespace avi

@@ -1,0 +1,269 @@
+// TSequence: opening AVI videos and BMP lists, fetching images of every
+// depth the right way up, closing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "sequence/Sequence.h"
+#include "support/VideoFixtures.h"
+
+using namespace fixtures;
+
+namespace {
+
+class SequenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AVIFileInit();
+    ASSERT_FALSE(Dir.Path().empty());
+  }
+  void TearDown() override { AVIFileExit(); }
+
+  std::string Video(const std::string& name, TVideoCodec codec, int frames, int w = 6, int h = 4) {
+    TVideoWriterOptions o;
+    o.Codec = codec;
+    o.Width = w;
+    o.Height = h;
+    std::vector<TFastDIB> images;
+    for (int i = 0; i < frames; ++i) images.push_back(Pattern24(w, h, i + 1));
+    const std::string path = Dir.File(name);
+    EXPECT_TRUE(WriteVideo(path, o, images));
+    return path;
+  }
+
+  TTempDir Dir;
+  TSequence Seq;
+};
+
+TEST_F(SequenceTest, OpenAviMakesOneUntickedRecordPerImage) {
+  const std::string path = Video("three.avi", TVideoCodec::Bgr24, 3);
+  ASSERT_TRUE(Seq.OpenAvi(path));
+  EXPECT_TRUE(Seq.SequenceOpen);
+  EXPECT_EQ(Seq.AviFileName, path);
+  EXPECT_EQ(Seq.ImageCount, 3);
+  EXPECT_EQ(Seq.CurrentIndex, 0);
+  ASSERT_EQ(Seq.ImageList.Count(), 3);
+  EXPECT_EQ(Seq.ImageList.Strings(0), "Image 1");
+  EXPECT_EQ(Seq.ImageList.Strings(2), "Image 3");
+  for (int i = 0; i < 3; ++i) {
+    const TAviList* r = Seq.Record(i);
+    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(r->Checked || r->HasFrame || r->IsBmpFile || r->HasFramePixels());
+  }
+  EXPECT_EQ(Seq.Record(3), nullptr);
+}
+
+TEST_F(SequenceTest, FetchTurnsImagesTopDownAtEveryDepth) {
+  struct Case {
+    TVideoCodec Codec;
+    int Bpp;
+  };
+  for (const Case c : {Case{TVideoCodec::Bgr24, 24}, Case{TVideoCodec::Bgra32, 32}, Case{TVideoCodec::Rgb555, 24}}) {
+    const std::string path = Video("d" + std::to_string(int(c.Codec)) + ".avi", c.Codec, 2, 5, 3);
+    ASSERT_TRUE(Seq.OpenAvi(path));
+    Seq.CurrentIndex = 1;
+    TFastDIB img;
+    ASSERT_TRUE(Seq.FetchImage(img));
+    ASSERT_EQ(img.Bpp(), c.Bpp);
+    ASSERT_EQ(img.Width(), 5);
+    ASSERT_EQ(img.AbsHeight, 3);
+    const TFastDIB src = Pattern24(5, 3, 2);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 5; ++x) {
+        TColorBGR want = src.GetPixel(y, x);
+        if (c.Codec == TVideoCodec::Rgb555) want = TColorBGR{uint8_t(want.b & 0xF8), uint8_t(want.g & 0xF8), uint8_t(want.r & 0xF8)};
+        EXPECT_EQ(img.GetPixel(y, x), want) << int(c.Codec) << " y" << y << " x" << x;
+      }
+  }
+}
+
+TEST_F(SequenceTest, EightBitVideoConvertsThroughItsPalette) {
+  TVideoWriterOptions o;
+  o.Codec = TVideoCodec::Pal8;
+  o.Width = 4;
+  o.Height = 3;
+  for (int i = 0; i < 16; ++i) o.Palette.push_back(TRGBQuad{uint8_t(10 * i), uint8_t(5 * i), uint8_t(255 - i), 0});
+  std::vector<TFastDIB> frames;
+  frames.push_back(Pattern8(4, 3, 16, 7));
+  const std::string path = Dir.File("pal.avi");
+  ASSERT_TRUE(WriteVideo(path, o, frames));
+  ASSERT_TRUE(Seq.OpenAvi(path));
+  TFastDIB img;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  ASSERT_EQ(img.Bpp(), 24);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const TRGBQuad q = o.Palette[frames[0].Pixels8(y)[x]];
+      EXPECT_EQ(img.GetPixel(y, x), TFastDIB::MakeColor(q.rgbRed, q.rgbGreen, q.rgbBlue));
+    }
+}
+
+TEST_F(SequenceTest, NotAnAviLeavesTheSequenceClosed) {
+  const std::string text = Dir.File("notes.avi");
+  WriteFileBytes(text, "these are not the frames you are looking for\n");
+  EXPECT_FALSE(Seq.OpenAvi(text));
+  EXPECT_FALSE(Seq.SequenceOpen);
+  EXPECT_EQ(Seq.GetFrameCount(), -1);
+  EXPECT_NE(Seq.AviResult, AVIERR_OK);
+  EXPECT_FALSE(Seq.OpenAvi(Dir.File("missing.avi")));
+  EXPECT_EQ(Seq.AviResult, AVIERR_FILEOPEN);
+  EXPECT_EQ(Seq.ImageList.Count(), 0);
+}
+
+TEST_F(SequenceTest, ZeroLengthVideoOpensEmptyAndFetchFails) {
+  const std::string path = Video("none.avi", TVideoCodec::Bgr24, 0);
+  ASSERT_TRUE(Seq.OpenAvi(path));
+  EXPECT_EQ(Seq.ImageCount, 0);
+  TFastDIB img;
+  EXPECT_FALSE(Seq.FetchImage(img));
+  EXPECT_FALSE(Seq.FetchCurrentImage());
+  EXPECT_EQ(Seq.CurrentImage, nullptr);
+}
+
+TEST_F(SequenceTest, OpeningASecondVideoDiscardsTicksAndFrames) {
+  ASSERT_TRUE(Seq.OpenAvi(Video("first.avi", TVideoCodec::Bgr24, 4)));
+  Seq.Record(1)->Checked = true;
+  Seq.Record(1)->HasFrame = true;
+  Seq.Record(1)->FramePixels.assign(10, 1);
+  Seq.FrameSizeSet = true;
+  Seq.CurrentIndex = 3;
+  ASSERT_TRUE(Seq.FetchCurrentImage());
+  ASSERT_TRUE(Seq.OpenAvi(Video("second.avi", TVideoCodec::Bgr24, 2)));
+  EXPECT_EQ(Seq.ImageCount, 2);
+  EXPECT_EQ(Seq.CurrentIndex, 0);
+  EXPECT_FALSE(Seq.FrameSizeSet);
+  EXPECT_EQ(Seq.CurrentImage, nullptr);
+  EXPECT_FALSE(Seq.Record(1)->Checked || Seq.Record(1)->HasFrame || Seq.Record(1)->HasFramePixels());
+}
+
+TEST_F(SequenceTest, VideoRemovedOrReplacedAfterOpeningIsReadAfresh) {
+  const std::string path = Video("moving.avi", TVideoCodec::Bgr24, 3);
+  ASSERT_TRUE(Seq.OpenAvi(path));
+  TFastDIB img;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  std::filesystem::remove(path);
+  EXPECT_FALSE(Seq.FetchImage(img));
+  EXPECT_EQ(Seq.AviResult, AVIERR_FILEOPEN);
+  // Another video under the same name: its own pixels, not the old ones.
+  TVideoWriterOptions o;
+  o.Width = 6;
+  o.Height = 4;
+  std::vector<TFastDIB> frames;
+  frames.push_back(Pattern24(6, 4, 99));
+  ASSERT_TRUE(WriteVideo(path, o, frames));
+  ASSERT_TRUE(Seq.FetchImage(img));
+  EXPECT_EQ(PackedBgr(img), PackedBgr(frames[0]));
+  Seq.CurrentIndex = 2;  // beyond the new file's single image
+  EXPECT_FALSE(Seq.FetchImage(img));
+}
+
+TEST_F(SequenceTest, CloseForgetsEverything) {
+  ASSERT_TRUE(Seq.OpenAvi(Video("c.avi", TVideoCodec::Bgr24, 2)));
+  ASSERT_TRUE(Seq.FetchCurrentImage());
+  Seq.Close();
+  EXPECT_FALSE(Seq.SequenceOpen);
+  EXPECT_EQ(Seq.ImageCount, 0);
+  EXPECT_EQ(Seq.ImageList.Count(), 0);
+  EXPECT_EQ(Seq.CurrentImage, nullptr);
+  TFastDIB img;
+  EXPECT_FALSE(Seq.FetchImage(img));
+}
+
+// --- BMP sequences ---------------------------------------------------------------
+
+std::unique_ptr<TBmpEntryList> Entries(const std::string& dir, const std::vector<std::string>& names) {
+  auto list = std::make_unique<TBmpEntryList>();
+  for (const std::string& n : names) {
+    auto e = std::make_unique<TBMPList>();
+    e->SetData(n, "1", "", "16M", "", dir);
+    list->Add(n, std::move(e));
+  }
+  return list;
+}
+
+TEST_F(SequenceTest, BmpSequenceNamesAndPaths) {
+  Seq.BuildBmpSequence(Entries(Dir.Path(), {"a.bmp", "b.bmp"}));
+  ASSERT_TRUE(Seq.SequenceOpen);
+  EXPECT_EQ(Seq.ImageCount, 2);
+  EXPECT_EQ(Seq.ImageList.Strings(0), "1 - a.bmp");
+  EXPECT_EQ(Seq.ImageList.Strings(1), "2 - b.bmp");
+  EXPECT_TRUE(Seq.Record(1)->IsBmpFile);
+  EXPECT_EQ(Seq.Record(1)->FileName, Dir.Path() + "/b.bmp");
+  ASSERT_NE(Seq.BmpFileList, nullptr);
+  // An empty list changes nothing.
+  Seq.BuildBmpSequence(std::make_unique<TBmpEntryList>());
+  EXPECT_EQ(Seq.ImageCount, 2);
+  Seq.BuildBmpSequence(nullptr);
+  EXPECT_EQ(Seq.ImageList.Count(), 2);
+  Seq.Close();
+  EXPECT_EQ(Seq.BmpFileList, nullptr);
+}
+
+TEST_F(SequenceTest, PathPiecesSplitOnBothSeparators) {
+  EXPECT_EQ(TSequence::FileNameOnly("C:\\captures\\jup001.bmp"), "jup001.bmp");
+  EXPECT_EQ(TSequence::FileNameOnly("/home/u/jup/jup002.bmp"), "jup002.bmp");
+  EXPECT_EQ(TSequence::FileNameOnly("mixed/dir\\x.bmp"), "x.bmp");
+  EXPECT_EQ(TSequence::JoinPath("/data/", "x.bmp"), "/data/x.bmp");
+  EXPECT_EQ(TSequence::JoinPath("/data", "x.bmp"), "/data/x.bmp");
+  EXPECT_EQ(TSequence::BmpDisplayName(0, "d\\e.bmp"), "1 - e.bmp");
+  EXPECT_EQ(TSequence::AviDisplayName(9), "Image 10");
+}
+
+TEST_F(SequenceTest, BmpFetchConvertsToTwentyFourBits) {
+  TFastDIB gray;
+  gray.SetSize(3, 2, 8, 0);
+  for (int i = 0; i < 256; ++i) gray.Colors[i] = TRGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+  gray.Pixels8(0)[0] = 200;
+  gray.Pixels8(1)[2] = 50;
+  gray.SaveToFile(Dir.File("g.bmp"));
+  Pattern24(4, 3, 5).SaveToFile(Dir.File("c.bmp"));
+  Seq.BuildBmpSequence(Entries(Dir.Path(), {"g.bmp", "c.bmp"}));
+  TFastDIB img;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  EXPECT_EQ(img.Bpp(), 24);
+  EXPECT_EQ(img.GetPixel(0, 0), TFastDIB::MakeColor(200, 200, 200));
+  EXPECT_EQ(img.GetPixel(1, 2), TFastDIB::MakeColor(50, 50, 50));
+  Seq.CurrentIndex = 1;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  EXPECT_EQ(PackedBgr(img), PackedBgr(Pattern24(4, 3, 5)));
+}
+
+TEST_F(SequenceTest, SixteenBitBmpWithMasks565IsReadAs555) {
+  // A 1x1 16-bit bit-field BMP with 5-6-5 masks holding the word 0x7FFF.
+  std::string bmp = std::string("BM") + std::string(12, '\0');
+  auto put32 = [&](std::string& s, size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (8 * i)); };
+  bmp.resize(14 + 40 + 12 + 4, '\0');
+  put32(bmp, 2, uint32_t(bmp.size()));
+  put32(bmp, 10, 14 + 40 + 12);
+  put32(bmp, 14, 40);
+  put32(bmp, 18, 1);
+  put32(bmp, 22, 1);
+  bmp[26] = 1;
+  bmp[28] = 16;
+  put32(bmp, 30, 3);
+  put32(bmp, 54, 0xF800);
+  put32(bmp, 58, 0x07E0);
+  put32(bmp, 62, 0x001F);
+  bmp[66] = char(0xFF);
+  bmp[67] = 0x7F;
+  WriteFileBytes(Dir.File("w.bmp"), bmp);
+  Seq.BuildBmpSequence(Entries(Dir.Path(), {"w.bmp"}));
+  TFastDIB img;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  EXPECT_EQ(img.GetPixel(0, 0), TFastDIB::MakeColor(248, 248, 248));
+}
+
+TEST_F(SequenceTest, UnreadableBmpGivesFalseAndMissingBmpThrows) {
+  WriteFileBytes(Dir.File("junk.bmp"), "not a bitmap at all");
+  Seq.BuildBmpSequence(Entries(Dir.Path(), {"junk.bmp", "gone.bmp"}));
+  TFastDIB img;
+  EXPECT_FALSE(Seq.FetchImage(img));
+  EXPECT_FALSE(Seq.FetchCurrentImage());
+  Seq.CurrentIndex = 1;
+  EXPECT_THROW(Seq.FetchImage(img), std::system_error);
+  EXPECT_THROW(Seq.FetchCurrentImage(), std::system_error);
+  EXPECT_EQ(Seq.CurrentImage, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+#include "VideoFixtures.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fixtures {
+
+TTempDir::TTempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "stellon-test-XXXXXX").string();
+  if (::mkdtemp(tmpl.data())) Path_ = tmpl;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  if (!Path_.empty()) std::filesystem::remove_all(Path_, ec);
+}
+
+bool Ffmpeg(const std::string& args) {
+  const std::string cmd = "ffmpeg -v error -y -nostdin " + args + " </dev/null >/dev/null 2>&1";
+  return std::system(cmd.c_str()) == 0;
+}
+
+bool HaveFfmpeg() {
+  static const bool have = std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+  return have;
+}
+
+bool FfmpegFrameBgr24(const std::string& file, int index, int width, int height, std::vector<uint8_t>& out) {
+  const std::string cmd = "ffmpeg -v error -nostdin -i '" + file + "' -map 0:v:0 -vf 'select=eq(n\\," +
+                          std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return false;
+  out.assign(size_t(width) * size_t(height) * 3, 0);
+  const size_t got = std::fread(out.data(), 1, out.size(), p);
+  char extra;
+  const bool more = std::fread(&extra, 1, 1, p) == 1;
+  const int status = ::pclose(p);
+  return status == 0 && got == out.size() && !more;
+}
+
+bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, const std::vector<TFastDIB>& frames) {
+  TVideoWriter w;
+  std::string error;
+  if (!w.Open(path, options, &error)) return false;
+  for (const TFastDIB& f : frames)
+    if (!w.WriteFrame(f, &error)) return false;
+  return w.Close(&error);
+}
+
+TFastDIB Pattern24(int width, int height, int seed) {
+  TFastDIB img;
+  img.SetSize(width, height, 24, 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      img.SetPixel(y, x, TFastDIB::MakeColor(uint8_t(x * 7 + seed), uint8_t(y * 5 + 3 * seed), uint8_t(x * y + seed * 11)));
+  return img;
+}
+
+TFastDIB Pattern8(int width, int height, int colours, int seed) {
+  TFastDIB img;
+  img.SetSize(width, height, 8, 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) img.Pixels8(y)[x] = uint8_t((x + 3 * y + seed) % colours);
+  return img;
+}
+
+TFetched FetchDib(const std::string& path, int index) {
+  TFetched r;
+  PAVIFILE file = nullptr;
+  r.OpenResult = AVIFileOpen(&file, path.c_str(), 0, nullptr);
+  if (r.OpenResult != AVIERR_OK) return r;
+  PAVISTREAM stream = nullptr;
+  if (AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK) {
+    if (PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr)) {
+      const auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(frames, index));
+      if (dib) r.Dib.assign(dib, dib + AVIStreamGetFrameSize(frames));
+      AVIStreamGetFrameClose(frames);
+    }
+    AVIStreamRelease(stream);
+  }
+  AVIFileRelease(file);
+  return r;
+}
+
+bool StreamInfoOf(const std::string& path, TAviStreamInfo& info) {
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, path.c_str(), 0, nullptr) != AVIERR_OK) return false;
+  PAVISTREAM stream = nullptr;
+  bool ok = AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK;
+  if (ok) {
+    ok = AVIStreamInfo(stream, &info, int32_t(sizeof info)) == AVIERR_OK;
+    AVIStreamRelease(stream);
+  }
+  AVIFileRelease(file);
+  return ok;
+}
+
+TDibView ViewDib(const std::vector<uint8_t>& dib) {
+  TDibView v;
+  if (dib.size() < 40) return v;
+  auto le32 = [&](size_t o) { uint32_t x; std::memcpy(&x, dib.data() + o, 4); return x; };
+  v.Width = int32_t(le32(4));
+  v.Height = int32_t(le32(8));
+  v.BitCount = dib[14] | dib[15] << 8;
+  v.ClrUsed = le32(32);
+  if (v.BitCount == 8) v.TableBytes = size_t(v.ClrUsed ? v.ClrUsed : 256) * 4;
+  v.Stride = ((int64_t(v.Width) * v.BitCount + 31) & ~int64_t(31)) / 8;
+  if (40 + v.TableBytes <= dib.size()) v.Pixels = dib.data() + 40 + v.TableBytes;
+  return v;
+}
+
+std::vector<uint8_t> PackedBgr(const TFastDIB& img) {
+  std::vector<uint8_t> out;
+  out.reserve(size_t(img.Width()) * size_t(img.AbsHeight) * 3);
+  for (int y = 0; y < img.AbsHeight; ++y) {
+    const uint8_t* row = img.Scanlines[size_t(y)];
+    out.insert(out.end(), row, row + 3 * img.Width());
+  }
+  return out;
+}
+
+int MaxDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  if (a.size() != b.size()) return 255;
+  int m = 0;
+  for (size_t i = 0; i < a.size(); ++i) m = std::max(m, std::abs(int(a[i]) - int(b[i])));
+  return m;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+}  // namespace fixtures
