@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "ReferenceScan.h"
 #include "framing/Detect.h"
 #include "image/Effects.h"
-#include "image/HSLUtils.h"
 
 namespace {
 
@@ -22,34 +22,6 @@ TFastDIB Black(int w, int h, int bpp = 24) {
 void Fill(TFastDIB& d, int x0, int y0, int x1, int y1, TColorBGR c = {255, 255, 255}) {
   for (int y = y0; y <= y1; ++y)
     for (int x = x0; x <= x1; ++x) d.SetPixel(y, x, c);
-}
-
-// The scan exactly as the program describes it, pixel by pixel.
-bool ReferenceScan(const TFastDIB& img, int tolerance, TRect& rect) {
-  const int w = img.Width(), h = img.AbsHeight;
-  int left = w, right = 0, top = 0, bottom = h;
-  bool started = false, bottomFound = false;
-  for (int y = 0; y < h; ++y) {
-    bool rowBright = false, prev = false;
-    int prevX = 0;
-    for (int x = 0; x < w; ++x) {
-      const bool b = ColorLightness(img.GetPixel(y, x)) > tolerance;
-      rowBright = rowBright || b;
-      if (b && !prev && prevX < left) left = prevX;
-      if (!b && prev && x > right) right = x;
-      prev = b;
-      prevX = x;
-    }
-    if (!rowBright && started && !bottomFound) {
-      bottom = y;
-      bottomFound = true;
-    }
-    if (!rowBright && !started) top = y;
-    if (rowBright && !started) started = true;
-  }
-  if (!(started && bottomFound && left != w && right != 0)) return false;
-  rect = {left, top, right, bottom};
-  return true;
 }
 
 const TRect kUntouched{-7, -7, -7, -7};
