@@ -1,11 +1,89 @@
+// The Stellon program: splash, main window, command line, message loop.
+//
+//   stellon [--ini PATH] [VIDEO.avi]
+//   stellon [--ini PATH] /KELVARON LIST.LST
+//
+// Without a file the program opens a generated sample video of a planet, kept
+// in the user's cache folder, so that a first start shows the program at work.
 #include <QApplication>
-#include <QLabel>
+#include <QFile>
+#include <QIcon>
+#include <QPointer>
+
+#include "app/ParamGlob.h"
+#include "app/ui/AboutBox.h"
+#include "app/ui/MainForm.h"
+#include "app/ui/QtMessages.h"
+
+namespace {
+
+// Removes "--ini PATH" (or "--ini=PATH") from `params`; the path, or empty.
+QString TakeIniOption(QStringList& params) {
+  for (int i = 0; i < params.size(); ++i) {
+    if (params[i] == QLatin1String("--ini") && i + 1 < params.size()) {
+      const QString path = params[i + 1];
+      params.remove(i, 2);
+      return path;
+    }
+    if (params[i].startsWith(QLatin1String("--ini="))) {
+      const QString path = params[i].mid(6);
+      params.remove(i);
+      return path;
+    }
+  }
+  return QString();
+}
+
+// Icons come from the desktop's theme; outside a desktop session Qt knows
+// none, so look in the theme every GNOME-style system installs.
+void ChooseIconTheme() {
+  if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel label("Stellon v0.49c (US)");
-  label.resize(320, 120);
-  label.setAlignment(Qt::AlignCenter);
-  label.show();
+  QApplication::setApplicationName(QStringLiteral("stellon"));
+  InitStellonResources();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));
+  ChooseIconTheme();
+  InstallQtMessages();
+
+  QStringList params = QApplication::arguments().mid(1);
+  const QString ini = TakeIniOption(params);
+  if (!ini.isEmpty()) SetIniPath(QFile::encodeName(ini).toStdString());
+
+  // The about box, restyled, is the splash; it deletes itself once closed.
+  QPointer<TAboutBox> splash = new TAboutBox;
+  splash->setAttribute(Qt::WA_DeleteOnClose);
+  splash->MakeSplash();
+  splash->show();
+  splash->repaint();
+  QApplication::processEvents();
+
+  SetApplicationTitle(QStringLiteral("Stellon v0.49c (US)"));
+  TMainForm form;
+  form.CommandLineParams = params;
+  form.show();
+
+  // Messages of the openings below must not hide behind the splash.
+  if (splash) splash->SetTopMost(false);
+  if (!params.isEmpty()) {
+    if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
+      form.OpenFromCommandLine();
+    } else {
+      const QString video = params[0];
+      form.RunCommand([&form, video] { form.OpenAviFile(video); });
+    }
+  } else {
+    const QString sample = TMainForm::EnsureSampleVideo();
+    if (!sample.isEmpty()) form.RunCommand([&form, sample] { form.OpenAviFile(sample); });
+  }
+  if (splash) {
+    splash->SetTopMost(true);
+    splash->StartTimer();
+  }
   return app.exec();
 }

@@ -1,0 +1,527 @@
+// Main window: the command table, menus and tool bar, the refresh of the
+// window state, and the view, tool bar, settings and help commands.
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollArea>
+#include <QSlider>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "app/ParamGlob.h"
+#include "app/ui/AboutBox.h"
+#include "app/ui/FormParam.h"
+#include "app/ui/MainForm.h"
+#include "image/ui/FastIMG.h"
+
+namespace {
+
+// "short|long": the short part is the tool tip, the long part the status tip.
+// A hint without a bar serves as both.
+QString ShortHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
+QString LongHint(const QString& hint) {
+  const int bar = hint.indexOf(QLatin1Char('|'));
+  return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+// Small drawn icons for the frame commands, which no icon theme has.
+enum class TDrawnIcon { Frame, AutoFrame, NoFrame, Uncheck, Copy };
+
+QIcon DrawnIcon(TDrawnIcon kind) {
+  QIcon icon;
+  for (int size : {16, 24, 32}) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 16.0;
+    p.scale(s, s);
+    const QColor ink(40, 60, 90), planet(214, 160, 90), red(200, 40, 40);
+    auto drawPlanet = [&] {
+      p.setPen(Qt::NoPen);
+      p.setBrush(planet);
+      p.drawEllipse(QPointF(8, 8), 3.2, 3.2);
+    };
+    switch (kind) {
+      case TDrawnIcon::Frame:
+        drawPlanet();
+        p.setPen(QPen(ink, 1.4));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(2.5, 2.5, 11, 11));
+        break;
+      case TDrawnIcon::AutoFrame:
+        p.setPen(QPen(ink, 1.1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(4.5, 4.5, 10, 10));
+        p.drawRect(QRectF(1.5, 1.5, 10, 10));
+        p.setPen(Qt::NoPen);
+        p.setBrush(planet);
+        p.drawEllipse(QPointF(6.5, 6.5), 2.6, 2.6);
+        break;
+      case TDrawnIcon::NoFrame:
+        drawPlanet();
+        p.setPen(QPen(ink, 1.2, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(2.5, 2.5, 11, 11));
+        p.setPen(QPen(red, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3, 3), QPointF(13, 13));
+        p.drawLine(QPointF(13, 3), QPointF(3, 13));
+        break;
+      case TDrawnIcon::Uncheck:
+        p.setPen(QPen(ink, 1.2));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(2.5, 2.5, 11, 11));
+        p.setPen(QPen(QColor(150, 150, 150), 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5, 8), QPointF(7.5, 10.5));
+        p.drawLine(QPointF(7.5, 10.5), QPointF(11.5, 5));
+        break;
+      case TDrawnIcon::Copy:
+        p.setPen(QPen(ink, 1.1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(1.5, 1.5, 8, 10));
+        p.drawRect(QRectF(5.5, 4.5, 8, 10));
+        break;
+    }
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
+}
+
+}  // namespace
+
+QAction* TMainForm::MakeAction(QAction*& slot, const char* name, const char* category, const QString& caption,
+                               const QString& hint, const QString& themeIcon, int standardIcon) {
+  slot = new QAction(caption, this);
+  slot->setObjectName(QString::fromLatin1(name));
+  slot->setProperty("Category", QString::fromLatin1(category));
+  slot->setProperty("Hint", hint);
+  if (!hint.isEmpty()) {
+    slot->setToolTip(ShortHint(hint));
+    slot->setStatusTip(LongHint(hint));
+  }
+  QIcon fallback;
+  if (standardIcon >= 0) fallback = style()->standardIcon(QStyle::StandardPixmap(standardIcon));
+  if (!themeIcon.isEmpty()) slot->setIcon(QIcon::fromTheme(themeIcon, fallback));
+  else if (!fallback.isNull()) slot->setIcon(fallback);
+  Unwired_.insert(slot);
+  slot->setEnabled(false);
+  return slot;
+}
+
+void TMainForm::Wire(QAction* action, void (TMainForm::*handler)()) {
+  Unwired_.remove(action);
+  connect(action, &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::EnableCommand(QAction* action, bool enabled) { action->setEnabled(enabled && IsWired(action)); }
+
+void TMainForm::CreateActions() {
+  MakeAction(action_ouvrir, "action_ouvrir", "File", "&Open", "Open|Open a AVI file", "document-open",
+             QStyle::SP_DialogOpenButton);
+  MakeAction(Action_Ouvrir_Bmp, "Action_Ouvrir_Bmp", "File", "Open/Edit a BMP file list ...",
+             "Create a list with BMP files", "folder-pictures", QStyle::SP_DirOpenIcon);
+  MakeAction(Action_ouvrir_kelvaron, "Action_ouvrir_kelvaron", "File", "Open a Kelvaron file list ...",
+             "Open a file list made with Kelvaron", "text-x-generic", QStyle::SP_FileIcon);
+  MakeAction(Action_fermer, "Action_fermer", "File", "Close", "Close|Close current AVI file", "document-close",
+             QStyle::SP_DialogCloseButton);
+  MakeAction(Action_Browse_Image, "Action_Browse_Image", "File", "Images preview", "View BMP images in a directory",
+             "image-x-generic", QStyle::SP_FileDialogContentsView);
+  MakeAction(Action_enregistrer, "Action_enregistrer", "File", "Save", "Save|Save previewed image", "document-save",
+             QStyle::SP_DialogSaveButton);
+  MakeAction(Action_enregistrer_lot, "Action_enregistrer_lot", "File", "Batch saving",
+             "Batch saving|Batch saving of images", "document-save-as", QStyle::SP_DriveHDIcon);
+  MakeAction(Action_Cadre, "Action_Cadre", "Edition", "&Frame", "Frame|Create a frame for the image");
+  Action_Cadre->setIcon(DrawnIcon(TDrawnIcon::Frame));
+  MakeAction(Action_cadre_automatique, "Action_cadre_automatique", "Edition", "Auto framing",
+             "Auto Framing|Auto framing for all images of the file AVI");
+  Action_cadre_automatique->setIcon(DrawnIcon(TDrawnIcon::AutoFrame));
+  MakeAction(Action_suppression_cadre, "Action_suppression_cadre", "Edition", "Suppress frame",
+             "Suppress frame for current image");
+  MakeAction(Action_Supprimer_ts_cadre, "Action_Supprimer_ts_cadre", "Edition", "Suppress all frames",
+             "Suppress all frames");
+  Action_Supprimer_ts_cadre->setIcon(DrawnIcon(TDrawnIcon::NoFrame));
+  MakeAction(Action_Decocher_images, "Action_Decocher_images", "Edition", "Uncheck all images",
+             QString::fromUtf8("Décoche toutes les images de la liste"));
+  Action_Decocher_images->setIcon(DrawnIcon(TDrawnIcon::Uncheck));
+  MakeAction(Action_Copier, "Action_Copier", "Edition", "Copy", "Copy|Copy image into clipboard", "edit-copy");
+  if (Action_Copier->icon().isNull()) Action_Copier->setIcon(DrawnIcon(TDrawnIcon::Copy));
+  MakeAction(Action_Image_Normale, "Action_Image_Normale", "Edition", "Normal size",
+             "Viewing current image at real size", "zoom-original");
+  MakeAction(Action_Image_Ajustee, "Action_Image_Ajustee", "Edition", "Adjusted size",
+             "Adjuste current image to viewing zone", "zoom-fit-best");
+  MakeAction(Action_image_smFast, "Action_image_smFast", "Edition", "Quick", "Fast sizing for viewing image");
+  MakeAction(Action_image_smBilinear, "Action_image_smBilinear", "Edition", "bi-linear interpolation",
+             "Image viewing by bi-linear interpolation (best quality)");
+  for (QAction* a : {Action_Image_Normale, Action_Image_Ajustee, Action_image_smFast, Action_image_smBilinear})
+    a->setCheckable(true);
+  MakeAction(Action_Parametre, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
+             QStyle::SP_FileDialogDetailedView);
+  MakeAction(Action_Moyenne, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean");
+  MakeAction(Action_kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
+             "Combining selected image by Kappa-Sigma");
+  MakeAction(Action_helpindex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
+  MakeAction(Action_helpfind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
+  MakeAction(Action_helponhelp, "Action_helponhelp", "Help", "&Using help", QString());
+  MakeAction(Action_helpwebsite, "Action_helpwebsite", "Help", "STELLON WEB site", "Connect to STELLON web site",
+             "help-browser", QStyle::SP_DialogHelpButton);
+  MakeAction(Action_about, "Action_about", "Help", "&About ...", QString(), "help-about",
+             QStyle::SP_MessageBoxInformation);
+
+  Quitter1 = new QAction(QStringLiteral("&Quit"), this);
+  Quitter1->setObjectName(QStringLiteral("Quitter1"));
+  Quitter1->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
+  Quitter1->setShortcut(QKeySequence::Quit);
+  connect(Quitter1, &QAction::triggered, this, &TMainForm::Quitter1Click);
+  mnu_barre_visible = new QAction(QStringLiteral("Visible"), this);
+  mnu_barre_visible->setObjectName(QStringLiteral("mnu_barre_visible"));
+  mnu_barre_visible->setCheckable(true);
+  mnu_barre_visible->setChecked(true);
+  connect(mnu_barre_visible, &QAction::triggered, this, &TMainForm::mnu_barre_visibleClick);
+  mnu_texte_icone = new QAction(QStringLiteral("text && Icon"), this);
+  mnu_texte_icone->setObjectName(QStringLiteral("mnu_texte_icone"));
+  mnu_texte_icone->setCheckable(true);
+  connect(mnu_texte_icone, &QAction::triggered, this, &TMainForm::mnu_texte_iconeClick);
+
+  action_ouvrir->setShortcut(QKeySequence::Open);
+
+  Wire(action_ouvrir, &TMainForm::action_ouvrirExecute);
+  Wire(Action_fermer, &TMainForm::Action_fermerExecute);
+  Wire(Action_Cadre, &TMainForm::Action_CadreExecute);
+  Wire(Action_cadre_automatique, &TMainForm::Action_cadre_automatiqueExecute);
+  Wire(Action_suppression_cadre, &TMainForm::Action_suppression_cadreExecute);
+  Wire(Action_Supprimer_ts_cadre, &TMainForm::Action_Supprimer_ts_cadreExecute);
+  Wire(Action_Decocher_images, &TMainForm::Action_Decocher_imagesExecute);
+  Wire(Action_Image_Normale, &TMainForm::Action_Image_NormaleExecute);
+  Wire(Action_Image_Ajustee, &TMainForm::Action_Image_AjusteeExecute);
+  Wire(Action_image_smFast, &TMainForm::Action_image_smFastExecute);
+  Wire(Action_image_smBilinear, &TMainForm::Action_image_smBilinearExecute);
+  Wire(Action_Parametre, &TMainForm::Action_ParametreExecute);
+  Wire(Action_helpwebsite, &TMainForm::Action_helpwebsiteExecute);
+  Wire(Action_about, &TMainForm::Action_aboutExecute);
+  for (QAction* a : {action_ouvrir, Action_Parametre, Action_helpwebsite, Action_about}) a->setEnabled(true);
+}
+
+QAction* TMainForm::MenuItemFor(QMenu* menu, QAction* action, const QString& caption) {
+  auto* item = new QAction(caption, menu);
+  item->setObjectName(action->objectName() + QStringLiteral("Item"));
+  item->setIcon(action->icon());
+  item->setStatusTip(action->statusTip());
+  auto follow = [item, action] { item->setEnabled(action->isEnabled()); };
+  follow();
+  connect(action, &QAction::changed, item, follow);
+  connect(item, &QAction::triggered, action, &QAction::trigger);
+  menu->addAction(item);
+  return item;
+}
+
+void TMainForm::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  MenuFile = bar->addMenu(QStringLiteral("&File"));
+  MenuItemFor(MenuFile, action_ouvrir, QStringLiteral("&Open ..."));
+  MenuFile->addAction(Action_Ouvrir_Bmp);
+  MenuFile->addAction(Action_ouvrir_kelvaron);
+  MenuFile->addAction(Action_fermer);
+  MenuFile->addSeparator();
+  MenuFile->addAction(Action_Browse_Image);
+  MenuFile->addSeparator();
+  MenuItemFor(MenuFile, Action_enregistrer, QStringLiteral("Save image"));
+  MenuItemFor(MenuFile, Action_enregistrer_lot, QStringLiteral("Batch saving ..."));
+  MenuFile->addSeparator();
+  MenuFile->addAction(Quitter1);
+
+  MenuEdition = bar->addMenu(QStringLiteral("&Edition"));
+  MenuEdition->addAction(Action_Copier);
+  MenuEdition->addSeparator();
+  for (QAction* a : {Action_Cadre, Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
+                     Action_Decocher_images})
+    MenuEdition->addAction(a);
+
+  MenuView = bar->addMenu(QStringLiteral("&View"));
+  MenuImage = MenuView->addMenu(QStringLiteral("&Image"));
+  MenuImage->addAction(Action_Image_Normale);
+  MenuImage->addAction(Action_Image_Ajustee);
+  MenuResizing = MenuImage->addMenu(QStringLiteral("Resizing"));
+  MenuResizing->addAction(Action_image_smFast);
+  MenuResizing->addAction(Action_image_smBilinear);
+
+  MenuOptions = bar->addMenu(QStringLiteral("&Options"));
+  MenuOptions->addAction(Action_Parametre);
+  MenuToolBar = MenuOptions->addMenu(QStringLiteral("Tool bar"));
+  MenuToolBar->addAction(mnu_barre_visible);
+  MenuToolBar->addAction(mnu_texte_icone);
+
+  MenuProcessings = bar->addMenu(QStringLiteral("&Processings"));
+  MenuProcessings->addAction(Action_Moyenne);
+  MenuProcessings->addAction(Action_kappa);
+
+  MenuHelp = bar->addMenu(QStringLiteral("&Help"));
+  MenuHelp->addAction(Action_helpindex);
+  MenuHelp->addAction(Action_helpfind);
+  MenuHelp->addAction(Action_helponhelp);
+  MenuHelp->addSeparator();
+  MenuHelp->addAction(Action_helpwebsite);
+  MenuHelp->addSeparator();
+  MenuHelp->addAction(Action_about);
+
+  Popup_VideoPanel = new QMenu(this);
+  Popup_VideoPanel->setObjectName(QStringLiteral("Popup_VideoPanel"));
+  Popup_VideoPanel->addAction(Action_Image_Normale);
+  Popup_VideoPanel->addAction(Action_Image_Ajustee);
+  PopupResizing = Popup_VideoPanel->addMenu(QStringLiteral("Resizing"));
+  PopupResizing->addAction(Action_image_smFast);
+  PopupResizing->addAction(Action_image_smBilinear);
+}
+
+QToolButton* TMainForm::MakeToolButton(const char* name, const QString& caption, const QString& hint,
+                                       QAction* action) {
+  auto* button = new QToolButton(ToolBar1);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setText(caption);
+  button->setToolTip(ShortHint(hint));
+  button->setStatusTip(LongHint(hint));
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setToolButtonStyle(ToolBar1->toolButtonStyle());
+  button->setIconSize(ToolBar1->iconSize());
+  connect(ToolBar1, &QToolBar::toolButtonStyleChanged, button, &QToolButton::setToolButtonStyle);
+  if (action) {
+    button->setIcon(action->icon());
+    auto follow = [button, action] { button->setEnabled(action->isEnabled()); };
+    follow();
+    connect(action, &QAction::changed, button, follow);
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+  }
+  ToolBar1->addWidget(button);
+  return button;
+}
+
+void TMainForm::BuildToolBar() {
+  ToolBar1 = addToolBar(QStringLiteral("Tool bar"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(20, 20));
+  ToolBar1->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::NoContextMenu);
+
+  BtOuvrir = MakeToolButton("BtOuvrir", QStringLiteral("Open"), action_ouvrir->property("Hint").toString(),
+                            action_ouvrir);
+  BtOuvrirBmp = MakeToolButton("BtOuvrirBmp", QStringLiteral("Open BMP file"), QStringLiteral("Open BMP files"),
+                               Action_Ouvrir_Bmp);
+  BtParcourirBMP = MakeToolButton("BtParcourirBMP", QStringLiteral("Browse BMP"),
+                                  Action_Browse_Image->property("Hint").toString(), Action_Browse_Image);
+  ToolBar1->addSeparator();
+  BtCopier = MakeToolButton("BtCopier", QStringLiteral("Copy"), Action_Copier->property("Hint").toString(),
+                            Action_Copier);
+  ToolBar1->addSeparator();
+  BtPrec = MakeToolButton("BtPrec", QStringLiteral("previous"), QStringLiteral("previous|previous image"), nullptr);
+  BtPrec->setIcon(QIcon::fromTheme(QStringLiteral("go-previous"), style()->standardIcon(QStyle::SP_ArrowLeft)));
+  BtSuiv = MakeToolButton("BtSuiv", QStringLiteral("Next"), QStringLiteral("Next|Next image"), nullptr);
+  BtSuiv->setIcon(QIcon::fromTheme(QStringLiteral("go-next"), style()->standardIcon(QStyle::SP_ArrowRight)));
+  ToolBar1->addSeparator();
+  BtEnregistrer = MakeToolButton("BtEnregistrer", QStringLiteral("Save"),
+                                 Action_enregistrer->property("Hint").toString(), Action_enregistrer);
+  BtEnregistrerLot = MakeToolButton("BtEnregistrerLot", QStringLiteral("Batch saving"),
+                                    Action_enregistrer_lot->property("Hint").toString(), Action_enregistrer_lot);
+  ToolBar1->addSeparator();
+  BtCadre = MakeToolButton("BtCadre", QStringLiteral("Frame"), Action_Cadre->property("Hint").toString(),
+                           Action_Cadre);
+  BtCadreAll = MakeToolButton("BtCadreAll", QStringLiteral("Auto framing"),
+                              Action_cadre_automatique->property("Hint").toString(), Action_cadre_automatique);
+  BtNoCadre = MakeToolButton("BtNoCadre", QStringLiteral("Suppress frames"),
+                             Action_Supprimer_ts_cadre->property("Hint").toString(), Action_Supprimer_ts_cadre);
+  BtDisableCheck = MakeToolButton("BtDisableCheck", QStringLiteral("Uncheck image"),
+                                  Action_Decocher_images->property("Hint").toString(), Action_Decocher_images);
+}
+
+// --- Window state ---------------------------------------------------------------
+
+void TMainForm::SetResizingEnabled(bool enabled) {
+  MenuResizing->menuAction()->setEnabled(enabled);
+  PopupResizing->menuAction()->setEnabled(enabled);
+  EnableCommand(Action_image_smFast, enabled);
+  EnableCommand(Action_image_smBilinear, enabled);
+}
+
+void TMainForm::RefreshWindowState() {
+  Refreshing = true;
+  QString number = QString::number(SaveNumber);
+  while (number.size() < 4) number.prepend(QLatin1Char('0'));
+  label_sequence->setText(number);
+  EnableCommand(action_ouvrir, true);
+
+  if (!Sequence.SequenceOpen) {
+    for (QAction* a : {Action_fermer, Action_enregistrer, Action_enregistrer_lot, Action_Copier, Action_Cadre,
+                       Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
+                       Action_Decocher_images, Action_Moyenne, Action_kappa, Action_Image_Normale,
+                       Action_Image_Ajustee})
+      a->setEnabled(false);
+    SetResizingEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{BtPrec, BtSuiv, TrackBar1, LabTolerance, EditTolerance1,
+                                                      UpDown1, CheckListBox1, Checkcadre})
+      w->setEnabled(false);
+    for (QMenu* m : {MenuEdition, MenuView, MenuProcessings}) {
+      m->menuAction()->setEnabled(false);
+      m->menuAction()->setVisible(false);
+    }
+    MenuImage->menuAction()->setEnabled(false);
+    VideoPanel->setVisible(false);
+    poscadre->clear();
+    Refreshing = false;
+    return;
+  }
+
+  const TFastDIB* image = Sequence.CurrentImage.get();
+  const bool shown = image != nullptr;
+  QString line = QStringLiteral("Pos : %1/%2 - ").arg(Sequence.CurrentIndex + 1).arg(Sequence.ImageCount);
+  if (shown) line += QStringLiteral("%1x%2 - %3 bits").arg(image->Width()).arg(image->AbsHeight).arg(image->Bpp());
+  StatusPanel2->setText(line);
+
+  BtPrec->setEnabled(Sequence.CurrentIndex > 0);
+  BtSuiv->setEnabled(Sequence.CurrentIndex + 1 < Sequence.ImageCount);
+  if (TrackBar1->value() != Sequence.CurrentIndex) TrackBar1->setValue(Sequence.CurrentIndex);
+  if (Sequence.CurrentIndex < CheckListBox1->count() && CheckListBox1->currentRow() != Sequence.CurrentIndex)
+    CheckListBox1->setCurrentRow(Sequence.CurrentIndex);
+
+  Sequence.FrameSizeSet = false;
+  for (int i = 0; i < Sequence.ImageList.Count(); ++i)
+    if (Sequence.Record(i)->HasFrame) {
+      Sequence.FrameSizeSet = true;
+      break;
+    }
+
+  for (QAction* a : {Action_fermer, Action_enregistrer, Action_enregistrer_lot, Action_Cadre,
+                     Action_cadre_automatique})
+    EnableCommand(a, shown);
+  UpDown1->setEnabled(shown);
+  CheckListBox1->setEnabled(shown);
+  for (QMenu* m : {MenuEdition, MenuView, MenuProcessings}) {
+    m->menuAction()->setVisible(shown);
+    m->menuAction()->setEnabled(shown);
+  }
+  Action_Copier->setEnabled(false);
+  for (QAction* a : {Action_Supprimer_ts_cadre, Action_Moyenne, Action_kappa})
+    EnableCommand(a, Sequence.FrameSizeSet);
+  EnableCommand(Action_Decocher_images, true);
+
+  Checkcadre->setEnabled(true);
+  const TAviList* record = Sequence.CurrentRecord();
+  const bool framed = record && record->HasFrame;
+  Checkcadre->setChecked(framed);
+  EnableCommand(Action_suppression_cadre, framed);
+  if (framed) {
+    const TRect& r = record->FrameRect;
+    poscadre->setText(QStringLiteral("(%1,%2) - (%3,%4)").arg(r.Left).arg(r.Top).arg(r.Right).arg(r.Bottom));
+  } else {
+    poscadre->clear();
+  }
+
+  EditTolerance1->setEnabled(!ParamGlob.tolerance_automatique);
+  LabTolerance->setEnabled(!ParamGlob.tolerance_automatique);
+
+  EnableCommand(Action_Image_Normale, true);
+  EnableCommand(Action_Image_Ajustee, true);
+  MenuImage->menuAction()->setEnabled(true);
+  SetResizingEnabled(true);
+  if (Action_Image_Ajustee->isChecked()) Action_Image_AjusteeExecute();
+  else Action_Image_NormaleExecute();
+  VideoPanel->setVisible(true);
+  Refreshing = false;
+}
+
+// --- View commands --------------------------------------------------------------
+
+void TMainForm::Action_Image_NormaleExecute() {
+  VideoPanel->SetDrawStyle(dsCenter);
+  ScrollBox1->setWidgetResizable(false);
+  const TFastDIB& bmp = VideoPanel->Bmp();
+  if (bmp.Bits) VideoPanel->resize(bmp.Width(), bmp.AbsHeight);
+  Action_Image_Ajustee->setChecked(false);
+  Action_Image_Normale->setChecked(true);
+  SetResizingEnabled(false);
+  if (VideoPanel->SizeMode() != smFast) VideoPanel->SetSizeMode(smFast);
+}
+
+void TMainForm::Action_Image_AjusteeExecute() {
+  VideoPanel->SetDrawStyle(dsResize);
+  ScrollBox1->setWidgetResizable(true);
+  Action_Image_Ajustee->setChecked(true);
+  Action_Image_Normale->setChecked(false);
+  if (VideoPanel->Bmp().Bits) {
+    SetResizingEnabled(true);
+    if (Action_image_smFast->isChecked() && VideoPanel->SizeMode() != smFast) VideoPanel->SetSizeMode(smFast);
+    if (Action_image_smBilinear->isChecked() && VideoPanel->SizeMode() != smBilinear)
+      VideoPanel->SetSizeMode(smBilinear);
+  }
+}
+
+void TMainForm::Action_image_smFastExecute() {
+  VideoPanel->SetSizeMode(smFast);
+  Action_image_smFast->setChecked(true);
+  Action_image_smBilinear->setChecked(false);
+}
+
+void TMainForm::Action_image_smBilinearExecute() {
+  VideoPanel->SetSizeMode(smBilinear);
+  Action_image_smBilinear->setChecked(true);
+  Action_image_smFast->setChecked(false);
+}
+
+// --- Tool bar --------------------------------------------------------------------
+
+void TMainForm::ApplyToolBarText(bool withText) {
+  ToolBar1->setToolButtonStyle(withText ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+  // Buttons 24 pixels high with icons only, 36 with their captions (at least:
+  // a large font needs more).
+  for (QToolButton* b : ToolBar1->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+    b->setMinimumHeight(withText ? 36 : 24);
+}
+
+void TMainForm::mnu_barre_visibleClick() { ToolBar1->setVisible(mnu_barre_visible->isChecked()); }
+
+void TMainForm::mnu_texte_iconeClick() { ApplyToolBarText(mnu_texte_icone->isChecked()); }
+
+// --- Settings ----------------------------------------------------------------------
+
+void TMainForm::Action_ParametreExecute() {
+  {
+    TFormParam dialog(this);
+    if (dialog.exec() == QDialog::Accepted) {
+      if (ParamSaisie.bordure != ParamGlob.bordure) RebuildFrameMargins();
+      const bool visible = ParamGlob.barre_visible, text = ParamGlob.barre_texte;
+      ParamGlob = ParamSaisie;
+      ParamGlob.barre_visible = visible;
+      ParamGlob.barre_texte = text;
+      if (!EcrireParamGlob()) ShowFailure(IniPath(), "Impossible d'écrire dans " + IniPath());
+    }
+  }
+  EditTolerance1->setEnabled(!ParamGlob.tolerance_automatique);
+  LabTolerance->setEnabled(!ParamGlob.tolerance_automatique);
+}
+
+// --- Help ----------------------------------------------------------------------------
+
+QString TMainForm::WebSiteAddress() { return QStringLiteral("https://stellon.sourceforge.io/"); }
+
+void TMainForm::Action_helpwebsiteExecute() {
+  if (OpenUrl) OpenUrl(WebSiteAddress());
+  else QDesktopServices::openUrl(QUrl(WebSiteAddress()));
+}
+
+void TMainForm::Action_aboutExecute() {
+  TAboutBox box(this);
+  box.Timer1->stop();
+  box.exec();
+}
+
+void TMainForm::Quitter1Click() { close(); }
