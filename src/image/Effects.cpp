@@ -10,6 +10,7 @@
 namespace {
 
 uint8_t Clamp255(int64_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+uint8_t Clamp255(int32_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 // Unpacking and repacking of 16-bit pixels with a picture's shifts; the low
 // bits of each channel come back as zero, exactly as GetPixel reads them.
@@ -46,6 +47,23 @@ void ApplyWordTable(TFastDIB& dib, const TLut16& lut) {
   }
 }
 
+// Pixels of Step bytes, row by row; the bytes past the first three are left alone.
+template <int Step, class F>
+void MapRows(TFastDIB& dib, F f) {
+  const int64_t rowBytes = int64_t(dib.Width()) * Step;
+  for (int y = 0; y < dib.AbsHeight; ++y) {
+    uint8_t* p = dib.Scanlines[size_t(y)];
+    uint8_t* const end = p + rowBytes;
+    for (; p != end; p += Step) {
+      uint8_t r, g, b;
+      f(p[2], p[1], p[0], r, g, b);
+      p[0] = b;
+      p[1] = g;
+      p[2] = r;
+    }
+  }
+}
+
 // Calls f(red, green, blue, outRed, outGreen, outBlue) for every pixel of a
 // 24- or 32-bit picture, or every palette entry of a 1-, 4- or 8-bit one.
 // Returns false for a depth it does not walk (16 bits and others).
@@ -61,21 +79,19 @@ bool ForEachColour(TFastDIB& dib, F f) {
   }
   if (bpp != 24 && bpp != 32) return false;
   if (!dib.Bits) return true;
-  const int step = bpp / 8;
-  const int64_t rowBytes = int64_t(dib.Width()) * step;
-  for (int y = 0; y < dib.AbsHeight; ++y) {
-    uint8_t* p = dib.Scanlines[size_t(y)];
-    uint8_t* const end = p + rowBytes;
-    for (; p != end; p += step) f(p[2], p[1], p[0], p[2], p[1], p[0]);
-  }
+  if (bpp == 24) MapRows<3>(dib, f);
+  else MapRows<4>(dib, f);
   return true;
 }
 
-void Saturate(const TSatTable& t, uint8_t r, uint8_t g, uint8_t b, uint8_t& outR, uint8_t& outG, uint8_t& outB) {
+// Scale entries are at most 65535 and Grey entries at least -65535: the sums
+// stay well inside 32 bits.
+inline void Saturate(const TSatTable& t, uint8_t r, uint8_t g, uint8_t b, uint8_t& outR, uint8_t& outG,
+                     uint8_t& outB) {
   const int32_t grey = t.Grey[r + g + b];
-  outR = Clamp255(int64_t(t.Scale[r]) + grey);
-  outG = Clamp255(int64_t(t.Scale[g]) + grey);
-  outB = Clamp255(int64_t(t.Scale[b]) + grey);
+  outR = Clamp255(int32_t(t.Scale[r]) + grey);
+  outG = Clamp255(int32_t(t.Scale[g]) + grey);
+  outB = Clamp255(int32_t(t.Scale[b]) + grey);
 }
 
 }  // namespace
@@ -207,8 +223,26 @@ void ApplySaturationLUT(TFastDIB& dib, const TSatTable& table, const TLut& red, 
 
 namespace {
 
-// In place, top row first and left to right: the corners above and to the
-// left have already been replaced when they are read.
+// Pixels [from, to) of one row. When a corner row is the row itself (first
+// and last rows), pixels to the left have already been replaced when read.
+template <int Step, int Channels>
+void BlurPlain(uint8_t* row, const uint8_t* r1, const uint8_t* r2, int w, int d, int from, int to) {
+  for (int x = from; x < to; ++x) {
+    const int x1 = std::max(x - d, 0) * Step, x2 = std::min(x + d, w - 1) * Step;
+    uint8_t* p = row + x * Step;
+    for (int c = 0; c < Channels; ++c) p[c] = uint8_t((r1[x1 + c] + r1[x2 + c] + r2[x1 + c] + r2[x2 + c]) >> 2);
+  }
+}
+
+// The unclamped middle of a row whose corner rows are other rows: every
+// byte is the mean of four bytes that this pass does not write.
+void BlurMiddle(uint8_t* __restrict out, const uint8_t* __restrict a, const uint8_t* __restrict b,
+                const uint8_t* __restrict c, const uint8_t* __restrict e, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = uint8_t((a[i] + b[i] + c[i] + e[i]) >> 2);
+}
+
+// In place, top row first and left to right: the corners above (and, in the
+// first row, to the left) have already been replaced when they are read.
 template <int Step, int Channels>
 void BlurBytes(TFastDIB& dib, int d) {
   const int w = dib.Width(), h = dib.AbsHeight;
@@ -216,11 +250,12 @@ void BlurBytes(TFastDIB& dib, int d) {
     uint8_t* row = dib.Scanlines[size_t(y)];
     const uint8_t* r1 = dib.Scanlines[size_t(std::max(y - d, 0))];
     const uint8_t* r2 = dib.Scanlines[size_t(std::min(y + d, h - 1))];
-    for (int x = 0; x < w; ++x) {
-      const int x1 = std::max(x - d, 0) * Step, x2 = std::min(x + d, w - 1) * Step;
-      uint8_t* p = row + x * Step;
-      for (int c = 0; c < Channels; ++c)
-        p[c] = uint8_t((r1[x1 + c] + r1[x2 + c] + r2[x1 + c] + r2[x2 + c]) >> 2);
+    if (Step == Channels && r1 != row && r2 != row && w > 2 * d) {
+      BlurPlain<Step, Channels>(row, r1, r2, w, d, 0, d);
+      BlurMiddle(row + d * Step, r1, r1 + 2 * d * Step, r2, r2 + 2 * d * Step, size_t(w - 2 * d) * Step);
+      BlurPlain<Step, Channels>(row, r1, r2, w, d, w - d, w);
+    } else {
+      BlurPlain<Step, Channels>(row, r1, r2, w, d, 0, w);
     }
   }
 }

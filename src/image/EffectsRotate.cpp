@@ -38,13 +38,30 @@ void RotatePixels(const TFastDIB& src, TFastDIB& dest, int cx, int cy, Real angl
     int64_t X = RoundFixed(-Real(cx) * cs + cx - ry * sn - dx);
     int64_t Y = RoundFixed(-Real(cx) * sn + cy + ry * cs - dy);
     uint8_t* p = dest.Scanlines[size_t(y)];
-    for (int x = 0; x < dw; ++x, p += Step, X += ic, Y += is) {
-      if constexpr (WrapAround) {
-        std::memcpy(p, src.Scanlines[size_t(Wrap(Y, sh))] + int64_t(Wrap(X, sw)) * Step, Step);
-      } else {
+    if constexpr (WrapAround) {
+      // |ic| and |is| are at most 65536, so from one column to the next the
+      // integer part of a position moves by at most one: the wrapped index
+      // follows it without a division per pixel.
+      int64_t nx = X >> 16, ny = Y >> 16;
+      int wx = Wrap(X, sw), wy = Wrap(Y, sh);
+      for (int x = 0; x < dw; ++x, p += Step) {
+        std::memcpy(p, src.Scanlines[size_t(wy)] + int64_t(wx) * Step, Step);
+        X += ic;
+        Y += is;
+        const int64_t mx = X >> 16, my = Y >> 16;
+        wx += int(mx - nx);
+        wy += int(my - ny);
+        nx = mx;
+        ny = my;
+        if (wx >= sw) wx -= sw;
+        else if (wx < 0) wx += sw;
+        if (wy >= sh) wy -= sh;
+        else if (wy < 0) wy += sh;
+      }
+    } else {
+      for (int x = 0; x < dw; ++x, p += Step, X += ic, Y += is) {
         const int64_t sx = X >> 16, sy = Y >> 16;
-        if (sx >= 0 && sx < sw && sy >= 0 && sy < sh)
-          std::memcpy(p, src.Scanlines[size_t(sy)] + sx * Step, Step);
+        if (sx >= 0 && sx < sw && sy >= 0 && sy < sh) std::memcpy(p, src.Scanlines[size_t(sy)] + sx * Step, Step);
       }
     }
   }

@@ -37,6 +37,23 @@ void Nearest(const TFastDIB& src, TFastDIB& dest) {
   }
 }
 
+// One destination row from the source rows p0 (upper) and p1 (lower), with
+// fy the lower row's weight in 1/32768.
+template <int Step, int Channels>
+void BilinearRow(uint8_t* __restrict d, const uint8_t* __restrict p0, const uint8_t* __restrict p1,
+                 const int32_t* __restrict offset, const int32_t* __restrict fxs, int dw, int32_t fy) {
+  const int32_t gy = 32768 - fy;
+  for (int x = 0; x < dw; ++x, d += Step) {
+    const int32_t fx = fxs[x];
+    const int32_t w01 = (fx * gy) >> 15, w00 = gy - w01;
+    const int32_t w11 = (fx * fy) >> 15, w10 = fy - w11;
+    const uint8_t* a = p0 + offset[x];
+    const uint8_t* b = p1 + offset[x];
+    for (int c = 0; c < Channels; ++c)
+      d[c] = uint8_t((a[c] * w00 + a[c + Step] * w01 + b[c] * w10 + b[c + Step] * w11) >> 15);
+  }
+}
+
 template <int Step, int Channels>
 void Bilinear(const TFastDIB& src, TFastDIB& dest) {
   const int sh = src.AbsHeight, dw = dest.Width(), dh = dest.AbsHeight;
@@ -51,19 +68,10 @@ void Bilinear(const TFastDIB& src, TFastDIB& dest) {
   int64_t yacc = 0;
   for (int y = 0; y < dh; ++y, yacc += sy) {
     const int64_t r0 = yacc >> 15, r1 = sh == 1 ? r0 : r0 + 1;
-    const int32_t fy = int32_t(yacc & 0x7FFF), gy = 32768 - fy;
+    const int32_t fy = int32_t(yacc & 0x7FFF);
     const uint8_t* p0 = src.Scanlines[size_t(r0)];
     const uint8_t* p1 = src.Scanlines[size_t(r1)];
-    uint8_t* d = dest.Scanlines[size_t(y)];
-    for (int x = 0; x < dw; ++x, d += Step) {
-      const int32_t fx = fxs[size_t(x)];
-      const int32_t w01 = (fx * gy) >> 15, w00 = gy - w01;
-      const int32_t w11 = (fx * fy) >> 15, w10 = fy - w11;
-      const uint8_t* a = p0 + offset[size_t(x)];
-      const uint8_t* b = p1 + offset[size_t(x)];
-      for (int c = 0; c < Channels; ++c)
-        d[c] = uint8_t((a[c] * w00 + a[c + Step] * w01 + b[c] * w10 + b[c + Step] * w11) >> 15);
-    }
+    BilinearRow<Step, Channels>(dest.Scanlines[size_t(y)], p0, p1, offset.data(), fxs.data(), dw, fy);
   }
 }
 

@@ -1,6 +1,7 @@
 // DiagonalBlur: four corners at distance d, clamped, read in place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -96,5 +97,31 @@ TEST(DiagonalBlur, SixteenBitsAveragesEachMaskedField) {
     EXPECT_EQ(out.b, field(in[0].b + in[1].b + in[2].b + in[3].b, 5)) << format;
     EXPECT_EQ(out.g, field(in[0].g + in[1].g + in[2].g + in[3].g, gbits)) << format;
     EXPECT_EQ(out.r, field(in[0].r + in[1].r + in[2].r + in[3].r, 5)) << format;
+  }
+}
+
+// The row-splitting fast path against the definition, pixel by pixel in place.
+TEST(DiagonalBlur, WholePictureMatchesTheInPlaceDefinition) {
+  for (int bpp : {8, 24, 32}) {
+    for (int d : {1, 3, 18, 40}) {
+      TFastDIB pic, ref;
+      for (TFastDIB* p : {&pic, &ref}) p->SetSize(37, 23, bpp, 0);
+      uint32_t seed = 99;
+      for (uint32_t i = 0; i < pic.Size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        pic.Bits[i] = ref.Bits[i] = uint8_t(seed >> 23);
+      }
+      const int step = bpp / 8, channels = bpp == 32 ? 3 : step, w = 37, h = 23;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          for (int c = 0; c < channels; ++c) {
+            auto at = [&](int px, int py) { return int(ref.Scanlines[size_t(py)][px * step + c]); };
+            const int x1 = std::max(x - d, 0), x2 = std::min(x + d, w - 1);
+            const int y1 = std::max(y - d, 0), y2 = std::min(y + d, h - 1);
+            ref.Scanlines[size_t(y)][x * step + c] = uint8_t((at(x1, y1) + at(x2, y1) + at(x1, y2) + at(x2, y2)) >> 2);
+          }
+      DiagonalBlur(pic, d);
+      ASSERT_EQ(std::memcmp(pic.Bits, ref.Bits, pic.Size()), 0) << bpp << " d=" << d;
+    }
   }
 }

@@ -1,6 +1,7 @@
 // Rotation: sizes, exact quarter turns, untouched and wrapped outside pixels.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "image/Effects.h"
@@ -129,4 +130,42 @@ TEST(Rotate, LargestSidesDoNotOverflowTheAccumulators) {
   // Mirrored about x = 20000: dest x takes source column 40000 - x.
   for (int x : {7234, 20000, 32766}) EXPECT_EQ(dest.Bits[x], uint8_t((40000 - x) % 251)) << x;
   EXPECT_EQ(dest.Bits[7233], 0xEE);
+}
+
+// Wrapped positions follow the 16.16 positions of Rotate: where Rotate writes,
+// RotateWrap writes the same pixel; elsewhere it shows the source pixel at the
+// position taken modulo the source size (floor modulo, on both sides).
+TEST(RotateWrap, AgreesWithRotateInsideAndWrapsOutside) {
+  const TFastDIB src = Numbered(13, 7, 8);
+  for (double angle : {30.0, -75.0, 181.0}) {
+    TFastDIB plain, wrapped;
+    plain.SetSize(40, 29, 8, 0);
+    wrapped.SetSize(40, 29, 8, 0);
+    std::memset(plain.Bits, 0xEE, plain.Size());
+    Rotate(src, plain, 11, 9, angle);
+    RotateWrap(src, wrapped, 11, 9, angle);
+    int inside = 0;
+    for (int y = 0; y < 29; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (Value(plain, x, y) != 0xEE) {
+          ++inside;
+          EXPECT_EQ(Value(wrapped, x, y), Value(plain, x, y)) << angle << " " << x << "," << y;
+        }
+    EXPECT_GT(inside, 50) << angle;
+    EXPECT_LT(inside, 40 * 29) << angle;
+
+    // Outside: the source pixel at the 16.16 position of each destination
+    // pixel, the integer parts taken modulo the source size.
+    const long double rad = -angle * 3.14159265358979323846264338327950288L / 180;
+    const long double sn = std::sin(rad), cs = std::cos(rad), dx = (40 - 13) / 2.0L, dy = (29 - 7) / 2.0L;
+    const int64_t is = std::llrint(sn * 65536), ic = std::llrint(cs * 65536);
+    auto floorMod = [](int64_t fixed, int n) { return int(((fixed >> 16) % n + n) % n); };
+    for (int y = 0; y < 29; ++y) {
+      const int64_t X = std::llrint((-11 * cs + 11 - (y - 9) * sn - dx) * 65536);
+      const int64_t Y = std::llrint((-11 * sn + 9 + (y - 9) * cs - dy) * 65536);
+      for (int x = 0; x < 40; ++x)
+        ASSERT_EQ(Value(wrapped, x, y), Value(src, floorMod(X + x * ic, 13), floorMod(Y + x * is, 7)))
+            << angle << " " << x << "," << y;
+    }
+  }
 }
