@@ -50,17 +50,9 @@ void KappaRowPart(const TCombineFrames& frames, int y, int x0, int x1, double ka
   // Gather this row piece of every frame into one contiguous block, split
   // into blue, green and red planes.
   const size_t offset = (size_t(y) * size_t(frames.Width) + size_t(x0)) * 3;
-  for (int f = 0; f < n; ++f) {
-    const uint8_t* __restrict src = frames.Blocks[size_t(f)] + offset;
-    uint8_t* __restrict bf = B + size_t(f) * stride;
-    uint8_t* __restrict gf = G + size_t(f) * stride;
-    uint8_t* __restrict rf = R + size_t(f) * stride;
-    for (int j = 0; j < len; ++j) {
-      bf[j] = src[3 * j];
-      gf[j] = src[3 * j + 1];
-      rf[j] = src[3 * j + 2];
-    }
-  }
+  for (int f = 0; f < n; ++f)
+    SplitPlanes(frames.Blocks[size_t(f)] + offset, len, B + size_t(f) * stride, G + size_t(f) * stride,
+                R + size_t(f) * stride);
 
   double sb[L], sg[L], sr[L], k[L];
   for (int c0 = 0; c0 < len; c0 += L) {

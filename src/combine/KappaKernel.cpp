@@ -1,25 +1,26 @@
+// The portable forms, and the choice between them and the AVX2 forms. Only
+// IEEE additions, subtractions, multiplications, divisions and square roots
+// are used, each correctly rounded at any vector width, and nothing is fused
+// (no FMA), so every form gives the same bits.
 #include "combine/KappaKernel.h"
 
+#include <atomic>
 #include <cmath>
-
-// Built once for the baseline processor and once for AVX2, chosen at load
-// time. Only IEEE additions, subtractions, multiplications, divisions and
-// square roots are used, each correctly rounded at any vector width, and
-// nothing is fused (the AVX2 clone has no FMA), so both give the same bits.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(STELLON_NO_CLONES)
-#define KAPPA_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define KAPPA_CLONES
-#endif
 
 namespace combine_detail {
 
 namespace {
 constexpr int L = kKappaLanes;
-}
+std::atomic<bool> gPortable{false};
 
-KAPPA_CLONES
-void KappaChunk(int n, const uint8_t* __restrict B, const uint8_t* __restrict G, const uint8_t* __restrict R,
+bool UseAvx2() { return !gPortable.load(std::memory_order_relaxed) && KappaAvx2Available(); }
+}  // namespace
+
+void SetKappaKernel(TKappaKernel kernel) { gPortable.store(kernel == TKappaKernel::Portable); }
+bool KappaKernelVectorised() { return UseAvx2(); }
+
+namespace {
+void KappaChunkPortable(int n, const uint8_t* __restrict B, const uint8_t* __restrict G, const uint8_t* __restrict R,
                 size_t stride, double kappa, double* __restrict norms, double* __restrict sumB,
                 double* __restrict sumG, double* __restrict sumR, double* __restrict accepted) {
   const double dn = double(n);
@@ -77,6 +78,28 @@ void KappaChunk(int n, const uint8_t* __restrict B, const uint8_t* __restrict G,
       accepted[j] += ok ? 1.0 : 0.0;
     }
   }
+}
+
+void SplitPlanesPortable(const uint8_t* __restrict src, int len, uint8_t* __restrict B, uint8_t* __restrict G,
+                         uint8_t* __restrict R) {
+  for (int j = 0; j < len; ++j) {
+    B[j] = src[3 * j];
+    G[j] = src[3 * j + 1];
+    R[j] = src[3 * j + 2];
+  }
+}
+}  // namespace
+
+void KappaChunk(int n, const uint8_t* B, const uint8_t* G, const uint8_t* R, size_t stride, double kappa,
+                double* norms, double* sumB, double* sumG, double* sumR, double* accepted) {
+  // The AVX2 form keeps channel sums in 32 bits: 255 x n must fit.
+  if (n < (1 << 23) && UseAvx2()) KappaChunkAvx2(n, B, G, R, stride, kappa, norms, sumB, sumG, sumR, accepted);
+  else KappaChunkPortable(n, B, G, R, stride, kappa, norms, sumB, sumG, sumR, accepted);
+}
+
+void SplitPlanes(const uint8_t* src, int len, uint8_t* B, uint8_t* G, uint8_t* R) {
+  if (UseAvx2()) SplitPlanesAvx2(src, len, B, G, R);
+  else SplitPlanesPortable(src, len, B, G, R);
 }
 
 }  // namespace combine_detail

@@ -24,4 +24,20 @@ constexpr int kKappaLanes = 32;
 void KappaChunk(int n, const uint8_t* B, const uint8_t* G, const uint8_t* R, size_t stride, double kappa,
                 double* norms, double* sumB, double* sumG, double* sumR, double* accepted);
 
+// Splits `len` interleaved blue, green, red pixels of src into three planes.
+void SplitPlanes(const uint8_t* src, int len, uint8_t* B, uint8_t* G, uint8_t* R);
+
+// The two routines above exist in a portable form and, on x86-64 processors
+// with AVX2, in a hand-vectorised form chosen at run time; both give the same
+// bits. Tests pin the portable form to check them against each other.
+enum class TKappaKernel { Auto, Portable };
+void SetKappaKernel(TKappaKernel kernel);
+bool KappaKernelVectorised();  // the AVX2 form runs under Auto
+
+// The AVX2 forms (KappaKernelAvx2.cpp); call only when KappaAvx2Available().
+bool KappaAvx2Available();
+void KappaChunkAvx2(int n, const uint8_t* B, const uint8_t* G, const uint8_t* R, size_t stride, double kappa,
+                    double* norms, double* sumB, double* sumG, double* sumR, double* accepted);
+void SplitPlanesAvx2(const uint8_t* src, int len, uint8_t* B, uint8_t* G, uint8_t* R);
+
 }  // namespace combine_detail

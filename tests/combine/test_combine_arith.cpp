@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "combine/Combine.h"
+#include "combine/KappaKernel.h"
 #include "image/HSLUtils.h"
 
 namespace {
@@ -193,22 +194,28 @@ TEST(CombineFrames, MatchRulesPixelForPixelForAnyThreadCount) {
           fr.Set(f, x, y, v);
         }
     }
-    for (int threads : {1, 2, 3, 5}) {
-      auto mean = MeanCombineFrames(fr.View(), {}, threads);
-      for (int y = 0; y < c.H; ++y)
-        for (int x = 0; x < c.W; ++x) ASSERT_EQ(Px(*mean, x, y), ReferenceMean(fr, x, y)) << x << "," << y;
-      for (int kappa : {1, 2, 3}) {
-        for (bool rejet : {false, true}) {
-          auto img = KappaSigmaCombineFrames(fr.View(), kappa, rejet, {}, threads);
-          for (int y = 0; y < c.H; ++y)
-            for (int x = 0; x < c.W; ++x)
-              ASSERT_EQ(Px(*img, x, y), ReferenceKappa(fr, x, y, kappa, rejet))
-                  << c.W << "x" << c.H << " n=" << c.n << " threads=" << threads << " kappa=" << kappa
-                  << " rejet=" << rejet << " at " << x << "," << y;
+    // The portable kernel and (where the processor has it) the AVX2 one.
+    for (auto form : {combine_detail::TKappaKernel::Auto, combine_detail::TKappaKernel::Portable}) {
+      combine_detail::SetKappaKernel(form);
+      for (int threads : {1, 2, 3, 5}) {
+        auto mean = MeanCombineFrames(fr.View(), {}, threads);
+        for (int y = 0; y < c.H; ++y)
+          for (int x = 0; x < c.W; ++x) ASSERT_EQ(Px(*mean, x, y), ReferenceMean(fr, x, y)) << x << "," << y;
+        for (int kappa : {1, 2, 3}) {
+          for (bool rejet : {false, true}) {
+            auto img = KappaSigmaCombineFrames(fr.View(), kappa, rejet, {}, threads);
+            for (int y = 0; y < c.H; ++y)
+              for (int x = 0; x < c.W; ++x)
+                ASSERT_EQ(Px(*img, x, y), ReferenceKappa(fr, x, y, kappa, rejet))
+                    << c.W << "x" << c.H << " n=" << c.n << " threads=" << threads << " kappa=" << kappa
+                    << " rejet=" << rejet << " portable=" << (form == combine_detail::TKappaKernel::Portable)
+                    << " at " << x << "," << y;
+          }
         }
       }
     }
   }
+  combine_detail::SetKappaKernel(combine_detail::TKappaKernel::Auto);
 }
 
 TEST(CombineFrames, CancelStopsAtTheNextRowAndProgressComesPerRowOnTheCallingThread) {
