@@ -273,18 +273,35 @@ void TFastDIB::SaveToFile(const std::string& fileName) const {
   struct stat st;
   if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
   try {
-    WriteBmp(*this, [&](const void* p, size_t n) {
-      const uint8_t* b = static_cast<const uint8_t*>(p);
+    // Rows are gathered into large writes: one system call per row costs far
+    // more than the copy.
+    const size_t kStage = std::min(size_t(1) << 20, size_t(Size()) + kFileHeader + kInfoHeader + 1024);
+    std::unique_ptr<uint8_t[]> stage(new uint8_t[kStage]);
+    size_t staged = 0;
+    auto writeAll = [&](const uint8_t* b, size_t n) {
       while (n > 0) {
         const ssize_t done = ::write(fd, b, n);
         if (done < 0) {
           if (errno == EINTR) continue;
           fail(errno);
         }
+        if (done == 0) fail(EIO);
         b += done;
         n -= size_t(done);
       }
+    };
+    WriteBmp(*this, [&](const void* p, size_t n) {
+      if (staged + n > kStage) {
+        writeAll(stage.get(), staged);
+        staged = 0;
+      }
+      if (n >= kStage) writeAll(static_cast<const uint8_t*>(p), n);
+      else {
+        std::memcpy(stage.get() + staged, p, n);
+        staged += n;
+      }
     });
+    writeAll(stage.get(), staged);
     if (::close(fd) != 0) {
       fd = -1;
       fail(errno);
