@@ -125,6 +125,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(MenuTexts(f.MenuFile),
              QStringList({"&Open ...", "Open/Edit a BMP file list ...", "Open a Kelvaron file list ...", "Close", "-",
                           "Images preview", "-", "Save image", "Batch saving ...", "-", "&Quit"}));
+    QCOMPARE(f.MenuFile->actions().first()->shortcut(), QKeySequence(QKeySequence::Open));
     QCOMPARE(MenuTexts(f.MenuEdition), QStringList({"Copy", "-", "&Frame", "Auto framing", "Suppress frame",
                                                     "Suppress all frames", "Uncheck all images"}));
     QCOMPARE(MenuTexts(f.MenuImage), QStringList({"Normal size", "Adjusted size", "Resizing"}));

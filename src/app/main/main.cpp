@@ -6,7 +6,9 @@
 // Without a file the program opens a generated sample video of a planet, kept
 // in the user's cache folder, so that a first start shows the program at work.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPointer>
 
@@ -34,11 +36,24 @@ QString TakeIniOption(QStringList& params) {
   return QString();
 }
 
-// Icons come from the desktop's theme; outside a desktop session Qt knows
-// none, so look in the theme every GNOME-style system installs.
+// Icons come from the desktop's theme. Outside a desktop session Qt knows
+// neither the theme nor where themes live: look in the XDG data folders and
+// take the first of the common themes installed there.
 void ChooseIconTheme() {
-  if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-    QIcon::setThemeName(QStringLiteral("Adwaita"));
+  if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")) return;
+  QStringList paths = QIcon::themeSearchPaths();
+  QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+  if (dataDirs.isEmpty()) dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+  dataDirs.prepend(QDir::homePath() + QStringLiteral("/.local/share"));
+  for (const QString& dir : dataDirs)
+    if (!paths.contains(dir + QStringLiteral("/icons"))) paths << dir + QStringLiteral("/icons");
+  QIcon::setThemeSearchPaths(paths);
+  for (const char* theme : {"Adwaita", "breeze", "oxygen", "Tango", "gnome"})
+    for (const QString& dir : paths)
+      if (QFileInfo::exists(dir + QLatin1Char('/') + QLatin1String(theme) + QStringLiteral("/index.theme"))) {
+        QIcon::setThemeName(QLatin1String(theme));
+        return;
+      }
 }
 
 }  // namespace

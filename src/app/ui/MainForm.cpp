@@ -140,7 +140,14 @@ void TMainForm::BuildLayout() {
   ScrollBox1->setAlignment(Qt::AlignCenter);
   ScrollBox1->setWidget(VideoPanel);
   ScrollBox1->setWidgetResizable(true);
-  ScrollBox1->setBackgroundRole(QPalette::Dark);
+  // The pictures are night skies: a dark surround flatters them.
+  QPalette surround = ScrollBox1->palette();
+  surround.setColor(QPalette::Window, QColor(48, 48, 52));
+  ScrollBox1->setPalette(surround);
+  ScrollBox1->setBackgroundRole(QPalette::Window);
+  ScrollBox1->viewport()->setPalette(surround);
+  ScrollBox1->viewport()->setBackgroundRole(QPalette::Window);
+  ScrollBox1->viewport()->setAutoFillBackground(true);
   ScrollBox1->setContextMenuPolicy(Qt::CustomContextMenu);
 
   auto* splitter = new QSplitter(Qt::Horizontal);
@@ -222,11 +229,15 @@ void TMainForm::BuildLayout() {
 
   StatusPanel1 = new QLabel;
   StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-  StatusPanel1->setMinimumWidth(300);
+  StatusPanel1->setFixedWidth(360);
   StatusPanel2 = new QLabel;
   StatusPanel2->setObjectName(QStringLiteral("StatusPanel2"));
   StatusPanel2->setMinimumWidth(150);
-  statusBar()->addWidget(StatusPanel1, 2);
+  for (QLabel* panel : {StatusPanel1, StatusPanel2}) {
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panel->setContentsMargins(4, 0, 4, 0);
+  }
+  statusBar()->addWidget(StatusPanel1, 0);
   statusBar()->addWidget(StatusPanel2, 1);
 }
 

@@ -216,6 +216,8 @@ QAction* TMainForm::MenuItemFor(QMenu* menu, QAction* action, const QString& cap
   item->setObjectName(action->objectName() + QStringLiteral("Item"));
   item->setIcon(action->icon());
   item->setStatusTip(action->statusTip());
+  // The command itself sits in no menu or bar, so its shortcut lives here.
+  item->setShortcut(action->shortcut());
   auto follow = [item, action] { item->setEnabled(action->isEnabled()); };
   follow();
   connect(action, &QAction::changed, item, follow);
@@ -310,7 +312,7 @@ void TMainForm::BuildToolBar() {
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setMovable(false);
   ToolBar1->setFloatable(false);
-  ToolBar1->setIconSize(QSize(20, 20));
+  ToolBar1->setIconSize(QSize(24, 24));
   ToolBar1->toggleViewAction()->setVisible(false);
   setContextMenuPolicy(Qt::NoContextMenu);
 
