@@ -43,6 +43,9 @@ struct TPacketFree {
 struct TSwsFree {
   void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
+struct TAvFree {
+  void operator()(uint8_t* p) const { av_free(p); }
+};
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
@@ -203,9 +206,21 @@ class TCodecDecoder final : public TFrameDecoder {
       hd[14] = 24;
       PutLe32(hd + 20, uint32_t(stride * h));
     }
-    uint8_t* dst[4] = {Dib_.data() + 40 + (int64_t(h) - 1) * stride, nullptr, nullptr, nullptr};
-    const int dstStride[4] = {-int(stride), 0, 0, 0};
+    // swscale may write whole vectors past the end of a row, so it writes into
+    // a padded buffer of its own; the rows are then laid bottom-up in the DIB.
+    const int rgbStride = FFALIGN(3 * w, 64);
+    const size_t rgbBytes = size_t(rgbStride) * size_t(h) + 64;
+    if (RgbBytes_ != rgbBytes) {
+      Rgb_.reset(static_cast<uint8_t*>(av_malloc(rgbBytes)));
+      RgbBytes_ = Rgb_ ? rgbBytes : 0;
+      if (!Rgb_) return nullptr;
+    }
+    uint8_t* dst[4] = {Rgb_.get(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {rgbStride, 0, 0, 0};
     if (sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) != h) return nullptr;
+    uint8_t* rows = Dib_.data() + 40;
+    for (int y = 0; y < h; ++y)
+      std::memcpy(rows + (int64_t(h) - 1 - y) * stride, Rgb_.get() + int64_t(y) * rgbStride, size_t(3 * w));
     Delivered_ = target;
     *size = Dib_.size();
     return Dib_.data();
@@ -217,6 +232,8 @@ class TCodecDecoder final : public TFrameDecoder {
   TPacketPtr Packet_;
   std::unique_ptr<SwsContext, TSwsFree> Sws_;
   std::vector<uint8_t> Dib_;
+  std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output, top-down, padded rows
+  size_t RgbBytes_ = 0;
   bool Reorder_ = false;
   bool IntraOnly_ = false;
   int64_t RawSize1_ = -1, RawSize4_ = -1;  // exact chunk sizes of a raw YUV/grey picture

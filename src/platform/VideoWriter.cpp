@@ -75,6 +75,12 @@ class TLavfWriter final : public TVideoWriter::TImpl {
     Frame_->width = o.Width;
     Frame_->height = o.Height;
     if (av_frame_get_buffer(Frame_, 0) < 0) return Fail(error, "out of memory");
+    Bgr_ = av_frame_alloc();
+    if (!Bgr_) return Fail(error, "out of memory");
+    Bgr_->format = AV_PIX_FMT_BGR24;
+    Bgr_->width = o.Width;
+    Bgr_->height = o.Height;
+    if (av_frame_get_buffer(Bgr_, 0) < 0) return Fail(error, "out of memory");
     if (avio_open(&Oc_->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return Fail(error, "cannot create " + path);
     if (avformat_write_header(Oc_, nullptr) < 0) return Fail(error, "cannot write " + path);
     HeaderWritten_ = true;
@@ -85,9 +91,11 @@ class TLavfWriter final : public TVideoWriter::TImpl {
     if (f.Width() != O_.Width || f.AbsHeight != O_.Height || f.Bpp() != 24 || !f.Bits)
       return Fail(error, "frames must be 24-bit pictures of the video's size");
     if (av_frame_make_writable(Frame_) < 0) return Fail(error, "out of memory");
-    const uint8_t* src[4] = {f.Bits, nullptr, nullptr, nullptr};
-    const int srcStride[4] = {f.RowSize, 0, 0, 0};
-    sws_scale(Sws_, src, srcStride, 0, O_.Height, Frame_->data, Frame_->linesize);
+    // swscale reads whole vectors, past the end of the picture's last row:
+    // hand it a padded copy.
+    for (int y = 0; y < O_.Height; ++y)
+      std::memcpy(Bgr_->data[0] + int64_t(y) * Bgr_->linesize[0], f.Scanlines[size_t(y)], size_t(3 * O_.Width));
+    sws_scale(Sws_, Bgr_->data, Bgr_->linesize, 0, O_.Height, Frame_->data, Frame_->linesize);
     Frame_->pts = Count_++;
     if (Enc_) {
       if (avcodec_send_frame(Enc_, Frame_) < 0) return Fail(error, "MJPEG encoding failed");
@@ -134,6 +142,7 @@ class TLavfWriter final : public TVideoWriter::TImpl {
     }
     avcodec_free_context(&Enc_);
     av_frame_free(&Frame_);
+    av_frame_free(&Bgr_);
     av_packet_free(&Packet_);
     sws_freeContext(Sws_);
     Sws_ = nullptr;
@@ -143,7 +152,8 @@ class TLavfWriter final : public TVideoWriter::TImpl {
   AVFormatContext* Oc_ = nullptr;
   AVStream* St_ = nullptr;
   AVCodecContext* Enc_ = nullptr;
-  AVFrame* Frame_ = nullptr;
+  AVFrame* Frame_ = nullptr;  // the picture in the codec's format
+  AVFrame* Bgr_ = nullptr;    // padded copy of the picture given
   AVPacket* Packet_ = nullptr;
   SwsContext* Sws_ = nullptr;
   AVPixelFormat Format_ = AV_PIX_FMT_NONE;

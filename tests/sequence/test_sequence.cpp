@@ -78,6 +78,29 @@ TEST_F(SequenceTest, FetchTurnsImagesTopDownAtEveryDepth) {
   }
 }
 
+TEST_F(SequenceTest, FfmpegRawFilesOfBothRowOrdersComeOutTheRightWayUp) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  // Top third white, the rest black; once top-down with "00dc" chunks as
+  // ffmpeg writes raw RGB, once bottom-up as a capture.
+  const std::string src = "-f lavfi -i color=black:s=10x6:d=0.1,drawbox=x=0:y=0:w=10:h=2:color=white:t=fill "
+                          "-frames:v 1 -c:v rawvideo ";
+  const std::string td = Dir.File("td.avi"), bu = Dir.File("bu.avi"), pal = Dir.File("pal.avi");
+  ASSERT_TRUE(Ffmpeg(src + "-pix_fmt bgr24 '" + td + "'"));
+  ASSERT_TRUE(Ffmpeg(src + "-pix_fmt bgr24 -vf vflip -flipped_raw_rgb 1 '" + bu + "'"));
+  ASSERT_TRUE(Ffmpeg(src + "-pix_fmt pal8 '" + pal + "'"));
+  for (const std::string& path : {td, bu, pal}) {
+    ASSERT_TRUE(Seq.OpenAvi(path)) << path;
+    TFastDIB img;
+    ASSERT_TRUE(Seq.FetchImage(img)) << path;
+    ASSERT_EQ(img.AbsHeight, 6);
+    // ffmpeg's own palette holds no pure white: bright and dark are enough.
+    EXPECT_GT(img.GetPixel(0, 3).g, 240) << path;
+    EXPECT_GT(img.GetPixel(1, 9).r, 240) << path;
+    EXPECT_LT(img.GetPixel(2, 0).b, 10) << path;
+    EXPECT_LT(img.GetPixel(5, 5).g, 10) << path;
+  }
+}
+
 TEST_F(SequenceTest, EightBitVideoConvertsThroughItsPalette) {
   TVideoWriterOptions o;
   o.Codec = TVideoCodec::Pal8;

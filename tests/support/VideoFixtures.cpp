@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace fixtures {
@@ -40,6 +41,26 @@ bool FfmpegFrameBgr24(const std::string& file, int index, int width, int height,
   const bool more = std::fread(&extra, 1, 1, p) == 1;
   const int status = ::pclose(p);
   return status == 0 && got == out.size() && !more;
+}
+
+bool FfmpegFramesBgr24(const std::string& file, const std::vector<int>& indices, int width, int height,
+                       std::map<int, std::vector<uint8_t>>& out) {
+  std::set<int> wanted(indices.begin(), indices.end());
+  std::string select;
+  for (const int k : wanted) select += (select.empty() ? "" : "+") + std::string("eq(n\\,") + std::to_string(k) + ")";
+  const std::string cmd = "ffmpeg -v error -nostdin -i '" + file + "' -map 0:v:0 -vf 'select=" + select +
+                          "' -fps_mode passthrough -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return false;
+  bool ok = true;
+  for (const int k : wanted) {
+    std::vector<uint8_t>& img = out[k];
+    img.assign(size_t(width) * size_t(height) * 3, 0);
+    ok = ok && std::fread(img.data(), 1, img.size(), p) == img.size();
+  }
+  char extra;
+  ok = ok && std::fread(&extra, 1, 1, p) == 0;
+  return ::pclose(p) == 0 && ok;
 }
 
 bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, const std::vector<TFastDIB>& frames) {

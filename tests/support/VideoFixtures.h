@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ bool HaveFfmpeg();
 // FFmpeg's own decode of picture `index` (from 0, in decoding order of output)
 // of the first video stream, as top-down BGR rows without padding.
 bool FfmpegFrameBgr24(const std::string& file, int index, int width, int height, std::vector<uint8_t>& out);
+// The same for several pictures in one run of ffmpeg: out[k] for each k of `indices`.
+bool FfmpegFramesBgr24(const std::string& file, const std::vector<int>& indices, int width, int height,
+                       std::map<int, std::vector<uint8_t>>& out);
 
 // Writes frames with TVideoWriter; frames[i] must suit the options.
 bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, const std::vector<TFastDIB>& frames);

@@ -1,0 +1,138 @@
+// The video-file service on coded video: every codec comes out as 24-bit
+// bottom-up DIBs equal to FFmpeg's own decode of the same picture, also when
+// images are asked for out of order in inter-coded streams.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/VideoFixtures.h"
+
+using namespace fixtures;
+
+namespace {
+
+class VideoCodec : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    AVIFileInit();
+    ASSERT_FALSE(Dir.Path().empty());
+  }
+  void TearDown() override { AVIFileExit(); }
+
+  // Image `index` through the service (one decoder kept open across calls, as
+  // the sequence's fetches do through the service's cache), as top-down BGR.
+  std::vector<uint8_t> Ours(const std::string& path, int index, int w, int h) {
+    const TFetched r = FetchDib(path, index);
+    const TDibView v = ViewDib(r.Dib);
+    EXPECT_EQ(v.BitCount, 24);
+    EXPECT_EQ(v.Width, w);
+    EXPECT_EQ(v.Height, h);
+    std::vector<uint8_t> out;
+    if (v.BitCount != 24 || v.Width != w || v.Height != h || !v.Pixels || r.Dib.size() != 40 + size_t(v.Stride) * h)
+      return out;
+    for (int y = h - 1; y >= 0; --y) out.insert(out.end(), v.Pixels + y * v.Stride, v.Pixels + y * v.Stride + 3 * w);
+    return out;
+  }
+
+  // Compares our image with FFmpeg's for each index, in the order given.
+  void ExpectSameAsFfmpeg(const std::string& path, const std::vector<int>& order, int w, int h) {
+    std::map<int, std::vector<uint8_t>> want;
+    ASSERT_TRUE(FfmpegFramesBgr24(path, order, w, h, want)) << path;
+    for (const int k : order) EXPECT_EQ(MaxDiff(Ours(path, k, w, h), want[k]), 0) << path << " frame " << k;
+  }
+
+  TTempDir Dir;
+};
+
+TEST_F(VideoCodec, Yuy2AndMjpegMatchFfmpeg) {
+  TSampleOptions o;
+  o.Frames = 6;
+  o.Width = 64;
+  o.Height = 48;
+  for (const TVideoCodec c : {TVideoCodec::Yuy2, TVideoCodec::Mjpeg}) {
+    o.Format = c;
+    const std::string path = Dir.File(c == TVideoCodec::Yuy2 ? "yuy2.avi" : "mjpeg.avi");
+    ASSERT_TRUE(WriteSampleVideo(path, o, nullptr));
+    TAviStreamInfo info;
+    ASSERT_TRUE(StreamInfoOf(path, info));
+    EXPECT_EQ(info.dwLength, 6u);
+    ExpectSameAsFfmpeg(path, {0, 5, 2, 3, 3, 1}, 64, 48);
+  }
+}
+
+TEST_F(VideoCodec, PlanarAndGreyRawFormatsMatchFfmpeg) {
+  const std::string i420 = Dir.File("i420.avi"), y800 = Dir.File("y800.avi");
+  const std::string src = "-f lavfi -i testsrc=s=48x32:r=10:d=0.5 ";
+  ASSERT_TRUE(Ffmpeg(src + "-c:v rawvideo -pix_fmt yuv420p -vtag I420 '" + i420 + "'"));
+  ASSERT_TRUE(Ffmpeg(src + "-c:v rawvideo -pix_fmt gray -vtag Y800 '" + y800 + "'"));
+  ExpectSameAsFfmpeg(i420, {4, 0, 2}, 48, 32);
+  ExpectSameAsFfmpeg(y800, {3, 1}, 48, 32);
+}
+
+TEST_F(VideoCodec, Mpeg4WithBFramesGivesExactImagesInAnyOrder) {
+  const std::string path = Dir.File("bframes.avi");
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=s=96x64:r=25:d=2 -c:v mpeg4 -bf 2 -g 9 -q:v 4 '" + path + "'"));
+  TAviStreamInfo info;
+  ASSERT_TRUE(StreamInfoOf(path, info));
+  ASSERT_EQ(info.dwLength, 50u);
+  // Backwards, across groups, at group starts and just before them, the last image.
+  ExpectSameAsFfmpeg(path, {49, 0, 17, 18, 9, 8, 10, 26, 27, 1, 48, 35, 36, 37, 2}, 96, 64);
+  EXPECT_TRUE(FetchDib(path, 50).Dib.empty());
+}
+
+TEST_F(VideoCodec, DivxCaptureRandomAccessIsExact) {
+  const std::string path = std::string(STELLON_TESTDATA) + "/real/moon_divx.avi";
+  TAviStreamInfo info;
+  ASSERT_TRUE(StreamInfoOf(path, info));
+  EXPECT_EQ(info.fccType, streamtypeVIDEO);
+  ASSERT_EQ(info.dwLength, 101u);
+  ExpectSameAsFfmpeg(path, {100, 3, 57, 12, 13, 0}, 1280, 960);
+}
+
+TEST_F(VideoCodec, UranusCaptureInWebcamFormats) {
+  const std::string uranus = std::string(STELLON_TESTDATA) + "/real/uranus.mp4";
+  const std::string crop = "-i '" + uranus + "' -frames:v 12 -vf crop=320:240:500:350";
+  struct Case {
+    const char* Name;
+    const char* Args;
+  };
+  const Case cases[] = {
+      {"bgr24.avi", ",vflip -c:v rawvideo -pix_fmt bgr24 -flipped_raw_rgb 1"},
+      {"mjpeg.avi", " -c:v mjpeg -q:v 3"},
+      {"yuyv.avi", " -c:v rawvideo -pix_fmt yuyv422"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Dir.File(c.Name);
+    ASSERT_TRUE(Ffmpeg(crop + c.Args + " '" + path + "'")) << c.Name;
+    TAviStreamInfo info;
+    ASSERT_TRUE(StreamInfoOf(path, info));
+    EXPECT_EQ(info.dwLength, 12u);
+    ExpectSameAsFfmpeg(path, {11, 0, 6}, 320, 240);
+  }
+}
+
+TEST_F(VideoCodec, UnknownCodecHasNoDecoder) {
+  // An uncompressed file whose compression code is patched to an unknown one.
+  const std::string path = Dir.File("odd.avi");
+  TVideoWriterOptions o;
+  o.Width = 4;
+  o.Height = 4;
+  std::vector<TFastDIB> frames;
+  frames.push_back(Pattern24(4, 4, 1));
+  ASSERT_TRUE(WriteVideo(path, o, frames));
+  std::string bytes = ReadFileBytes(path);
+  const size_t strf = bytes.find("strf");
+  ASSERT_NE(strf, std::string::npos);
+  std::memcpy(&bytes[strf + 8 + 16], "QQQQ", 4);
+  WriteFileBytes(path, bytes);
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpen(&file, path.c_str(), 0, nullptr), AVIERR_OK);
+  PAVISTREAM stream = nullptr;
+  ASSERT_EQ(AVIFileGetStream(file, &stream, 0, 0), AVIERR_OK);
+  EXPECT_EQ(AVIStreamGetFrameOpen(stream, nullptr), nullptr);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+}
+
+}  // namespace
