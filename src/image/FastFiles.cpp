@@ -75,13 +75,16 @@ uint64_t NeededBytes(const TFacts& f) {
 
 // Gathers a BMP file from `read` (size_t read(uint8_t*, size_t): bytes read,
 // 0 at the end) into `buf`: the headers first, then as many bytes as they call
-// for. False when the start does not look like a usable BMP.
+// for. False when the start does not look like a usable BMP. `available` is
+// the size of the source when known. The buffer grows with the data that
+// actually arrives, so a short file claiming a huge picture costs little.
 template <class Read>
-bool Gather(Read&& read, std::vector<uint8_t>& buf) {
+bool Gather(Read&& read, std::vector<uint8_t>& buf, uint64_t available = UINT64_MAX) {
   auto fill = [&](uint64_t upTo) {
+    upTo = std::min(upTo, available);
     while (buf.size() < upTo) {
       const size_t old = buf.size();
-      const size_t want = size_t(std::min<uint64_t>(upTo - old, 1u << 24));
+      const size_t want = size_t(std::min<uint64_t>(upTo - old, std::max<size_t>(old, 1u << 16)));
       buf.resize(old + want);
       const size_t got = read(buf.data() + old, want);
       buf.resize(old + got);
@@ -96,7 +99,7 @@ bool Gather(Read&& read, std::vector<uint8_t>& buf) {
   TFacts f;
   if (!ParseHeaders(buf.data(), buf.size(), f)) return false;
   const uint64_t need = NeededBytes(f);
-  buf.reserve(size_t(need));
+  if (available != UINT64_MAX) buf.reserve(size_t(std::min(need, available)));  // exact for a file
   fill(need);
   return true;
 }
@@ -237,6 +240,8 @@ bool TFastDIB::LoadFromFile(const std::string& fileName) {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
+  struct stat st;
+  const uint64_t available = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? uint64_t(st.st_size) : UINT64_MAX;
   std::vector<uint8_t> buf;
   auto read = [&](uint8_t* p, size_t n) -> size_t {
     for (;;) {
@@ -245,7 +250,7 @@ bool TFastDIB::LoadFromFile(const std::string& fileName) {
       if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "cannot read " + fileName);
     }
   };
-  return Gather(read, buf) && LoadFromMemory(buf.data(), buf.size());
+  return Gather(read, buf, available) && LoadFromMemory(buf.data(), buf.size());
 }
 
 void TFastDIB::SaveToStream(std::ostream& stream) const {

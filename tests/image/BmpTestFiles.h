@@ -9,7 +9,7 @@
 
 #include "image/FastDIB.h"
 
-struct TBmpSpec {
+struct TBmpFields {
   int32_t width = 4;
   int32_t height = 2;  // negative: top-down
   uint16_t bpp = 24;
@@ -23,7 +23,7 @@ struct TBmpSpec {
   int32_t xPels = 0, yPels = 0;
 };
 
-inline std::vector<uint8_t> MakeBmp(const TBmpSpec& s) {
+inline std::vector<uint8_t> MakeBmp(const TBmpFields& s) {
   std::vector<uint8_t> f;
   auto u16 = [&](uint32_t v) { f.push_back(uint8_t(v)); f.push_back(uint8_t(v >> 8)); };
   auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };

@@ -103,7 +103,7 @@ TEST(BmpWrite, PalettedImagesUseTheCoreFormWithoutAColourCount) {
 }
 
 TEST(BmpWrite, LoadedColourCountAndDensityAreKept) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 3;
   s.bpp = 8;
   s.clrUsed = 5;
@@ -128,7 +128,7 @@ TEST(BmpWrite, LoadedColourCountAndDensityAreKept) {
 }
 
 TEST(BmpRead, SixteenBitFormatsFromTheMasks) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 2;
   s.height = 1;
   s.bpp = 16;
@@ -158,7 +158,7 @@ TEST(BmpRead, SixteenBitFormatsFromTheMasks) {
 }
 
 TEST(BmpRead, ThirtyTwoBitMasksAreBroughtToStandardBytes) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 1;
   s.height = 1;
   s.bpp = 32;
@@ -193,7 +193,7 @@ TEST(BmpRoundTrip, EveryDepthAndFormat) {
 }
 
 TEST(BmpRead, TopDownFilesComeOutTheRightWayUp) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 1;
   s.height = -3;
   s.pixels = {1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0};
@@ -208,36 +208,36 @@ TEST(BmpRead, TopDownFilesComeOutTheRightWayUp) {
 }
 
 TEST(BmpRead, UnusableFilesLeaveTheBufferAlone) {
-  TBmpSpec good;
+  TBmpFields good;
   good.width = 2;
   good.height = 2;
   good.pixels.assign(16, 7);
   std::vector<std::pair<const char*, std::vector<uint8_t>>> bad;
   auto with = [&](const char* why, auto change) {
-    TBmpSpec s = good;
+    TBmpFields s = good;
     change(s);
     bad.emplace_back(why, MakeBmp(s));
   };
-  with("bit count 2", [](TBmpSpec& s) { s.bpp = 2; });
-  with("bit count 0", [](TBmpSpec& s) { s.bpp = 0; });
-  with("RLE8 with 24 bits", [](TBmpSpec& s) { s.compression = 1; });
-  with("bit fields with 24 bits", [](TBmpSpec& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; });
-  with("JPEG inside", [](TBmpSpec& s) { s.compression = 4; });
-  with("zero width", [](TBmpSpec& s) { s.width = 0; });
-  with("negative width", [](TBmpSpec& s) { s.width = -2; });
-  with("width too large", [](TBmpSpec& s) { s.width = 32768; });
-  with("height of INT32_MIN", [](TBmpSpec& s) { s.height = INT32_MIN; });
-  with("too many pixels", [](TBmpSpec& s) { s.width = 32767; s.height = 32767; });
-  with("truncated pixels", [](TBmpSpec& s) { s.pixels.resize(15); });
-  with("pixels start inside the header", [](TBmpSpec& s) { s.offBitsDelta = -10; });
-  with("pixels start past the end", [](TBmpSpec& s) { s.offBitsDelta = 1000; s.pixels.clear(); });
-  with("header size 20", [](TBmpSpec& s) { s.headerSize = 20; });
-  with("header longer than the file", [](TBmpSpec& s) { s.headerSize = 4000; s.pixels.clear(); });
-  with("RLE top-down", [](TBmpSpec& s) { s.bpp = 8; s.compression = 1; s.height = -2; });
-  with("empty 16-bit mask", [](TBmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0xFF00, 0xFF, 0}; });
-  with("overlapping masks", [](TBmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF800, 0x0FE0, 0x1F}; });
-  with("holey mask", [](TBmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF400, 0x07E0, 0x1F}; });
-  with("16-bit channel of 9 bits", [](TBmpSpec& s) { s.bpp = 16; s.compression = 3; s.masks = {0xC000, 0x3FE0, 0x1F}; });
+  with("bit count 2", [](TBmpFields& s) { s.bpp = 2; });
+  with("bit count 0", [](TBmpFields& s) { s.bpp = 0; });
+  with("RLE8 with 24 bits", [](TBmpFields& s) { s.compression = 1; });
+  with("bit fields with 24 bits", [](TBmpFields& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; });
+  with("JPEG inside", [](TBmpFields& s) { s.compression = 4; });
+  with("zero width", [](TBmpFields& s) { s.width = 0; });
+  with("negative width", [](TBmpFields& s) { s.width = -2; });
+  with("width too large", [](TBmpFields& s) { s.width = 32768; });
+  with("height of INT32_MIN", [](TBmpFields& s) { s.height = INT32_MIN; });
+  with("too many pixels", [](TBmpFields& s) { s.width = 32767; s.height = 32767; });
+  with("truncated pixels", [](TBmpFields& s) { s.pixels.resize(15); });
+  with("pixels start inside the header", [](TBmpFields& s) { s.offBitsDelta = -10; });
+  with("pixels start past the end", [](TBmpFields& s) { s.offBitsDelta = 1000; s.pixels.clear(); });
+  with("header size 20", [](TBmpFields& s) { s.headerSize = 20; });
+  with("header longer than the file", [](TBmpFields& s) { s.headerSize = 4000; s.pixels.clear(); });
+  with("RLE top-down", [](TBmpFields& s) { s.bpp = 8; s.compression = 1; s.height = -2; });
+  with("empty 16-bit mask", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xFF00, 0xFF, 0}; });
+  with("overlapping masks", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF800, 0x0FE0, 0x1F}; });
+  with("holey mask", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF400, 0x07E0, 0x1F}; });
+  with("16-bit channel of 9 bits", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xC000, 0x3FE0, 0x1F}; });
   std::vector<uint8_t> notBm = MakeBmp(good);
   notBm[0] = 'M';
   bad.emplace_back("not BM", notBm);
@@ -258,11 +258,11 @@ TEST(BmpRead, UnusableFilesLeaveTheBufferAlone) {
   }
   TFastDIB d;
   EXPECT_FALSE(d.LoadFromMemory(nullptr, 0));
-  EXPECT_TRUE(Load(d, MakeBmp(good)));  // the unchanged spec is fine
+  EXPECT_TRUE(Load(d, MakeBmp(good)));  // the unchanged fields load
 }
 
 TEST(BmpRead, PaletteIsTakenOnlyFromBeforeThePixels) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 4;
   s.height = 1;
   s.bpp = 8;

@@ -7,7 +7,7 @@ namespace {
 // An RLE file of the given size and depth; rows of the result as index lists,
 // top row first.
 std::vector<std::vector<int>> DecodeRle(int w, int h, int bpp, std::vector<uint8_t> data) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = w;
   s.height = h;
   s.bpp = uint16_t(bpp);
@@ -76,7 +76,7 @@ TEST(BmpRle4, ClippingAndRowsBottomUp) {
 }
 
 TEST(BmpRle, DataOffsetAtTheEndOfTheFileGivesAnEmptyPicture) {
-  TBmpSpec s;
+  TBmpFields s;
   s.width = 2;
   s.height = 2;
   s.bpp = 8;
