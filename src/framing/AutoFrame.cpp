@@ -45,6 +45,7 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TParamglob& params, con
   // One buffer for the whole run: it is resized only when an image of another
   // size comes, so the run holds one image at a time.
   TFastDIB image;
+  TDetectScratch scratch;
   const int32_t count = sequence.ImageList.Count();
   for (int32_t index = 0; index < count; ++index) {
     if (hooks.Cancelled && hooks.Cancelled()) {
@@ -52,7 +53,7 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TParamglob& params, con
       break;
     }
     TRect rect;
-    const bool found = FetchAt(sequence, index, image) && DetectObject(image, rect, sequence, params);
+    const bool found = FetchAt(sequence, index, image) && DetectObject(image, rect, sequence, params, &scratch);
     bool failed = false;
     TFrameProblem problem{index, TFrameProblemKind::NotFound};
     if (found) {

@@ -8,8 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "framing/Enhance.h"
 #include "image/Convert.h"
-#include "image/Effects.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -21,13 +21,6 @@ constexpr int LightnessOfSum(int s) {
   return half + ((s & 1) & (half & 1));
 }
 
-struct TLightnessBySum {
-  std::array<uint8_t, 511> L{};
-  constexpr TLightnessBySum() {
-    for (int s = 0; s <= 510; ++s) L[size_t(s)] = uint8_t(LightnessOfSum(s));
-  }
-};
-constexpr TLightnessBySum kLightness;
 
 inline int SumOf(const uint8_t* p) {
   const int b = p[0], g = p[1], r = p[2];
@@ -129,38 +122,99 @@ class TRowScanner {
 }  // namespace
 
 void EnhanceForDetection(TFastDIB& image) {
-  TLut lightness, contrast, addition, gamma, merged;
-  LightnessTable(0, lightness);
-  ContrastTable(256, contrast);
-  AdditionTable(0, addition);
-  GammaTable(1.2, gamma);
-  MergeLUTs({lightness, contrast, addition, gamma}, merged);
-  ApplyLUT(image, merged, merged, merged);
+  const TLut& lut = DetectionLut();
+  ApplyLUT(image, lut, lut, lut);
+}
+
+namespace {
+// Sum of the lightness values and largest max + min over the rows of a 24-
+// (Step 3) or 32-bit (Step 4) picture. Lightness is s / 2 rounded half to
+// even, that is (s >> 1) plus one when s ends in binary 11; it grows with s,
+// so the largest lightness is that of the largest s.
+//
+// 16 pixels at a time: the bytewise maximum and minimum of the vectors at
+// offsets 0, 1 and 2 hold, at every byte where a pixel starts, that pixel's
+// max and min of blue, green and red; the other bytes are masked out (they
+// then count as s = 0, which adds nothing and never wins the maximum).
+template <int Step>
+void LightnessSums(const TFastDIB& img, int64_t& sum, int& maxSum) {
+  const int w = img.Width();
+  int x0 = 0;  // pixels done in blocks, per row
+#if defined(__SSE2__)
+  alignas(16) uint8_t maskBytes[Step][16];
+  for (int k = 0; k < Step; ++k)
+    for (int i = 0; i < 16; ++i) maskBytes[k][i] = (16 * k + i) % Step == 0 ? 0xFF : 0;
+  __m128i masks[Step];
+  for (int k = 0; k < Step; ++k) masks[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(maskBytes[k]));
+  const __m128i zero = _mm_setzero_si128(), three = _mm_set1_epi16(3);
+  __m128i maxv = zero;
+  // A block reads two bytes past its 16 pixels: it needs a 17th pixel.
+  const int blocks = w >= 17 ? (w - 1) / 16 : 0;
+  x0 = 16 * blocks;
+#endif
+  for (int y = 0; y < img.AbsHeight; ++y) {
+    const uint8_t* row = img.Pixels8(y);
+#if defined(__SSE2__)
+    __m128i acc32 = zero;
+    for (int b = 0; b < blocks;) {
+      // Each 16-bit lane gains at most 2 * 255 * Step per block: 32 blocks fit.
+      __m128i acc16 = zero;
+      for (const int end = std::min(blocks, b + 32); b < end; ++b) {
+        const uint8_t* p = row + ptrdiff_t(b) * 16 * Step;
+        for (int k = 0; k < Step; ++k, p += 16) {
+          const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+          const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+          const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+          const __m128i mx = _mm_and_si128(_mm_max_epu8(_mm_max_epu8(v0, v1), v2), masks[k]);
+          const __m128i mn = _mm_and_si128(_mm_min_epu8(_mm_min_epu8(v0, v1), v2), masks[k]);
+          const __m128i sLo = _mm_add_epi16(_mm_unpacklo_epi8(mx, zero), _mm_unpacklo_epi8(mn, zero));
+          const __m128i sHi = _mm_add_epi16(_mm_unpackhi_epi8(mx, zero), _mm_unpackhi_epi8(mn, zero));
+          maxv = _mm_max_epi16(maxv, _mm_max_epi16(sLo, sHi));
+          const __m128i lLo = _mm_sub_epi16(_mm_srli_epi16(sLo, 1), _mm_cmpeq_epi16(_mm_and_si128(sLo, three), three));
+          const __m128i lHi = _mm_sub_epi16(_mm_srli_epi16(sHi, 1), _mm_cmpeq_epi16(_mm_and_si128(sHi, three), three));
+          acc16 = _mm_add_epi16(acc16, _mm_add_epi16(lLo, lHi));
+        }
+      }
+      acc32 = _mm_add_epi32(acc32, _mm_add_epi32(_mm_unpacklo_epi16(acc16, zero), _mm_unpackhi_epi16(acc16, zero)));
+    }
+    alignas(16) uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc32);
+    sum += int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+#endif
+    const uint8_t* p = row + ptrdiff_t(x0) * Step;
+    for (int x = x0; x < w; ++x, p += Step) {
+      const int s = SumOf(p);
+      sum += (s >> 1) + ((s & 3) == 3);
+      maxSum = std::max(maxSum, s);
+    }
+  }
+#if defined(__SSE2__)
+  alignas(16) int16_t m[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(m), maxv);
+  for (int16_t v : m) maxSum = std::max(maxSum, int(v));
+#endif
+}
+}  // namespace
+
+bool LightnessTotals(const TFastDIB& image, int64_t& sum, int32_t& maximum) {
+  sum = 0;
+  maximum = 0;
+  TFastDIB holder;
+  const TFastDIB& img = Readable(image, holder);
+  if (int64_t(img.Width()) * img.AbsHeight <= 0 || !img.Bits) return false;
+  int maxSum = 0;
+  if (img.Bpp() == 24) LightnessSums<3>(img, sum, maxSum);
+  else LightnessSums<4>(img, sum, maxSum);
+  maximum = LightnessOfSum(maxSum);
+  return true;
 }
 
 bool AutoTolerance(const TFastDIB& image, int32_t& threshold, bool complexMode) {
   threshold = 0;
-  TFastDIB holder;
-  const TFastDIB& img = Readable(image, holder);
-  const int w = img.Width(), h = img.AbsHeight;
-  const int64_t n = int64_t(w) * h;
-  if (n <= 0 || !img.Bits) return false;
-  const int ps = img.Bpp() / 8;
   int64_t sum = 0;
-  int maximum = 0;
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* p = img.Pixels8(y);
-    uint32_t rowSum = 0;  // at most 255 * 32767 per row: fits
-    int rowMax = 0;
-    for (int x = 0; x < w; ++x, p += ps) {
-      const int l = kLightness.L[size_t(SumOf(p))];
-      rowSum += uint32_t(l);
-      rowMax = std::max(rowMax, l);
-    }
-    sum += rowSum;
-    maximum = std::max(maximum, rowMax);
-  }
-  const int64_t mean = sum / n;
+  int32_t maximum = 0;
+  if (!LightnessTotals(image, sum, maximum)) return false;
+  const int64_t mean = sum / (int64_t(image.Width()) * image.AbsHeight);
   threshold = complexMode ? int32_t((maximum + mean) / 2) : int32_t((4 * mean + maximum) / 5);
   return true;
 }
@@ -210,26 +264,21 @@ bool ScanForObject(const TFastDIB& image, int32_t tolerance, TRect& rect) {
   return true;
 }
 
-bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance) {
+bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance,
+                  TDetectScratch* scratch) {
   if (!complexMode) {
     // Simple mode reads the pixels only, so the image itself can be scanned.
     if (autoTolerance) AutoTolerance(image, tolerance, false);
     return ScanForObject(image, tolerance, rect);
   }
-  TFastDIB work;
-  work.CopyFrom(image);
-  if (work.Bpp() != 24 && work.Bpp() != 32) {
-    TFastDIB converted;
-    converted.SetSize(image.Width(), image.AbsHeight, 24, 0);
-    ConvertTo24(converted, image);
-    work = std::move(converted);
-  }
-  EnhanceForDetection(work);
-  DiagonalBlur(work, 2);
+  TDetectScratch local;
+  TFastDIB& work = (scratch ? *scratch : local).Work;
+  EnhanceAndBlur(image, work);
   if (autoTolerance) AutoTolerance(work, tolerance, true);
   return ScanForObject(work, tolerance, rect);
 }
 
-bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params) {
-  return DetectObject(image, rect, sequence.Tolerance, params.calcul_complexe, params.tolerance_automatique);
+bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params,
+                  TDetectScratch* scratch) {
+  return DetectObject(image, rect, sequence.Tolerance, params.calcul_complexe, params.tolerance_automatique, scratch);
 }

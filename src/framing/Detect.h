@@ -27,10 +27,21 @@ void EnhanceForDetection(TFastDIB& image);
 // False (threshold left at 0) when the image has no pixel.
 bool AutoTolerance(const TFastDIB& image, int32_t& threshold, bool complexMode);
 
+// Sum (64-bit) and maximum of the ColorLightness values of every pixel of
+// `image`; false (both 0) when it has no pixel.
+bool LightnessTotals(const TFastDIB& image, int64_t& sum, int32_t& maximum);
+
 // The threshold scan alone, on `image` as it is (no enhancement): a pixel is
 // bright when its ColorLightness is strictly greater than `tolerance`. Writes
 // rect only when an object is found (see DetectObject).
 bool ScanForObject(const TFastDIB& image, int32_t tolerance, TRect& rect);
+
+// Working memory of the complex mode: the enhanced, smoothed copy. Kept from
+// one image to the next by a caller that detects many images of one size, so
+// the copy is not allocated again for each.
+struct TDetectScratch {
+  TFastDIB Work;
+};
 
 // Finds the object of `image` (24-bit as a rule; 32-bit and other depths are
 // accepted). `image` itself is never changed: in complex mode the work is done
@@ -49,8 +60,10 @@ bool ScanForObject(const TFastDIB& image, int32_t tolerance, TRect& rect);
 // Found when a band started and ended and left != Width and right != 0; so an
 // object touching the bottom edge, or whose every run reaches the right edge,
 // is not found.
-bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance);
+bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance,
+                  TDetectScratch* scratch = nullptr);
 
 // The same with the sequence's working Tolerance and the settings'
 // calcul_complexe and tolerance_automatique.
-bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params);
+bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params,
+                  TDetectScratch* scratch = nullptr);

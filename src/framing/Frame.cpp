@@ -56,28 +56,32 @@ bool CaptureFramePixels(const TRect& rect, const TFastDIB& image, TAviList& reco
   if (!RectInsideImage(rect, image) || (bpp != 16 && bpp != 24 && bpp != 32)) return false;
   const int w = rect.Right - rect.Left + 1;
   const int h = rect.Bottom - rect.Top + 1;
-  record.FramePixels.resize(FramePixelsBytes(rect));
-  record.FramePixels.back() = 0;
+  std::vector<uint8_t>& block = record.FramePixels;
   record.FramePixelsRect = rect;
-  uint8_t* out = record.FramePixels.data();
+  if (bpp == 24) {
+    // Rows appended straight from the image: the block's memory is written
+    // once (a kept block of the same size is reused as it is).
+    block.clear();
+    block.reserve(FramePixelsBytes(rect));
+    for (int y = rect.Top; y <= rect.Bottom; ++y) {
+      const uint8_t* in = reinterpret_cast<const uint8_t*>(image.Pixels24(y) + rect.Left);
+      block.insert(block.end(), in, in + size_t(w) * 3);
+    }
+    block.push_back(0);
+    return true;
+  }
+  block.resize(FramePixelsBytes(rect));
+  block.back() = 0;
+  uint8_t* out = block.data();
   for (int r = 0; r < h; ++r, out += size_t(w) * 3) {
     const int y = rect.Top + r;
-    if (bpp == 24) {
-      std::memcpy(out, image.Pixels24(y) + rect.Left, size_t(w) * 3);
-    } else if (bpp == 32) {
-      const TColorBGRA* in = image.Pixels32(y) + rect.Left;
-      for (int c = 0; c < w; ++c) {
-        out[3 * c] = in[c].b;
-        out[3 * c + 1] = in[c].g;
-        out[3 * c + 2] = in[c].r;
-      }
-    } else {
-      for (int c = 0; c < w; ++c) {
-        const TColorBGR p = image.GetPixel(y, rect.Left + c);
-        out[3 * c] = p.b;
-        out[3 * c + 1] = p.g;
-        out[3 * c + 2] = p.r;
-      }
+    for (int c = 0; c < w; ++c) {
+      const TColorBGR p = bpp == 32 ? TColorBGR{image.Pixels32(y)[rect.Left + c].b, image.Pixels32(y)[rect.Left + c].g,
+                                                image.Pixels32(y)[rect.Left + c].r}
+                                    : image.GetPixel(y, rect.Left + c);
+      out[3 * c] = p.b;
+      out[3 * c + 1] = p.g;
+      out[3 * c + 2] = p.r;
     }
   }
   return true;

@@ -233,3 +233,32 @@ TEST(AutoTolerance, UsesLightnessNotBrightestByte) {
   ASSERT_TRUE(AutoTolerance(img, t, false));
   EXPECT_EQ(t, (4 * 64 + 128) / 5);
 }
+
+TEST(AutoTolerance, TotalsMatchTheLightnessOfEveryPixelOnRandomPictures) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 60; ++round) {
+    const int bpp = round % 2 ? 32 : 24;
+    const int w = 1 + int(rng() % 90), h = 1 + int(rng() % 5);
+    TFastDIB img = Black(w, h, bpp);
+    for (uint32_t i = 0; i < img.Size(); ++i) img.Bits[i] = uint8_t(rng() >> (rng() % 8));
+    int64_t sum = 0;
+    int maximum = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int l = ColorLightness(img.GetPixel(y, x));
+        sum += l;
+        maximum = std::max(maximum, l);
+      }
+    int64_t gotSum = -1;
+    int32_t gotMax = -1;
+    ASSERT_TRUE(LightnessTotals(img, gotSum, gotMax));
+    ASSERT_EQ(gotSum, sum) << w << "x" << h << " at " << bpp;
+    ASSERT_EQ(gotMax, maximum) << w << "x" << h << " at " << bpp;
+    const int64_t mean = sum / (int64_t(w) * h);
+    int32_t t = -1;
+    ASSERT_TRUE(AutoTolerance(img, t, false));
+    EXPECT_EQ(t, (4 * mean + maximum) / 5) << w << "x" << h << " at " << bpp;
+    ASSERT_TRUE(AutoTolerance(img, t, true));
+    EXPECT_EQ(t, (maximum + mean) / 2) << w << "x" << h << " at " << bpp;
+  }
+}

@@ -1,0 +1,162 @@
+#include "framing/Enhance.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr int kDistance = 2;  // the smoothing distance of the complex mode
+
+TLut MakeDetectionLut() {
+  TLut lightness, contrast, addition, gamma, merged;
+  LightnessTable(0, lightness);
+  ContrastTable(256, contrast);
+  AdditionTable(0, addition);
+  GammaTable(1.2, gamma);
+  MergeLUTs({lightness, contrast, addition, gamma}, merged);
+  return merged;
+}
+
+// The detection table applied to two bytes at once: entry (a | b << 8) holds
+// lut[a] | lut[b] << 8 (128 KB, built once), which halves the look-ups of
+// the mapping, the costliest step of the complex mode.
+struct TPairLut {
+  std::vector<uint16_t> Entries;
+  explicit TPairLut(const TLut& lut) : Entries(65536) {
+    for (int a = 0; a < 256; ++a)
+      for (int b = 0; b < 256; ++b) Entries[size_t(a | b << 8)] = uint16_t(lut[size_t(a)] | lut[size_t(b)] << 8);
+  }
+};
+
+// Source row through the table into work row; a 32-bit pixel's fourth byte is
+// copied as it is (the table leaves it alone).
+void MapRow(const uint8_t* src, uint8_t* dst, int width, int pixelBytes, const TLut& lut, const TPairLut& pairs) {
+  if (pixelBytes == 3) {
+    const size_t n = size_t(width) * 3;
+    const uint16_t* table = pairs.Entries.data();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint16_t v[4];
+      std::memcpy(v, src + i, 8);
+      for (uint16_t& e : v) e = table[e];
+      std::memcpy(dst + i, v, 8);
+    }
+    for (; i < n; ++i) dst[i] = lut[src[i]];
+  } else {
+    for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+      dst[0] = lut[src[0]];
+      dst[1] = lut[src[1]];
+      dst[2] = lut[src[2]];
+      dst[3] = src[3];
+    }
+  }
+}
+
+// One pixel of the smoothing: the mean of the four corners at distance 2,
+// clamped to the picture, three colour bytes.
+template <int Step>
+inline void BlurPixel(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int x, int width) {
+  const int x1 = std::max(x - kDistance, 0) * Step, x2 = std::min(x + kDistance, width - 1) * Step;
+  uint8_t* p = out + x * Step;
+  for (int c = 0; c < 3; ++c) p[c] = uint8_t((r1[x1 + c] + r1[x2 + c] + r2[x1 + c] + r2[x2 + c]) >> 2);
+}
+
+// A row whose corner rows are other rows (2 <= y <= height - 3): a pure
+// function of them, so the inner bytes can be done in blocks.
+void BlurRowApart24(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int width) {
+  if (width < 5) {
+    for (int x = 0; x < width; ++x) BlurPixel<3>(out, r1, r2, x, width);
+    return;
+  }
+  BlurPixel<3>(out, r1, r2, 0, width);
+  BlurPixel<3>(out, r1, r2, 1, width);
+  // Pixels 2 .. width - 3: byte i takes bytes i - 6 and i + 6 of both rows.
+  int i = 3 * kDistance;
+  const int end = 3 * (width - kDistance);
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= end; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + i - 6));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + i + 6));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + i - 6));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + i + 6));
+    const __m128i lo = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                      _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero))),
+        2);
+    const __m128i hi = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                      _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero))),
+        2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < end; ++i) out[i] = uint8_t((r1[i - 6] + r1[i + 6] + r2[i - 6] + r2[i + 6]) >> 2);
+  BlurPixel<3>(out, r1, r2, width - 2, width);
+  BlurPixel<3>(out, r1, r2, width - 1, width);
+}
+
+// Any row, in place and left to right, exactly as the image library smooths:
+// near the top and bottom a row is one of its own corner rows, and its pixels
+// to the left are then read already replaced.
+template <int Step>
+void BlurRowInPlace(TFastDIB& work, int y) {
+  const int w = work.Width(), h = work.AbsHeight;
+  uint8_t* row = work.Scanlines[size_t(y)];
+  const uint8_t* r1 = work.Scanlines[size_t(std::max(y - kDistance, 0))];
+  const uint8_t* r2 = work.Scanlines[size_t(std::min(y + kDistance, h - 1))];
+  for (int x = 0; x < w; ++x) BlurPixel<Step>(row, r1, r2, x, w);
+}
+
+}  // namespace
+
+const TLut& DetectionLut() {
+  static const TLut lut = MakeDetectionLut();
+  return lut;
+}
+
+namespace {
+const TPairLut& DetectionPairLut() {
+  static const TPairLut pairs(DetectionLut());
+  return pairs;
+}
+}  // namespace
+
+void EnhanceAndBlur(const TFastDIB& image, TFastDIB& work) {
+  const int bpp = image.Bpp();
+  const int w = image.Width(), h = image.AbsHeight;
+  if ((bpp != 24 && bpp != 32) || !image.Bits || w < 1 || h < 1) {
+    work.CopyFrom(image);
+    const TLut& lut = DetectionLut();
+    ApplyLUT(work, lut, lut, lut);
+    DiagonalBlur(work, kDistance);
+    return;
+  }
+  work.SetSize(w, h, bpp, image.BitFormat);
+  if (work.Width() != w || work.AbsHeight != h || !work.Bits) return;  // no memory: an empty picture
+  const TLut& lut = DetectionLut();
+  const TPairLut& pairs = DetectionPairLut();
+  const int ps = bpp / 8;
+  int mapped = 0;  // rows [0, mapped) of work hold mapped pixels
+  for (int y = 0; y < h; ++y) {
+    for (const int need = std::min(y + kDistance, h - 1); mapped <= need; ++mapped)
+      MapRow(image.Scanlines[size_t(mapped)], work.Scanlines[size_t(mapped)], w, ps, lut, pairs);
+    if (y >= kDistance && y + kDistance <= h - 1) {
+      uint8_t* out = work.Scanlines[size_t(y)];
+      const uint8_t* r1 = work.Scanlines[size_t(y - kDistance)];
+      const uint8_t* r2 = work.Scanlines[size_t(y + kDistance)];
+      if (ps == 3) BlurRowApart24(out, r1, r2, w);
+      else
+        for (int x = 0; x < w; ++x) BlurPixel<4>(out, r1, r2, x, w);
+    } else if (ps == 3) {
+      BlurRowInPlace<3>(work, y);
+    } else {
+      BlurRowInPlace<4>(work, y);
+    }
+  }
+}
