@@ -24,29 +24,54 @@ TLut MakeDetectionLut() {
 
 // The detection table applied to two bytes at once: entry (a | b << 8) holds
 // lut[a] | lut[b] << 8 (128 KB, built once), which halves the look-ups of
-// the mapping, the costliest step of the complex mode.
+// the mapping, the costliest step of the complex mode. ZeroUpTo is the
+// largest v such that every value 0..v maps to 0 (the contrast sends the
+// whole dark half of the range to black), -1 when 0 itself does not.
 struct TPairLut {
   std::vector<uint16_t> Entries;
+  int ZeroUpTo = -1;
   explicit TPairLut(const TLut& lut) : Entries(65536) {
     for (int a = 0; a < 256; ++a)
       for (int b = 0; b < 256; ++b) Entries[size_t(a | b << 8)] = uint16_t(lut[size_t(a)] | lut[size_t(b)] << 8);
+    while (ZeroUpTo < 255 && lut[size_t(ZeroUpTo + 1)] == 0) ++ZeroUpTo;
   }
 };
 
+inline void MapBytes(const uint8_t* src, uint8_t* dst, size_t n, const uint16_t* table) {
+  for (size_t i = 0; i < n; i += 8) {
+    uint16_t v[4];
+    std::memcpy(v, src + i, 8);
+    for (uint16_t& e : v) e = table[e];
+    std::memcpy(dst + i, v, 8);
+  }
+}
+
 // Source row through the table into work row; a 32-bit pixel's fourth byte is
-// copied as it is (the table leaves it alone).
+// copied as it is (the table leaves it alone). Blocks of 16 bytes that all
+// map to 0 (the dark sky round a planet, as a rule) are written as zeros
+// without looking them up.
 void MapRow(const uint8_t* src, uint8_t* dst, int width, int pixelBytes, const TLut& lut, const TPairLut& pairs) {
   if (pixelBytes == 3) {
     const size_t n = size_t(width) * 3;
     const uint16_t* table = pairs.Entries.data();
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-      uint16_t v[4];
-      std::memcpy(v, src + i, 8);
-      for (uint16_t& e : v) e = table[e];
-      std::memcpy(dst + i, v, 8);
+#if defined(__SSE2__)
+    if (pairs.ZeroUpTo >= 0) {
+      // (byte xor 0x80) > (limit xor 0x80) in signed form is byte > limit.
+      const __m128i bias = _mm_set1_epi8(char(0x80));
+      const __m128i limit = _mm_set1_epi8(char(uint8_t(pairs.ZeroUpTo) ^ 0x80));
+      for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        if (_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_xor_si128(v, bias), limit)) == 0)
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_setzero_si128());
+        else
+          MapBytes(src + i, dst + i, 16, table);
+      }
     }
-    for (; i < n; ++i) dst[i] = lut[src[i]];
+#endif
+    const size_t blocks = (n - i) / 8 * 8;
+    MapBytes(src + i, dst + i, blocks, table);
+    for (i += blocks; i < n; ++i) dst[i] = lut[src[i]];
   } else {
     for (int x = 0; x < width; ++x, src += 4, dst += 4) {
       dst[0] = lut[src[0]];
