@@ -229,6 +229,40 @@ class TestMainWindow : public QObject {
     QCOMPARE(f.VideoPanel->SizeMode(), smFast);
   }
 
+  // Tick marks every tenth of the video, or every image up to 10 images; a
+  // video without images opens with nothing to show.
+  void trackBarTicks_data() {
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("empty") << 0 << 0;
+    QTest::newRow("10 images") << 10 << 1;
+    QTest::newRow("11 images") << 11 << 1;
+    QTest::newRow("250 images") << 250 << 25;
+  }
+  void trackBarTicks() {
+    QFETCH(int, frames);
+    QFETCH(int, interval);
+    const QString path = Dir_.filePath(QStringLiteral("ticks%1.avi").arg(frames));
+    QVERIFY(MakeVideo(path, frames, 16, 12));
+    TMainForm& f = *Form_;
+    Open(path);
+    QVERIFY(Messages_.Asked.empty());
+    QVERIFY(f.Sequence.SequenceOpen);
+    QCOMPARE(f.CheckListBox1->count(), frames);
+    if (frames == 0) {
+      QVERIFY(!f.TrackBar1->isEnabled());
+      QVERIFY(!f.Sequence.CurrentImage);
+      QCOMPARE(f.VideoPanel->Bmp().Width(), 0);
+      QVERIFY(!f.BtSuiv->isEnabled());
+      QVERIFY(!f.Action_Cadre->isEnabled());
+      return;
+    }
+    QVERIFY(f.TrackBar1->isEnabled());
+    QCOMPARE(f.TrackBar1->maximum(), frames - 1);
+    QCOMPARE(f.TrackBar1->tickInterval(), interval);
+    QCOMPARE(Status(), QStringLiteral("Pos : 1/%1 - 16x12 - 24 bits").arg(frames));
+  }
+
   void navigate() {
     TMainForm& f = *Form_;
     Open(Video_);
