@@ -522,6 +522,18 @@ class TestMainWindow : public QObject {
     QCOMPARE(Form_->BtSuiv->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
   }
 
+  // Settings that cannot be written at close are reported, with the file.
+  void unwritableSettingsAtClose() {
+    const std::string ini = QFile::encodeName(NotAvi_).toStdString() + "/stellon.ini";
+    SetIniPath(ini);
+    Form_->close();
+    QCOMPARE(Messages_.Asked.size(), size_t(1));
+    QCOMPARE(Messages_.Asked[0].Text, IniWriteErrorText(ini));
+    QVERIFY(QString::fromStdString(Messages_.Asked[0].Text).startsWith(QString::fromUtf8("Impossible d'écrire dans ")));
+    Form_.reset();
+    QCOMPARE(Messages_.Asked.size(), size_t(1));
+  }
+
   // The Parameters dialog: on OK the settings are stored, and automatic
   // tolerance disables the tolerance edit and its label but not the arrows.
   void parametersDialog() {

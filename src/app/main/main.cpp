@@ -19,23 +19,6 @@
 
 namespace {
 
-// Removes "--ini PATH" (or "--ini=PATH") from `params`; the path, or empty.
-QString TakeIniOption(QStringList& params) {
-  for (int i = 0; i < params.size(); ++i) {
-    if (params[i] == QLatin1String("--ini") && i + 1 < params.size()) {
-      const QString path = params[i + 1];
-      params.remove(i, 2);
-      return path;
-    }
-    if (params[i].startsWith(QLatin1String("--ini="))) {
-      const QString path = params[i].mid(6);
-      params.remove(i);
-      return path;
-    }
-  }
-  return QString();
-}
-
 // Icons come from the desktop's theme. Outside a desktop session Qt knows
 // neither the theme nor where themes live: look in the XDG data folders and
 // take the first of the common themes installed there.
@@ -59,6 +42,7 @@ void ChooseIconTheme() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  TakeIniOption(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("stellon"));
   InitStellonResources();
@@ -66,9 +50,7 @@ int main(int argc, char** argv) {
   ChooseIconTheme();
   InstallQtMessages();
 
-  QStringList params = QApplication::arguments().mid(1);
-  const QString ini = TakeIniOption(params);
-  if (!ini.isEmpty()) SetIniPath(QFile::encodeName(ini).toStdString());
+  const QStringList params = QApplication::arguments().mid(1);
 
   // The about box, restyled, is the splash; it deletes itself once closed.
   QPointer<TAboutBox> splash = new TAboutBox;

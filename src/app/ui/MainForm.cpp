@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "app/ParamGlob.h"
+#include "platform/Messages.h"
 #include "app/ui/ProgressForm.h"
 #include "image/ui/FastIMG.h"
 #include "platform/VideoFile.h"
@@ -272,7 +273,7 @@ void TMainForm::FormClose() {
   Sequence.Close();
   ParamGlob.barre_visible = mnu_barre_visible->isChecked();
   ParamGlob.barre_texte = mnu_texte_icone->isChecked();
-  if (!EcrireParamGlob()) ShowFailure(IniPath(), "Impossible d'écrire dans " + IniPath());
+  if (!EcrireParamGlob()) Messages().Ok("Error", IniWriteErrorText(IniPath()), TMsgIcon::Error);
 }
 
 // --- Window events ----------------------------------------------------------------

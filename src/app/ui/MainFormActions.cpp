@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "app/ParamGlob.h"
+#include "platform/Messages.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
 #include "app/ui/MainForm.h"
@@ -504,7 +505,7 @@ void TMainForm::Action_ParametreExecute() {
       ParamGlob = ParamSaisie;
       ParamGlob.barre_visible = visible;
       ParamGlob.barre_texte = text;
-      if (!EcrireParamGlob()) ShowFailure(IniPath(), "Impossible d'écrire dans " + IniPath());
+      if (!EcrireParamGlob()) Messages().Ok("Error", IniWriteErrorText(IniPath()), TMsgIcon::Error);
     }
   }
   EditTolerance1->setEnabled(!ParamGlob.tolerance_automatique);
