@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -9,95 +11,118 @@
 
 namespace combine_detail {
 
-int ChooseParts(int requested, int width, long long bytesPerRow) {
-  if (width < 1) return 1;
-  if (requested > 0) return std::min({requested, width, 64});
+int ChooseWorkers(int requested, int width, long long bytesPerRow) {
+  if (requested > 0) return std::min(requested, 64);
   // Below this a row is done in microseconds and waking a helper costs more
   // than it saves.
   constexpr long long kMinBytesPerRow = 64 * 1024;
-  if (bytesPerRow < kMinBytesPerRow) return 1;
+  if (width < 2 || bytesPerRow < kMinBytesPerRow) return 1;
   const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-  return std::max(1, std::min({cores, width / 16, 16}));
-}
-
-void PartRange(int p, int parts, int width, int& begin, int& end) {
-  begin = int((long long)width * p / parts);
-  end = int((long long)width * (p + 1) / parts);
+  return std::clamp(cores, 1, 16);
 }
 
 namespace {
 
-// Helpers that compute their share of one row at a time. The caller publishes
-// the row, bumps `Generation_` and computes part 0 itself; each helper computes
-// its part and counts `Pending_` down; the caller waits for zero.
-class TRowHelpers {
+// Rows follow each other within microseconds, far sooner than a sleeping
+// thread is woken: a worker that runs out of work polls for a while first.
+constexpr auto kPollFor = std::chrono::microseconds(300);
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Polls until value != old or the time is up; then sleeps until it changes.
+template <class T>
+void AwaitChange(const std::atomic<T>& value, T old) {
+  const auto until = std::chrono::steady_clock::now() + kPollFor;
+  for (int i = 0;; ++i) {
+    if (value.load(std::memory_order_acquire) != old) return;
+    CpuRelax();
+    if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) break;
+  }
+  value.wait(old);
+}
+
+// Helper threads for one run. For each row the caller publishes a ticket
+// word, (row number << 32) | next piece, wakes the helpers and takes pieces
+// itself; everybody takes pieces with fetch_add on the ticket word, so a
+// ticket always names the row it belongs to, and a helper waking late only
+// draws piece numbers past the end. The caller goes on when every piece of
+// the row is reported done.
+class TRowWorkers {
  public:
-  TRowHelpers(int parts, int width, const std::function<void(int, int, int, int)>& work)
-      : Parts_(parts), Width_(width), Work_(work) {
-    for (int p = 1; p < parts; ++p) {
+  TRowWorkers(int workers, int width, int piece, const std::function<void(int, int, int, int)>& work)
+      : Width_(width), Piece_(piece), Pieces_((width + piece - 1) / piece), Work_(work) {
+    for (int w = 1; w < workers; ++w) {
       try {
-        Threads_.emplace_back([this, p] { Loop(p); });
+        Threads_.emplace_back([this, w] { Loop(w); });
       } catch (const std::system_error&) {
-        break;  // no more threads: the caller computes the parts left over itself
+        break;  // no more threads: fewer workers
       }
     }
   }
-  ~TRowHelpers() {
+  ~TRowWorkers() {
     Stop_.store(true);
-    Generation_.fetch_add(1);
-    Generation_.notify_all();
+    Wake_.fetch_add(1);
+    Wake_.notify_all();
     for (auto& t : Threads_) t.join();
   }
 
   void Row(int y) {
-    Row_ = y;
-    const int helpers = int(Threads_.size());
-    Pending_.store(helpers);
-    Generation_.fetch_add(1);
-    Generation_.notify_all();
-    RunPart(0, y);
-    for (int p = helpers + 1; p < Parts_; ++p) RunPart(p, y);  // parts without a thread
-    for (int left = Pending_.load(); left != 0; left = Pending_.load()) Pending_.wait(left);
+    Done_.store(0);
+    Ticket_.store(uint64_t(uint32_t(y)) << 32);
+    Wake_.fetch_add(1);
+    Wake_.notify_all();
+    TakePieces(0);
+    for (int done = Done_.load(); done != Pieces_; done = Done_.load()) AwaitChange(Done_, done);
   }
 
  private:
-  void RunPart(int p, int y) {
-    int b, e;
-    PartRange(p, Parts_, Width_, b, e);
-    if (b < e) Work_(p, y, b, e);
+  void TakePieces(int worker) {
+    for (;;) {
+      const uint64_t t = Ticket_.fetch_add(1);
+      const uint32_t piece = uint32_t(t);
+      if (piece >= uint32_t(Pieces_)) return;
+      const int y = int(t >> 32);
+      const int b = int(piece) * Piece_;
+      Work_(worker, y, b, std::min(Width_, b + Piece_));
+      if (Done_.fetch_add(1) + 1 == Pieces_) Done_.notify_one();
+    }
   }
-  void Loop(int p) {
+  void Loop(int worker) {
     unsigned seen = 0;
     for (;;) {
-      Generation_.wait(seen);
-      seen = Generation_.load();
+      AwaitChange(Wake_, seen);
+      seen = Wake_.load();
       if (Stop_.load()) return;
-      RunPart(p, Row_);
-      if (Pending_.fetch_sub(1) == 1) Pending_.notify_one();
+      TakePieces(worker);
     }
   }
 
-  const int Parts_;
-  const int Width_;
+  const int Width_, Piece_, Pieces_;
   const std::function<void(int, int, int, int)>& Work_;
   std::vector<std::thread> Threads_;
-  std::atomic<unsigned> Generation_{0};
-  std::atomic<int> Pending_{0};
+  std::atomic<uint64_t> Ticket_{0x7FFFFFFF};  // no row published yet: a piece past the end
+  std::atomic<int> Done_{0};
+  std::atomic<unsigned> Wake_{0};
   std::atomic<bool> Stop_{false};
-  int Row_ = 0;  // published before Generation_ is bumped
 };
 
 }  // namespace
 
-bool RunRows(int width, int height, int parts, const TCombineCallbacks& callbacks,
+bool RunRows(int width, int height, int workers, int piece, const TCombineCallbacks& callbacks,
              const std::function<void(int, int, int, int)>& work) {
-  std::unique_ptr<TRowHelpers> helpers;
-  if (parts > 1 && width > 0) helpers = std::make_unique<TRowHelpers>(parts, width, work);
+  piece = std::max(1, piece);
+  std::unique_ptr<TRowWorkers> helpers;
+  if (workers > 1 && width > piece) helpers = std::make_unique<TRowWorkers>(workers, width, piece, work);
   for (int y = 0; y < height; ++y) {
     if (callbacks.Cancelled && callbacks.Cancelled()) return false;
-    if (width > 0) {
-      if (helpers) helpers->Row(y);
-      else work(0, y, 0, width);
+    if (helpers) {
+      helpers->Row(y);
+    } else {
+      for (int b = 0; b < width; b += piece) work(0, y, b, std::min(width, b + piece));
     }
     if (callbacks.Progress) callbacks.Progress(y + 1);
   }

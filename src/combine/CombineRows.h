@@ -2,11 +2,12 @@
 //
 // The calling thread walks the result rows top to bottom: before each row it
 // asks the cancel check, then has the row computed, then reports progress.
-// A row's columns are split into `parts` contiguous ranges of near-equal
-// width; part 0 runs on the calling thread and the others on helper threads
-// that live for one run. Helpers only read the frames and write their own
-// columns of the result and their own scratch memory, so the result is the
-// same for any number of parts.
+// A row is cut into pieces of `piece` columns. With helpers, every worker
+// (the calling thread is worker 0) takes the row's pieces one at a time from
+// a shared counter until none is left, so a helper that the system does not
+// run in time never holds the row up by more than the piece it has started.
+// Workers only read the frames and write their own columns of the result and
+// their own scratch memory, so the result is the same for any number of them.
 #pragma once
 
 #include <functional>
@@ -15,20 +16,17 @@
 
 namespace combine_detail {
 
-// Number of parts for a run: `requested` when positive (at most `width`),
+// Number of workers for a run: `requested` when positive (at most 64),
 // otherwise the machine's cores when a row is big enough to be worth it.
-int ChooseParts(int requested, int width, long long bytesPerRow);
+int ChooseWorkers(int requested, int width, long long bytesPerRow);
 
-// Columns [begin, end) of part p out of `parts` for a row of `width` pixels.
-void PartRange(int p, int parts, int width, int& begin, int& end);
+// Runs work(worker, y, xBegin, xEnd) for every piece of every row. False when
+// the cancel check stopped the run (rows from there on are not computed).
+bool RunRows(int width, int height, int workers, int piece, const TCombineCallbacks& callbacks,
+             const std::function<void(int worker, int y, int xBegin, int xEnd)>& work);
 
-// Runs work(part, y, xBegin, xEnd) for every row and part. False when the
-// cancel check stopped the run (rows from there on are not computed).
-bool RunRows(int width, int height, int parts, const TCombineCallbacks& callbacks,
-             const std::function<void(int part, int y, int xBegin, int xEnd)>& work);
-
-// A fresh 24-bit W x H result (all black). Throws std::bad_alloc when the
-// picture cannot be allocated.
+// A fresh 24-bit W x H result (all black); empty when W or H is below 1.
+// Throws std::bad_alloc when the picture cannot be allocated.
 std::unique_ptr<TFastDIB> NewResult(int width, int height);
 
 }  // namespace combine_detail

@@ -1,5 +1,10 @@
 // Mean combination: per pixel and channel, the sum of the contributions
 // divided by their number, truncated (10 and 11 give 10).
+//
+// A piece of a row is summed straight from each frame's row into 16-bit
+// counters, which 257 frames cannot overflow (257 x 255 = 65535), then folded
+// into 64-bit totals: the sums are exact integers whatever the order. The
+// frames' rows are read once each, so they are not copied first.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -11,69 +16,72 @@ using namespace combine_detail;
 
 namespace {
 
-// 255 x this many contributions still fit a 32-bit unsigned sum.
-constexpr int kFramesPerGroup = 1 << 24;
+constexpr int kFramesPerGroup = 257;
 
-// One part of one row: columns [x0, x1) of row y.
-// block: scratch for the gathered row pieces, frames x (x1 - x0) x 3 bytes.
-void MeanRowPart(const TCombineFrames& frames, int y, int x0, int x1, std::vector<uint8_t>& block,
-                 std::vector<uint32_t>& acc, std::vector<uint64_t>& total, uint8_t* dst) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void AddBytes(uint16_t* __restrict acc, const uint8_t* __restrict src, size_t len) {
+  for (size_t j = 0; j < len; ++j) acc[j] = uint16_t(acc[j] + src[j]);
+}
+
+struct TMeanScratch {
+  std::vector<uint16_t> Acc;    // per byte of the piece: sum over one group of frames
+  std::vector<uint64_t> Total;  // per byte of the piece: sum over all frames
+};
+
+// Columns [x0, x1) of row y into dst (the result row).
+void MeanPiece(const TCombineFrames& frames, int y, int x0, int x1, TMeanScratch& s, uint8_t* dst) {
   const int n = int(frames.Blocks.size());
   const size_t len = size_t(x1 - x0) * 3;
-  const size_t offset = (size_t(y) * size_t(frames.Width) + size_t(x0)) * 3;
-  // Gather the row piece of every frame into one contiguous block.
-  block.resize(size_t(n) * len);
-  for (int f = 0; f < n; ++f) std::memcpy(block.data() + size_t(f) * len, frames.Blocks[size_t(f)] + offset, len);
-
-  acc.resize(len);
-  total.assign(len, 0);
-  uint32_t* __restrict a = acc.data();
-  uint64_t* __restrict t = total.data();
-  for (int g = 0; g < n; g += kFramesPerGroup) {
-    const int gEnd = std::min(n, g + kFramesPerGroup);
-    std::fill(acc.begin(), acc.end(), 0u);
-    for (int f = g; f < gEnd; ++f) {
-      const uint8_t* __restrict src = block.data() + size_t(f) * len;
-      for (size_t j = 0; j < len; ++j) a[j] += src[j];
-    }
-    for (size_t j = 0; j < len; ++j) t[j] += a[j];
-  }
   uint8_t* out = dst + size_t(x0) * 3;
   if (n == 0) {
     std::memset(out, 0, len);  // nothing takes part: black
     return;
   }
+  const size_t offset = (size_t(y) * size_t(frames.Width) + size_t(x0)) * 3;
+  const size_t rowBytes = size_t(frames.Width) * 3;
+  const bool prefetch = y + 1 < frames.Height;
+  uint16_t* acc = s.Acc.data();
+  uint64_t* total = s.Total.data();
+  std::fill(total, total + len, uint64_t(0));
+  for (int g = 0; g < n; g += kFramesPerGroup) {
+    const int gEnd = std::min(n, g + kFramesPerGroup);
+    std::fill(acc, acc + len, uint16_t(0));
+    for (int f = g; f < gEnd; ++f) {
+      const uint8_t* src = frames.Blocks[size_t(f)] + offset;
+      // The same piece of the next row is wanted once this row is done; the
+      // frames lie far apart, so the processor cannot guess it.
+      if (prefetch)
+        for (size_t b = 0; b < len; b += 64) __builtin_prefetch(src + rowBytes + b);
+      AddBytes(acc, src, len);
+    }
+    for (size_t j = 0; j < len; ++j) total[j] += acc[j];
+  }
   const uint64_t count = uint64_t(n);
-  for (size_t j = 0; j < len; ++j) out[j] = uint8_t(t[j] / count);
+  for (size_t j = 0; j < len; ++j) out[j] = uint8_t(total[j] / count);
 }
 
 }  // namespace
 
 std::unique_ptr<TFastDIB> MeanCombineFrames(const TCombineFrames& frames, const TCombineCallbacks& callbacks,
                                             int threads) {
-  const int W = frames.Width, H = frames.Height;
+  const int W = std::max(frames.Width, 0), H = std::max(frames.Height, 0);
   auto result = NewResult(W, H);
-  const long long rowBytes = (long long)frames.Blocks.size() * std::max(W, 0) * 3;
-  const int parts = ChooseParts(threads, W, rowBytes);
-  struct Scratch {
-    std::vector<uint8_t> Block;
-    std::vector<uint32_t> Acc;
-    std::vector<uint64_t> Total;
-  };
+  const size_t n = frames.Blocks.size();
+  const int workers = ChooseWorkers(threads, W, (long long)n * W * 3);
+  // One piece per worker and row (at least 16 pixels): long runs per frame
+  // read fastest.
+  const int piece = std::max(16, (W + workers - 1) / workers);
   // Sized here, so that nothing is allocated while helper threads run.
-  auto scratch = std::vector<Scratch>(size_t(parts));
-  for (int p = 0; p < parts; ++p) {
-    int b, e;
-    PartRange(p, parts, std::max(W, 0), b, e);
-    const size_t len = size_t(std::max(e - b, 0)) * 3;
-    scratch[size_t(p)].Block.resize(frames.Blocks.size() * len);
-    scratch[size_t(p)].Acc.resize(len);
-    scratch[size_t(p)].Total.resize(len);
+  auto scratch = std::vector<TMeanScratch>(size_t(workers));
+  for (TMeanScratch& s : scratch) {
+    s.Acc.resize(size_t(piece) * 3);
+    s.Total.resize(size_t(piece) * 3);
   }
   TFastDIB* image = result.get();
-  const bool done = RunRows(W, H, parts, callbacks, [&](int p, int y, int x0, int x1) {
-    Scratch& s = scratch[size_t(p)];
-    MeanRowPart(frames, y, x0, x1, s.Block, s.Acc, s.Total, image->Scanlines[size_t(y)]);
+  const bool done = RunRows(W, H, workers, piece, callbacks, [&](int w, int y, int x0, int x1) {
+    MeanPiece(frames, y, x0, x1, scratch[size_t(w)], image->Scanlines[size_t(y)]);
   });
   if (!done) return nullptr;
   return result;
