@@ -91,6 +91,18 @@ TEST(MeanCombineFrames, TruncatesChannelByChannel) {
   EXPECT_EQ(Px(*MeanCombineFrames(tie.View()), 0, 0), (TColorBGR{10, 10, 255}));
 }
 
+TEST(MeanCombineFrames, ManyBrightFramesDoNotOverflowTheSums) {
+  // 257 frames of 255 fill a 16-bit counter exactly; go well past that.
+  Frames fr(3, 2);
+  for (int i = 0; i < 599; ++i) fr.Add({255, 255, 255});
+  fr.Add({0, 0, 255});
+  for (int threads : {1, 2}) {
+    auto img = MeanCombineFrames(fr.View(), {}, threads);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(Px(*img, x, y), (TColorBGR{254, 254, 255}));  // 599 x 255 / 600 = 254.6
+  }
+}
+
 TEST(MeanCombineFrames, OneFrameGivesItsPixelsAndTheResultHasTheFrameSize) {
   Frames fr(5, 5);
   fr.Add();
