@@ -2,9 +2,10 @@
 // divided by their number, truncated (10 and 11 give 10).
 //
 // A piece of a row is summed straight from each frame's row into 16-bit
-// counters, which 257 frames cannot overflow (257 x 255 = 65535), then folded
-// into 64-bit totals: the sums are exact integers whatever the order. The
-// frames' rows are read once each, so they are not copied first.
+// counters, four frames at a time, which 256 frames cannot overflow
+// (256 x 255 = 65280), then folded into 64-bit totals: the sums are exact
+// integers whatever the order. The frames' rows are read once each, so they
+// are not copied first.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -16,13 +17,24 @@ using namespace combine_detail;
 
 namespace {
 
-constexpr int kFramesPerGroup = 257;
+constexpr int kFramesPerGroup = 256;
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
+#define MEAN_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define MEAN_CLONES
 #endif
+
+MEAN_CLONES
 void AddBytes(uint16_t* __restrict acc, const uint8_t* __restrict src, size_t len) {
   for (size_t j = 0; j < len; ++j) acc[j] = uint16_t(acc[j] + src[j]);
+}
+
+MEAN_CLONES
+void AddBytes4(uint16_t* __restrict acc, const uint8_t* __restrict s0, const uint8_t* __restrict s1,
+               const uint8_t* __restrict s2, const uint8_t* __restrict s3, size_t len) {
+  for (size_t j = 0; j < len; ++j)
+    acc[j] = uint16_t(acc[j] + ((uint16_t(s0[j]) + s1[j]) + (uint16_t(s2[j]) + s3[j])));
 }
 
 struct TMeanScratch {
@@ -48,14 +60,17 @@ void MeanPiece(const TCombineFrames& frames, int y, int x0, int x1, TMeanScratch
   for (int g = 0; g < n; g += kFramesPerGroup) {
     const int gEnd = std::min(n, g + kFramesPerGroup);
     std::fill(acc, acc + len, uint16_t(0));
-    for (int f = g; f < gEnd; ++f) {
-      const uint8_t* src = frames.Blocks[size_t(f)] + offset;
+    const uint8_t* src[4];
+    int f = g;
+    for (; f < gEnd; ++f) {
+      src[f & 3] = frames.Blocks[size_t(f)] + offset;
       // The same piece of the next row is wanted once this row is done; the
       // frames lie far apart, so the processor cannot guess it.
       if (prefetch)
-        for (size_t b = 0; b < len; b += 64) __builtin_prefetch(src + rowBytes + b);
-      AddBytes(acc, src, len);
+        for (size_t b = 0; b < len; b += 64) __builtin_prefetch(src[f & 3] + rowBytes + b);
+      if ((f & 3) == 3) AddBytes4(acc, src[0], src[1], src[2], src[3], len);
     }
+    for (int left = f & ~3; left < gEnd; ++left) AddBytes(acc, src[left & 3], len);  // the last 1 to 3
     for (size_t j = 0; j < len; ++j) total[j] += acc[j];
   }
   const uint64_t count = uint64_t(n);
