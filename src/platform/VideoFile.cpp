@@ -4,10 +4,11 @@
 // Callers open and release the file around every use. So that this costs
 // little, the last file released stays parsed, with its descriptor and its
 // decoder, until another file is opened or AVIFileExit; AVIFileOpen reuses it
-// only while the path still names the same, unchanged file (device, inode,
-// size, modification and change times, and a hash of its first and last
-// 64 KiB). A file replaced, moved or deleted after it was parsed is thus read
-// afresh, or refused, exactly as without the cache. Nothing of a frame is kept
+// only while the path still names the same, unchanged file: device, inode,
+// size, modification and change times and, while the change time is recent
+// enough to be shared by a later change, a hash of the first and last 64 KiB.
+// A file replaced, moved or deleted after it was parsed is thus read afresh,
+// or refused, exactly as without the cache. Nothing of a frame is kept
 // beyond the one DIB a decoder hands out.
 //
 // Handles are reference counted like the platform's: a stream and a frame
@@ -16,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +60,9 @@ struct TFileIdentity {
   timespec MTime{};
   timespec CTime{};
   uint64_t Hash = 0;
+  // The change time lay well in the past when last checked: any later change
+  // of the file gives it a new change time, so the hash need not be taken.
+  bool Settled = false;
 
   bool SameFile(const TFileIdentity& o) const {
     return Dev == o.Dev && Ino == o.Ino && Size == o.Size && MTime.tv_sec == o.MTime.tv_sec &&
@@ -80,18 +85,18 @@ TFileIdentity IdentityOf(const struct stat& st) {
 uint64_t HeadTailHash(const avi::TFileReader& file) {
   constexpr int64_t kPart = 64 * 1024;
   uint64_t h = 0x9E3779B97F4A7C15ull ^ uint64_t(file.Size());
-  std::vector<uint8_t> buf;
+  thread_local std::vector<uint8_t> buf;
   auto mix = [&](int64_t pos, int64_t n) {
-    buf.assign(size_t(n), 0);
-    if (!file.ReadAt(pos, buf.data(), buf.size())) return false;
+    buf.resize(size_t(n));
+    if (!file.ReadAt(pos, buf.data(), size_t(n))) return false;
     size_t i = 0;
-    for (; i + 8 <= buf.size(); i += 8) {
+    for (; i + 8 <= size_t(n); i += 8) {
       uint64_t w;
       std::memcpy(&w, buf.data() + i, 8);
       h = (h ^ w) * 0x100000001B3ull;
       h ^= h >> 29;
     }
-    for (; i < buf.size(); ++i) h = (h ^ buf[i]) * 0x100000001B3ull;
+    for (; i < size_t(n); ++i) h = (h ^ buf[i]) * 0x100000001B3ull;
     return true;
   };
   const int64_t size = file.Size();
@@ -101,6 +106,15 @@ uint64_t HeadTailHash(const avi::TFileReader& file) {
     return 0;
   }
   return h;
+}
+
+// True when the change time is more than two seconds old: a change of the
+// file now would get a change time that differs from it, however coarse the
+// file system's clock.
+bool ChangeTimeSettled(const timespec& ctime) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - ctime.tv_sec > 2;
 }
 
 // One parsed AVI file with what is kept between uses.
@@ -183,8 +197,11 @@ HRESULT AVIFileOpen(PAVIFILE* file, const char* path, uint32_t mode, const void*
     std::unique_ptr<TOpenVideo> kept = std::move(tKept);
     struct stat st {};
     if (::stat(path, &st) != 0) return AVIERR_FILEOPEN;
-    if (IdentityOf(st).SameFile(kept->Identity) && HeadTailHash(kept->Reader) == kept->Identity.Hash)
+    TFileIdentity& id = kept->Identity;
+    if (IdentityOf(st).SameFile(id) && (id.Settled || HeadTailHash(kept->Reader) == id.Hash)) {
+      id.Settled = ChangeTimeSettled(id.CTime);
       video = std::move(kept);
+    }
   }
   if (!video) {
     const HRESULT r = OpenVideo(name, video);
@@ -231,6 +248,24 @@ const void* AVIStreamGetFrame(PGETFRAME frames, int32_t position) {
 }
 
 size_t AVIStreamGetFrameSize(PGETFRAME frames) { return frames ? frames->LastSize : 0; }
+
+bool AVIStreamGetFrameFormat(PGETFRAME frames, int32_t* width, int32_t* height, int32_t* bitCount) {
+  if (!frames || !width || !height || !bitCount) return false;
+  *width = frames->Decoder->Width();
+  *height = frames->Decoder->Height();
+  *bitCount = frames->Decoder->BitCount();
+  return true;
+}
+
+bool AVIStreamGetFrameRows(PGETFRAME frames, int32_t position, uint8_t* const* rows, int32_t width, int32_t height,
+                           int32_t bitCount) {
+  if (!frames || !rows) return false;
+  frames->LastSize = 0;
+  const avi::TFrameDecoder& d = *frames->Decoder;
+  if (width != d.Width() || height != d.Height() || bitCount != d.BitCount()) return false;
+  const TOpenVideo& video = *frames->File->Video;
+  return frames->Decoder->GetFrameRows(video.Reader, video.Contents.Frames, position, rows);
+}
 
 HRESULT AVIStreamGetFrameClose(PGETFRAME frames) {
   if (!frames) return AVIERR_BADPARAM;

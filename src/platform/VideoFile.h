@@ -72,5 +72,14 @@ const void* AVIStreamGetFrame(PGETFRAME frames, int32_t position);
 // callers never read past it.
 size_t AVIStreamGetFrameSize(PGETFRAME frames);
 HRESULT AVIStreamGetFrameClose(PGETFRAME frames);
+// Width, height (positive) and bit count of the DIBs the decoder hands out.
+bool AVIStreamGetFrameFormat(PGETFRAME frames, int32_t* width, int32_t* height, int32_t* bitCount);
+// The pixels AVIStreamGetFrame would give for `position`, written top-down
+// straight into the caller's rows (rows[0] is the top row; each row has room
+// for the DIB's padded row of AVIStreamGetFrameFormat's geometry), without
+// the copy through the DIB. False, rows unspecified, when the image cannot be
+// read or the geometry asked for is not the decoder's.
+bool AVIStreamGetFrameRows(PGETFRAME frames, int32_t position, uint8_t* const* rows, int32_t width, int32_t height,
+                           int32_t bitCount);
 uint32_t AVIStreamRelease(PAVISTREAM stream);
 uint32_t AVIFileRelease(PAVIFILE file);

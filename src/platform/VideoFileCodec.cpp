@@ -15,6 +15,7 @@
 //    first one whose chunk is K or later.
 // The decoder stays open between calls, so reading forward goes on where the
 // last call stopped.
+#include <algorithm>
 #include <cstring>
 
 extern "C" {
@@ -50,12 +51,6 @@ using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
-// Unrefs a frame when leaving a scope.
-struct TFrameRef {
-  AVFrame* F;
-  ~TFrameRef() { av_frame_unref(F); }
-};
-
 void PutLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
@@ -78,17 +73,44 @@ class TCodecDecoder final : public TFrameDecoder {
   const uint8_t* GetFrame(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
                           size_t* size) override {
     *size = 0;
-    const int32_t count = int32_t(frames.size());
-    if (index < 0 || index >= count) return nullptr;
-    const int32_t target = frames[size_t(index)].Source;
+    const int32_t target = Decode(file, frames, index);
     if (target < 0) return nullptr;
-    if (target == Delivered_) {
-      *size = Dib_.size();
-      return Dib_.data();
+    if (Delivered_ != target) {
+      if (!ConvertToDib()) return nullptr;
+      Delivered_ = target;
     }
+    *size = Dib_.size();
+    return Dib_.data();
+  }
+
+  bool GetFrameRows(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
+                    uint8_t* const* rows) override {
+    if (Decode(file, frames, index) < 0 || !Convert()) return false;
+    const int w = Format_.Width, h = Format_.Height;
+    const size_t used = size_t(3 * w), stride = size_t(DibStride(w, 24));
+    for (int y = 0; y < h; ++y) {
+      std::memcpy(rows[y], Rgb_.get() + int64_t(y) * RgbStride_, used);
+      std::memset(rows[y] + used, 0, stride - used);
+    }
+    return true;
+  }
+
+  int32_t Width() const override { return Format_.Width; }
+  int32_t Height() const override { return Format_.Height; }
+  int32_t BitCount() const override { return 24; }
+
+ private:
+  // Leaves the picture of image `index` in Frame_ and returns the entry it
+  // comes from; -1 when it cannot be decoded.
+  int32_t Decode(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index) {
+    const int32_t count = int32_t(frames.size());
+    if (index < 0 || index >= count) return -1;
+    const int32_t target = frames[size_t(index)].Source;
+    if (target < 0) return -1;
+    if (target == Held_) return target;
     if (Ctx_->codec_id == AV_CODEC_ID_RAWVIDEO) {
       const int64_t bytes = frames[size_t(target)].Size;
-      if (bytes != RawSize1_ && bytes != RawSize4_) return nullptr;
+      if (bytes != RawSize1_ && bytes != RawSize4_) return -1;
     }
 
     // Where a fresh decode would start, and the entry its counting starts at.
@@ -102,6 +124,7 @@ class TCodecDecoder final : public TFrameDecoder {
     }
     const bool goOn = Started_ && !Draining_ && Fed_ >= start && (Reorder_ ? Cursor_ <= target : LastPts_ < target);
     if (!goOn) Restart(start, anchor);
+    Held_ = Delivered_ = -1;
 
     // Each turn either takes a picture or feeds a packet; a stream that gives
     // neither ends the loop.
@@ -109,25 +132,29 @@ class TCodecDecoder final : public TFrameDecoder {
     while (budget-- > 0) {
       int r = avcodec_receive_frame(Ctx_.get(), Frame_.get());
       if (r == 0) {
-        TFrameRef hold{Frame_.get()};
         const int64_t pts = Frame_->pts;
-        if (pts == AV_NOPTS_VALUE) continue;
-        if (Reorder_) {
-          if (pts < Anchor_) continue;
-          const int32_t shown = Cursor_;
-          Cursor_ = NextData(frames, Cursor_);
-          if (shown == target) return Deliver(target, size);
-          if (shown > target) return nullptr;
+        int32_t shown = -1;
+        if (pts == AV_NOPTS_VALUE) {
+        } else if (Reorder_) {
+          if (pts >= Anchor_) {
+            shown = Cursor_;
+            Cursor_ = NextData(frames, Cursor_);
+          }
         } else {
           LastPts_ = pts;
-          if (pts == target) return Deliver(target, size);
-          if (pts > target) return nullptr;
+          shown = int32_t(std::min<int64_t>(pts, count));
         }
+        if (shown == target) {
+          Held_ = target;
+          return target;
+        }
+        av_frame_unref(Frame_.get());
+        if (shown > target) return -1;  // that picture is missing from the stream
         continue;
       }
       if (r != AVERROR(EAGAIN)) {  // drained, or a decoder failure
         Started_ = false;
-        return nullptr;
+        return -1;
       }
       if (Fed_ < count) {
         const int32_t i = Fed_++;
@@ -135,7 +162,7 @@ class TCodecDecoder final : public TFrameDecoder {
         if (ref.Size == 0) continue;  // a dropped frame: nothing to decode
         if (av_new_packet(Packet_.get(), int(ref.Size)) < 0) {
           Started_ = false;
-          return nullptr;
+          return -1;
         }
         if (ReadChunk(file, ref, Packet_->data)) {
           Packet_->pts = Packet_->dts = i;
@@ -145,7 +172,7 @@ class TCodecDecoder final : public TFrameDecoder {
         av_packet_unref(Packet_.get());
         if (r == AVERROR(EAGAIN) || r == AVERROR(ENOMEM)) {
           Started_ = false;
-          return nullptr;
+          return -1;
         }
         // A damaged packet is skipped, as the decoder would drop it anyway.
       } else if (!Draining_) {
@@ -156,10 +183,9 @@ class TCodecDecoder final : public TFrameDecoder {
       }
     }
     Started_ = false;
-    return nullptr;
+    return -1;
   }
 
- private:
   static int32_t FirstData(const std::vector<TChunkRef>& frames) {
     for (size_t i = 0; i < frames.size(); ++i)
       if (frames[i].Size > 0) return int32_t(i);
@@ -179,21 +205,38 @@ class TCodecDecoder final : public TFrameDecoder {
     Anchor_ = anchor;
     Cursor_ = anchor;
     LastPts_ = -1;
-    Delivered_ = -1;
+    Held_ = Delivered_ = -1;
+    av_frame_unref(Frame_.get());
   }
 
-  // Converts the decoded picture into the DIB, rows bottom-up; refuses a
-  // picture whose size is not the stream's.
-  const uint8_t* Deliver(int32_t target, size_t* size) {
-    Delivered_ = -1;
+  // Converts the held picture to BGR24 rows in Rgb_, top-down; refuses a
+  // picture whose size is not the stream's. swscale may write whole vectors
+  // past the end of a row, so it writes into padded rows of its own.
+  bool Convert() {
     const AVFrame* f = Frame_.get();
     const int w = Format_.Width, h = Format_.Height;
-    if (f->width != w || f->height != h || f->format < 0 || !f->data[0]) return nullptr;
+    if (f->width != w || f->height != h || f->format < 0 || !f->data[0]) return false;
     const auto format = AVPixelFormat(f->format);
-    if (!sws_isSupportedInput(format)) return nullptr;
+    if (!sws_isSupportedInput(format)) return false;
     Sws_.reset(sws_getCachedContext(Sws_.release(), w, h, format, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
                                     nullptr, nullptr));
-    if (!Sws_) return nullptr;
+    if (!Sws_) return false;
+    RgbStride_ = FFALIGN(3 * w, 64);
+    const size_t rgbBytes = size_t(RgbStride_) * size_t(h) + 64;
+    if (RgbBytes_ != rgbBytes) {
+      Rgb_.reset(static_cast<uint8_t*>(av_malloc(rgbBytes)));
+      RgbBytes_ = Rgb_ ? rgbBytes : 0;
+      if (!Rgb_) return false;
+    }
+    uint8_t* dst[4] = {Rgb_.get(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {RgbStride_, 0, 0, 0};
+    return sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) == h;
+  }
+
+  // The held picture as a packed 24-bit DIB, rows bottom-up.
+  bool ConvertToDib() {
+    if (!Convert()) return false;
+    const int w = Format_.Width, h = Format_.Height;
     const int64_t stride = DibStride(w, 24);
     const size_t bytes = 40 + size_t(stride) * size_t(h);
     if (Dib_.size() != bytes) {
@@ -206,24 +249,10 @@ class TCodecDecoder final : public TFrameDecoder {
       hd[14] = 24;
       PutLe32(hd + 20, uint32_t(stride * h));
     }
-    // swscale may write whole vectors past the end of a row, so it writes into
-    // a padded buffer of its own; the rows are then laid bottom-up in the DIB.
-    const int rgbStride = FFALIGN(3 * w, 64);
-    const size_t rgbBytes = size_t(rgbStride) * size_t(h) + 64;
-    if (RgbBytes_ != rgbBytes) {
-      Rgb_.reset(static_cast<uint8_t*>(av_malloc(rgbBytes)));
-      RgbBytes_ = Rgb_ ? rgbBytes : 0;
-      if (!Rgb_) return nullptr;
-    }
-    uint8_t* dst[4] = {Rgb_.get(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {rgbStride, 0, 0, 0};
-    if (sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) != h) return nullptr;
     uint8_t* rows = Dib_.data() + 40;
     for (int y = 0; y < h; ++y)
-      std::memcpy(rows + (int64_t(h) - 1 - y) * stride, Rgb_.get() + int64_t(y) * rgbStride, size_t(3 * w));
-    Delivered_ = target;
-    *size = Dib_.size();
-    return Dib_.data();
+      std::memcpy(rows + (int64_t(h) - 1 - y) * stride, Rgb_.get() + int64_t(y) * RgbStride_, size_t(3 * w));
+    return true;
   }
 
   TVideoFormat Format_;
@@ -234,6 +263,7 @@ class TCodecDecoder final : public TFrameDecoder {
   std::vector<uint8_t> Dib_;
   std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output, top-down, padded rows
   size_t RgbBytes_ = 0;
+  int RgbStride_ = 0;
   bool Reorder_ = false;
   bool IntraOnly_ = false;
   int64_t RawSize1_ = -1, RawSize4_ = -1;  // exact chunk sizes of a raw YUV/grey picture
@@ -244,6 +274,7 @@ class TCodecDecoder final : public TFrameDecoder {
   int32_t Anchor_ = 0;     // reordering codecs: pictures of entries >= Anchor_ are counted...
   int32_t Cursor_ = 0;     // ...and the next one counted is the image of entry Cursor_
   int64_t LastPts_ = -1;   // other codecs: entry of the last picture seen
+  int32_t Held_ = -1;      // entry whose picture Frame_ holds
   int32_t Delivered_ = -1; // entry whose picture Dib_ holds
 };
 

@@ -42,6 +42,14 @@ class TFrameDecoder {
   // stay valid until the next call; *size receives their number (0 on failure).
   virtual const uint8_t* GetFrame(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
                                   size_t* size) = 0;
+  // The same pixels written top-down into `rows` (Height() pointers to rows
+  // of DibStride(Width(), BitCount()) bytes). False when unreadable.
+  virtual bool GetFrameRows(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
+                            uint8_t* const* rows) = 0;
+  // Geometry of the DIBs handed out.
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  virtual int32_t BitCount() const = 0;
 };
 
 // Reads the chunk of entry `ref` into dst (ref.Size bytes), after checking

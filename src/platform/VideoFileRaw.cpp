@@ -51,7 +51,32 @@ class TRawDecoder final : public TFrameDecoder {
     return Dib_.data();
   }
 
+  bool GetFrameRows(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
+                    uint8_t* const* rows) override {
+    const TChunkRef* ref = PictureChunk(frames, index);
+    if (!ref) return false;
+    uint8_t h[8];
+    if (!file.ReadAt(ref->Pos - 8, h, 8) || !IsStream0Data(Rl32(h)) || Rl32(h + 4) < ref->Size) return false;
+    // File rows go straight to their places: reversed when the file is bottom-up.
+    RowOrder_.resize(size_t(Format_.Height));
+    for (int32_t y = 0; y < Format_.Height; ++y)
+      RowOrder_[size_t(y)] = rows[Format_.TopDown ? y : Format_.Height - 1 - y];
+    return file.ReadRowsAt(ref->Pos, RowOrder_.data(), RowOrder_.size(), size_t(Stride_));
+  }
+
+  int32_t Width() const override { return Format_.Width; }
+  int32_t Height() const override { return Format_.Height; }
+  int32_t BitCount() const override { return Format_.BitCount; }
+
  private:
+  // The chunk whose pixels image `index` shows, when it holds exactly one picture.
+  const TChunkRef* PictureChunk(const std::vector<TChunkRef>& frames, int32_t index) const {
+    if (index < 0 || size_t(index) >= frames.size()) return nullptr;
+    const int32_t source = frames[size_t(index)].Source;
+    if (source < 0 || int64_t(frames[size_t(source)].Size) != Pixels_) return nullptr;
+    return &frames[size_t(source)];
+  }
+
   // The stream's own colour table: biClrUsed entries (256 when 0), at most
   // 256; a file that carries none gets a grey ramp.
   void BuildPalette(const std::vector<uint8_t>& strf) {
@@ -89,6 +114,7 @@ class TRawDecoder final : public TFrameDecoder {
   std::vector<uint8_t> Palette_;
   std::vector<uint8_t> Dib_;
   std::vector<uint8_t> Scratch_;
+  std::vector<uint8_t*> RowOrder_;
   int32_t Last_ = -1;  // entry whose pixels Dib_ holds
 };
 

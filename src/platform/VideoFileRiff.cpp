@@ -1,5 +1,6 @@
 #include "platform/VideoFileRiff.h"
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -239,6 +240,30 @@ bool TFileReader::ReadAt(int64_t pos, void* dst, size_t n) const {
     p += got;
     pos += got;
     n -= size_t(got);
+  }
+  return true;
+}
+
+bool TFileReader::ReadRowsAt(int64_t pos, uint8_t* const* rows, size_t count, size_t rowBytes) const {
+  if (pos < 0 || pos > Size_ || (rowBytes > 0 && count > size_t(Size_ - pos) / rowBytes)) return false;
+  constexpr size_t kBatch = 512;  // under IOV_MAX
+  iovec iov[kBatch];
+  for (size_t done = 0; done < count;) {
+    const size_t n = std::min(kBatch, count - done);
+    for (size_t i = 0; i < n; ++i) iov[i] = iovec{rows[done + i], rowBytes};
+    ssize_t got;
+    do got = ::preadv(Fd_, iov, int(n), off_t(pos));
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) return false;
+    const size_t whole = size_t(got) / rowBytes;
+    done += whole;
+    pos += int64_t(whole * rowBytes);
+    if (whole < n) {  // a short read: finish that row plainly
+      const size_t part = size_t(got) % rowBytes;
+      if (!ReadAt(pos + int64_t(part), rows[done] + part, rowBytes - part)) return false;
+      ++done;
+      pos += int64_t(rowBytes);
+    }
   }
   return true;
 }

@@ -23,6 +23,9 @@ class TFileReader {
   TFileReader(int fd, int64_t size) : Fd_(fd), Size_(size) {}
   // Reads exactly n bytes at pos; false when the file does not hold them.
   bool ReadAt(int64_t pos, void* dst, size_t n) const;
+  // Reads count * rowBytes bytes at pos, rowBytes into each of rows[0..count)
+  // in turn (scattered reads, no copy between). False when the file does not hold them.
+  bool ReadRowsAt(int64_t pos, uint8_t* const* rows, size_t count, size_t rowBytes) const;
   int64_t Size() const { return Size_; }
 
  private:

@@ -115,6 +115,16 @@ bool TSequence::FetchAviFrame(TFastDIB& dest) {
   if (AviResult != AVIERR_OK) return false;
   fetch.Frames = AVIStreamGetFrameOpen(fetch.Stream, nullptr);
   if (!fetch.Frames) return false;
+
+  // Pictures that keep their depth (24 and 32 bits) are copied and flipped in
+  // one go: the decoder writes them top-down straight into dest's rows, the
+  // same pixels as through the DIB below.
+  int32_t w = 0, h = 0, bits = 0;
+  if (AVIStreamGetFrameFormat(fetch.Frames, &w, &h, &bits) && (bits == 24 || bits == 32)) {
+    dest.SetSize(w, h, bits, 0);
+    if (!dest.Bits || dest.Width() != w || dest.AbsHeight != h || dest.Bpp() != bits) return false;
+    return AVIStreamGetFrameRows(fetch.Frames, CurrentIndex, dest.Scanlines.data(), w, h, bits);
+  }
   const auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(fetch.Frames, CurrentIndex));
   const size_t dibSize = AVIStreamGetFrameSize(fetch.Frames);
   if (!dib || dibSize < 40) return false;

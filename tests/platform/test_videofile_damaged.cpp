@@ -194,7 +194,8 @@ TEST_F(VideoDamaged, FileChangedInPlaceIsParsedAgain) {
   WriteFileBytes(path, bytes);
   const timespec times[2] = {st.st_atim, st.st_mtim};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-  const TDibView v = ViewDib(FetchDib(path, 0).Dib);
+  const TFetched fetched = FetchDib(path, 0);
+  const TDibView v = ViewDib(fetched.Dib);
   ASSERT_NE(v.Pixels, nullptr);
   EXPECT_EQ(v.Pixels[0], uint8_t(bytes[movi + 4 + 8]));
 }

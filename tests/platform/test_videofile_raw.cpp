@@ -108,7 +108,8 @@ TEST_F(VideoRaw, EightBitWithClrUsedZeroTakesFullTable) {
   std::vector<TFastDIB> frames;
   frames.push_back(Pattern8(4, 2, 256, 5));
   ASSERT_TRUE(WriteVideo(path, o, frames));
-  const TDibView v = ViewDib(FetchDib(path, 0).Dib);
+  const TFetched fetched = FetchDib(path, 0);
+  const TDibView v = ViewDib(fetched.Dib);
   EXPECT_EQ(v.BitCount, 8);
   EXPECT_EQ(v.ClrUsed, 0u);
   EXPECT_EQ(v.TableBytes, 1024u);
@@ -120,9 +121,11 @@ TEST_F(VideoRaw, SixteenAndThirtyTwoBitsKeepTheirDepth) {
   frames.push_back(Pattern24(3, 2, 4));
   ASSERT_TRUE(WriteVideo(p16, Options(TVideoCodec::Rgb555, 3, 2), frames));
   ASSERT_TRUE(WriteVideo(p32, Options(TVideoCodec::Bgra32, 3, 2), frames));
-  const TDibView v16 = ViewDib(FetchDib(p16, 0).Dib);
+  const TFetched f16 = FetchDib(p16, 0);
+  const TDibView v16 = ViewDib(f16.Dib);
   ASSERT_EQ(v16.BitCount, 16);
-  const TDibView v32 = ViewDib(FetchDib(p32, 0).Dib);
+  const TFetched f32 = FetchDib(p32, 0);
+  const TDibView v32 = ViewDib(f32.Dib);
   ASSERT_EQ(v32.BitCount, 32);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) {
@@ -137,7 +140,7 @@ TEST_F(VideoRaw, FfmpegTopDownAndBottomUpFilesBothComeOutBottomUp) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
   // A picture whose top half is white and bottom half black.
   const std::string topDown = Dir.File("td.avi"), bottomUp = Dir.File("bu.avi");
-  const std::string src = "-f lavfi -i color=black:s=8x6:d=1,drawbox=x=0:y=0:w=8:h=3:color=white:t=fill -frames:v 2 ";
+  const std::string src = "-f lavfi -i color=black:s=8x6:d=0.1,drawbox=x=0:y=0:w=8:h=3:color=white:t=fill -frames:v 2 ";
   ASSERT_TRUE(Ffmpeg(src + "-c:v rawvideo -pix_fmt bgr24 '" + topDown + "'"));
   ASSERT_TRUE(Ffmpeg(src + "-vf vflip -c:v rawvideo -pix_fmt bgr24 -flipped_raw_rgb 1 '" + bottomUp + "'"));
   // The two files differ in row order and chunk names, as ffmpeg writes them.
@@ -149,6 +152,49 @@ TEST_F(VideoRaw, FfmpegTopDownAndBottomUpFilesBothComeOutBottomUp) {
     ASSERT_EQ(v.Height, 6);
     EXPECT_EQ(Row(v, 0)[0], 0) << path;    // bottom row: black
     EXPECT_EQ(Row(v, 5)[0], 255) << path;  // top row: white
+  }
+}
+
+// AVIStreamGetFrameRows gives the DIB's rows, top-down, for every depth and row order.
+TEST_F(VideoRaw, RowsAreTheDibFlipped) {
+  std::vector<std::string> paths;
+  for (const TVideoCodec c : {TVideoCodec::Pal8, TVideoCodec::Rgb555, TVideoCodec::Bgr24, TVideoCodec::Bgra32}) {
+    TVideoWriterOptions o = Options(c, 5, 3);
+    std::vector<TFastDIB> frames;
+    frames.push_back(c == TVideoCodec::Pal8 ? Pattern8(5, 3, 256, 1) : Pattern24(5, 3, 1));
+    frames.push_back(c == TVideoCodec::Pal8 ? Pattern8(5, 3, 256, 2) : Pattern24(5, 3, 2));
+    paths.push_back(Dir.File("r" + std::to_string(int(c)) + ".avi"));
+    ASSERT_TRUE(WriteVideo(paths.back(), o, frames));
+  }
+  if (HaveFfmpeg()) {
+    paths.push_back(Dir.File("ffmpeg_td.avi"));  // top-down rows
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=s=5x3:r=10:d=0.2 -c:v rawvideo -pix_fmt bgr24 '" + paths.back() + "'"));
+  }
+  for (const std::string& path : paths) {
+    const TFetched dib = FetchDib(path, 1);
+    const TDibView v = ViewDib(dib.Dib);
+    ASSERT_NE(v.Pixels, nullptr) << path;
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIFileOpen(&file, path.c_str(), 0, nullptr), AVIERR_OK);
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIFileGetStream(file, &stream, 0, 0), AVIERR_OK);
+    PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr);
+    ASSERT_NE(frames, nullptr);
+    int32_t w = 0, h = 0, bits = 0;
+    ASSERT_TRUE(AVIStreamGetFrameFormat(frames, &w, &h, &bits));
+    EXPECT_EQ(w, v.Width);
+    EXPECT_EQ(h, v.Height);
+    EXPECT_EQ(bits, v.BitCount);
+    std::vector<uint8_t> block(size_t(v.Stride) * size_t(h), 0xEE);
+    std::vector<uint8_t*> rows;
+    for (int y = 0; y < h; ++y) rows.push_back(block.data() + int64_t(y) * v.Stride);
+    ASSERT_TRUE(AVIStreamGetFrameRows(frames, 1, rows.data(), w, h, bits)) << path;
+    for (int y = 0; y < h; ++y) EXPECT_EQ(std::memcmp(rows[size_t(y)], Row(v, h - 1 - y), size_t(v.Stride)), 0) << path;
+    EXPECT_FALSE(AVIStreamGetFrameRows(frames, 1, rows.data(), w + 1, h, bits));  // not the decoder's geometry
+    EXPECT_FALSE(AVIStreamGetFrameRows(frames, 9, rows.data(), w, h, bits));
+    AVIStreamGetFrameClose(frames);
+    AVIStreamRelease(stream);
+    AVIFileRelease(file);
   }
 }
 

@@ -58,7 +58,7 @@ TFetched FetchDib(const std::string& path, int index);
 // Stream information of the first stream; false when the file or stream fails.
 bool StreamInfoOf(const std::string& path, TAviStreamInfo& info);
 
-// Facts of a packed DIB.
+// Facts of a packed DIB; Pixels points into `dib`, which must outlive the view.
 struct TDibView {
   int32_t Width = 0, Height = 0;
   int BitCount = 0;
