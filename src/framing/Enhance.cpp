@@ -46,40 +46,64 @@ inline void MapBytes(const uint8_t* src, uint8_t* dst, size_t n, const uint16_t*
   }
 }
 
+// Bytes [Lo, Hi) of a work row that may be non-zero; every byte outside is 0.
+struct TExtent {
+  int Lo = 0;
+  int Hi = 0;
+  bool Empty() const { return Lo >= Hi; }
+};
+
+// The bytes of a row from its first to its last non-zero one.
+TExtent NonZeroBytes(const uint8_t* row, int n) {
+  int lo = 0, hi = n;
+  while (lo < n && row[lo] == 0) ++lo;
+  while (hi > lo && row[hi - 1] == 0) --hi;
+  return {lo, hi};
+}
+
 // Source row through the table into work row; a 32-bit pixel's fourth byte is
 // copied as it is (the table leaves it alone). Blocks of 16 bytes that all
 // map to 0 (the dark sky round a planet, as a rule) are written as zeros
-// without looking them up.
-void MapRow(const uint8_t* src, uint8_t* dst, int width, int pixelBytes, const TLut& lut, const TPairLut& pairs) {
-  if (pixelBytes == 3) {
-    const size_t n = size_t(width) * 3;
-    const uint16_t* table = pairs.Entries.data();
-    size_t i = 0;
-#if defined(__SSE2__)
-    if (pairs.ZeroUpTo >= 0) {
-      // (byte xor 0x80) > (limit xor 0x80) in signed form is byte > limit.
-      const __m128i bias = _mm_set1_epi8(char(0x80));
-      const __m128i limit = _mm_set1_epi8(char(uint8_t(pairs.ZeroUpTo) ^ 0x80));
-      for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        if (_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_xor_si128(v, bias), limit)) == 0)
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_setzero_si128());
-        else
-          MapBytes(src + i, dst + i, 16, table);
-      }
-    }
-#endif
-    const size_t blocks = (n - i) / 8 * 8;
-    MapBytes(src + i, dst + i, blocks, table);
-    for (i += blocks; i < n; ++i) dst[i] = lut[src[i]];
-  } else {
+// without looking them up. Returns the bytes that may be non-zero.
+TExtent MapRow(const uint8_t* src, uint8_t* dst, int width, int pixelBytes, const TLut& lut, const TPairLut& pairs) {
+  const int n = width * pixelBytes;
+  if (pixelBytes != 3) {
     for (int x = 0; x < width; ++x, src += 4, dst += 4) {
       dst[0] = lut[src[0]];
       dst[1] = lut[src[1]];
       dst[2] = lut[src[2]];
       dst[3] = src[3];
     }
+    return {0, n};
   }
+  const uint16_t* table = pairs.Entries.data();
+  int i = 0;
+  TExtent e{n, 0};
+#if defined(__SSE2__)
+  if (pairs.ZeroUpTo >= 0) {
+    // (byte xor 0x80) > (limit xor 0x80) in signed form is byte > limit.
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i limit = _mm_set1_epi8(char(uint8_t(pairs.ZeroUpTo) ^ 0x80));
+    for (; i + 16 <= n; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      if (_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_xor_si128(v, bias), limit)) == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_setzero_si128());
+      } else {
+        MapBytes(src + i, dst + i, 16, table);
+        e.Lo = std::min(e.Lo, i);
+        e.Hi = i + 16;
+      }
+    }
+  }
+#endif
+  if (i < n) {
+    const int blocks = (n - i) / 8 * 8;
+    MapBytes(src + i, dst + i, size_t(blocks), table);
+    for (int k = i + blocks; k < n; ++k) dst[k] = lut[src[k]];
+    e.Lo = std::min(e.Lo, i);
+    e.Hi = n;
+  }
+  return e;
 }
 
 // One pixel of the smoothing: the mean of the four corners at distance 2,
@@ -91,18 +115,20 @@ inline void BlurPixel(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int x,
   for (int c = 0; c < 3; ++c) p[c] = uint8_t((r1[x1 + c] + r1[x2 + c] + r2[x1 + c] + r2[x2 + c]) >> 2);
 }
 
-// A row whose corner rows are other rows (2 <= y <= height - 3): a pure
-// function of them, so the inner bytes can be done in blocks.
-void BlurRowApart24(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int width) {
-  if (width < 5) {
-    for (int x = 0; x < width; ++x) BlurPixel<3>(out, r1, r2, x, width);
+// Pixels [xa, xb) of a row whose corner rows are other rows (2 <= y <=
+// height - 3): a pure function of them, so the inner bytes can be done in
+// blocks.
+void BlurRowApart24(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int width, int xa, int xb) {
+  // Pixels whose corners are clamped to the picture's sides, one by one.
+  const int innerA = std::max(xa, kDistance), innerB = std::min(xb, width - kDistance);
+  if (innerA >= innerB) {
+    for (int x = xa; x < xb; ++x) BlurPixel<3>(out, r1, r2, x, width);
     return;
   }
-  BlurPixel<3>(out, r1, r2, 0, width);
-  BlurPixel<3>(out, r1, r2, 1, width);
-  // Pixels 2 .. width - 3: byte i takes bytes i - 6 and i + 6 of both rows.
-  int i = 3 * kDistance;
-  const int end = 3 * (width - kDistance);
+  for (int x = xa; x < innerA; ++x) BlurPixel<3>(out, r1, r2, x, width);
+  // Inner pixels: byte i takes bytes i - 6 and i + 6 of both rows.
+  int i = 3 * innerA;
+  const int end = 3 * innerB;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   for (; i + 16 <= end; i += 16) {
@@ -122,8 +148,7 @@ void BlurRowApart24(uint8_t* out, const uint8_t* r1, const uint8_t* r2, int widt
   }
 #endif
   for (; i < end; ++i) out[i] = uint8_t((r1[i - 6] + r1[i + 6] + r2[i - 6] + r2[i + 6]) >> 2);
-  BlurPixel<3>(out, r1, r2, width - 2, width);
-  BlurPixel<3>(out, r1, r2, width - 1, width);
+  for (int x = innerB; x < xb; ++x) BlurPixel<3>(out, r1, r2, x, width);
 }
 
 // Any row, in place and left to right, exactly as the image library smooths:
@@ -167,21 +192,46 @@ void EnhanceAndBlur(const TFastDIB& image, TFastDIB& work) {
   const TLut& lut = DetectionLut();
   const TPairLut& pairs = DetectionPairLut();
   const int ps = bpp / 8;
+  const int n = w * ps;
+  // Where each work row may be non-zero: an output byte reads the bytes up to
+  // two pixels (6 bytes) either side in its two corner rows, so where both
+  // are zero round it the output is zero and needs no work.
+  std::vector<TExtent> extent(static_cast<size_t>(h));
   int mapped = 0;  // rows [0, mapped) of work hold mapped pixels
   for (int y = 0; y < h; ++y) {
     for (const int need = std::min(y + kDistance, h - 1); mapped <= need; ++mapped)
-      MapRow(image.Scanlines[size_t(mapped)], work.Scanlines[size_t(mapped)], w, ps, lut, pairs);
-    if (y >= kDistance && y + kDistance <= h - 1) {
-      uint8_t* out = work.Scanlines[size_t(y)];
-      const uint8_t* r1 = work.Scanlines[size_t(y - kDistance)];
-      const uint8_t* r2 = work.Scanlines[size_t(y + kDistance)];
-      if (ps == 3) BlurRowApart24(out, r1, r2, w);
-      else
-        for (int x = 0; x < w; ++x) BlurPixel<4>(out, r1, r2, x, w);
-    } else if (ps == 3) {
-      BlurRowInPlace<3>(work, y);
-    } else {
-      BlurRowInPlace<4>(work, y);
+      extent[size_t(mapped)] =
+          MapRow(image.Scanlines[size_t(mapped)], work.Scanlines[size_t(mapped)], w, ps, lut, pairs);
+    if (y < kDistance || y + kDistance > h - 1) {
+      // Top and bottom rows read themselves: the library's order exactly.
+      if (ps == 3) BlurRowInPlace<3>(work, y);
+      else BlurRowInPlace<4>(work, y);
+      extent[size_t(y)] = NonZeroBytes(work.Scanlines[size_t(y)], n);
+      continue;
     }
+    uint8_t* out = work.Scanlines[size_t(y)];
+    const uint8_t* r1 = work.Scanlines[size_t(y - kDistance)];
+    const uint8_t* r2 = work.Scanlines[size_t(y + kDistance)];
+    if (ps != 3) {
+      for (int x = 0; x < w; ++x) BlurPixel<4>(out, r1, r2, x, w);
+      extent[size_t(y)] = {0, n};
+      continue;
+    }
+    const TExtent& e1 = extent[size_t(y - kDistance)];
+    const TExtent& e2 = extent[size_t(y + kDistance)];
+    int xa = 0, xb = 0;  // pixels that may come out non-zero
+    if (!e1.Empty() || !e2.Empty()) {
+      const int lo = std::min(e1.Empty() ? n : e1.Lo, e2.Empty() ? n : e2.Lo);
+      const int hi = std::max(e1.Empty() ? 0 : e1.Hi, e2.Empty() ? 0 : e2.Hi);
+      xa = std::max(0, lo - 6) / 3;
+      xb = std::min(w, (hi + 6 + 2) / 3);
+    }
+    std::memset(out, 0, size_t(3 * xa));
+    if (xb > xa) BlurRowApart24(out, r1, r2, w, xa, xb);
+    std::memset(out + 3 * std::max(xb, xa), 0, size_t(n - 3 * std::max(xb, xa)));
+    // The smoothing's truncation lets faint values die out: keep the row's
+    // true non-zero bytes, or the ranges would only ever grow down the picture.
+    const TExtent inner = NonZeroBytes(out + 3 * xa, 3 * std::max(xb - xa, 0));
+    extent[size_t(y)] = {3 * xa + inner.Lo, 3 * xa + inner.Hi};
   }
 }
