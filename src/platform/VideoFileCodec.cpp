@@ -122,7 +122,7 @@ class TCodecDecoder final : public TFrameDecoder {
       const int32_t before = frames[size_t(anchor) - 1].PrevKey;
       start = before >= 0 ? before : FirstData(frames);
     }
-    const bool goOn = Started_ && !Draining_ && Fed_ >= start && (Reorder_ ? Cursor_ <= target : LastPts_ < target);
+    const bool goOn = Started_ && Fed_ >= start && (Reorder_ ? Cursor_ <= target : LastPts_ < target);
     if (!goOn) Restart(start, anchor);
     Held_ = Delivered_ = -1;
 

@@ -103,6 +103,11 @@ TEST_F(VideoCodec, Mpeg4WithBFramesGivesExactImagesInAnyOrder) {
   // Backwards, across groups, at group starts and just before them, the last image.
   ExpectSameAsFfmpeg(path, {49, 0, 17, 18, 9, 8, 10, 26, 27, 1, 48, 35, 36, 37, 2}, 96, 64);
   EXPECT_TRUE(FetchDib(path, 50).Dib.empty());
+  // Every image in order, to the last ones that only come out when the decoder is drained.
+  std::vector<int> all;
+  for (int i = 0; i < 50; ++i) all.push_back(i);
+  ExpectSameAsFfmpeg(path, all, 96, 64);
+  ExpectSameAsFfmpeg(path, {47, 48, 49, 48}, 96, 64);
 }
 
 TEST_F(VideoCodec, DivxCaptureRandomAccessIsExact) {

@@ -134,6 +134,26 @@ TEST_F(SequenceTest, NotAnAviLeavesTheSequenceClosed) {
   EXPECT_EQ(Seq.ImageList.Count(), 0);
 }
 
+TEST_F(SequenceTest, AudioFirstVideoIsRefused) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  const std::string path = Dir.File("sound.avi");
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=d=0.2 -f lavfi -i color=blue:s=16x16:d=0.2 -map 0:a -map 1:v -c:a pcm_s16le "
+                     "-c:v rawvideo -pix_fmt bgr24 '" + path + "'"));
+  EXPECT_FALSE(Seq.OpenAvi(path));
+  EXPECT_FALSE(Seq.SequenceOpen);
+  EXPECT_EQ(Seq.StreamInfo.fccType, streamtypeAUDIO);
+  EXPECT_EQ(Seq.ImageList.Count(), 0);
+  // With the video stream first, the same content opens.
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i color=blue:s=16x16:d=0.2:r=10 -f lavfi -i sine=d=0.2 -map 0:v -map 1:a "
+                     "-c:a pcm_s16le -c:v rawvideo -pix_fmt bgr24 '" + path + "'"));
+  ASSERT_TRUE(Seq.OpenAvi(path));
+  EXPECT_EQ(Seq.ImageCount, 2);
+  TFastDIB img;
+  ASSERT_TRUE(Seq.FetchImage(img));
+  EXPECT_GT(img.GetPixel(8, 8).b, 240);
+  EXPECT_LT(img.GetPixel(8, 8).r, 10);
+}
+
 TEST_F(SequenceTest, ZeroLengthVideoOpensEmptyAndFetchFails) {
   const std::string path = Video("none.avi", TVideoCodec::Bgr24, 0);
   ASSERT_TRUE(Seq.OpenAvi(path));
