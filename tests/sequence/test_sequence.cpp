@@ -2,7 +2,9 @@
 // depth the right way up, closing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "sequence/Sequence.h"
@@ -98,6 +100,50 @@ TEST_F(SequenceTest, FfmpegRawFilesOfBothRowOrdersComeOutTheRightWayUp) {
     EXPECT_GT(img.GetPixel(1, 9).r, 240) << path;
     EXPECT_LT(img.GetPixel(2, 0).b, 10) << path;
     EXPECT_LT(img.GetPixel(5, 5).g, 10) << path;
+  }
+}
+
+// The real Uranus capture in the other webcam formats, through the whole
+// fetch: FFmpeg's own BGR decode of the same file is the reference (5-5-5
+// pictures keep the low three bits of each channel at 0, as our 16-bit reading does).
+TEST_F(SequenceTest, UranusCaptureInEveryWebcamFormat) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+  const std::string in = "-i '" + std::string(STELLON_TESTDATA) + "/real/uranus.mp4' -frames:v 6 ";
+  struct Case {
+    const char* Name;
+    const char* Args;
+    int Bpp;
+    uint8_t Mask;
+  };
+  const Case cases[] = {
+      {"pal8", "-vf crop=160:120:580:390,vflip -c:v rawvideo -pix_fmt pal8 -flipped_raw_rgb 1", 24, 0xFF},
+      {"rgb555", "-vf crop=160:120:580:390 -c:v rawvideo -pix_fmt rgb555le", 24, 0xF8},
+      {"bgra", "-vf crop=160:120:580:390,vflip -c:v rawvideo -pix_fmt bgra -flipped_raw_rgb 1", 32, 0xFF},
+      {"gray", "-vf crop=160:120:580:390 -c:v rawvideo -pix_fmt gray -vtag Y800", 24, 0xFF},
+      {"i420", "-vf crop=160:120:580:390 -c:v rawvideo -pix_fmt yuv420p -vtag I420", 24, 0xFF},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Dir.File(std::string(c.Name) + ".avi");
+    ASSERT_TRUE(Ffmpeg(in + c.Args + " '" + path + "'")) << c.Name;
+    std::map<int, std::vector<uint8_t>> want;
+    ASSERT_TRUE(FfmpegFramesBgr24(path, {0, 5}, 160, 120, want)) << c.Name;
+    ASSERT_TRUE(Seq.OpenAvi(path)) << c.Name;
+    ASSERT_EQ(Seq.ImageCount, 6);
+    for (const int k : {5, 0}) {
+      Seq.CurrentIndex = k;
+      TFastDIB img;
+      ASSERT_TRUE(Seq.FetchImage(img)) << c.Name;
+      ASSERT_EQ(img.Bpp(), c.Bpp) << c.Name;
+      int worst = 0;
+      for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) {
+          const TColorBGR p = img.GetPixel(y, x);
+          const uint8_t* q = want[k].data() + (y * 160 + x) * 3;
+          worst = std::max({worst, std::abs(p.b - (q[0] & c.Mask)), std::abs(p.g - (q[1] & c.Mask)),
+                            std::abs(p.r - (q[2] & c.Mask))});
+        }
+      EXPECT_EQ(worst, 0) << c.Name << " image " << k;
+    }
   }
 }
 
