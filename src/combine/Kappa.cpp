@@ -23,7 +23,7 @@ namespace {
 constexpr int L = kKappaLanes;
 
 struct TKappaScratch {
-  std::vector<uint8_t> Planes;  // blue, green, red planes of n rows of L bytes; the tail of a short piece stays 0
+  std::vector<uint8_t> Planes;  // blue, green, red planes of n rows of L bytes
   std::vector<double> Norms;    // n x L
 };
 
