@@ -514,7 +514,9 @@ void TMainForm::Action_ParametreExecute() {
 
 // --- Help ----------------------------------------------------------------------------
 
-QString TMainForm::WebSiteAddress() { return QStringLiteral("https://stellon.sourceforge.io/"); }
+// The project has no public web site yet: the help command opens the guide
+// that ships with the program.
+QString TMainForm::WebSiteAddress() { return QUrl::fromLocalFile(QStringLiteral(STELLON_GUIDE_PATH)).toString(); }
 
 void TMainForm::Action_helpwebsiteExecute() {
   if (OpenUrl) OpenUrl(WebSiteAddress());
