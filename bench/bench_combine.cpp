@@ -162,7 +162,9 @@ double SirilStack(const fs::path& dir, const std::string& stackArgs, std::string
     if (t < best) {
       best = t;
       const size_t at = log.find("log: Execution time: ");
-      stacking = at == std::string::npos ? -1 : std::atof(log.c_str() + at + 21);
+      char* end = nullptr;
+      stacking = at == std::string::npos ? -1 : std::strtod(log.c_str() + at + 21, &end);
+      if (end && std::strncmp(end, " ms", 3) == 0) stacking /= 1000;  // "985.63 ms." below a second
     }
   }
   return best;
@@ -241,12 +243,23 @@ int main(int argc, char** argv) {
   }
 
   const double frameMiB = double(n) * w * h * 3 / (1 << 20);
+  {
+    std::ifstream load("/proc/loadavg");
+    std::string one, five;
+    load >> one >> five;
+    std::printf("load average at the end: %s (1 min), %s (5 min) on %u cores\n", one.c_str(), five.c_str(),
+                std::max(1u, std::thread::hardware_concurrency()));
+  }
   std::printf("frames: %d of %dx%d (%.1f MiB), kappa %d\n\n", n, w, h, frameMiB, kKappa);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   std::printf("| method | Stellon, 1 thread | Stellon, %u threads (CPU time) | numpy | numpy / Stellon | Siril "
               "(its stacking time) | Siril / Stellon | numpy result |\n", cores);
   std::printf("|---|---|---|---|---|---|---|---|\n");
-  auto ms = [](double s) { return std::to_string(int(s * 1e3 + 0.5)) + " ms"; };
+  auto ms = [](double s) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, s < 0.1 ? "%.1f ms" : "%.0f ms", s * 1e3);
+    return std::string(buf);
+  };
   auto ratio = [](double a, double b) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.1fx", a / b);

@@ -25,7 +25,7 @@ namespace {
 
 // Rows follow each other within microseconds, far sooner than a sleeping
 // thread is woken: a worker that runs out of work polls for a while first.
-constexpr auto kPollFor = std::chrono::microseconds(300);
+constexpr auto kPollFor = std::chrono::microseconds(100);
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -40,7 +40,10 @@ void AwaitChange(const std::atomic<T>& value, T old) {
   for (int i = 0;; ++i) {
     if (value.load(std::memory_order_acquire) != old) return;
     CpuRelax();
-    if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) break;
+    if ((i & 63) == 63) {
+      if (std::chrono::steady_clock::now() > until) break;
+      std::this_thread::yield();  // let a thread that has work run on this core
+    }
   }
   value.wait(old);
 }
