@@ -39,47 +39,6 @@ QString& TitleStore() {
 QString ApplicationTitle() { return TitleStore(); }
 void SetApplicationTitle(const QString& title) { TitleStore() = title; }
 
-// --- TUpDown --------------------------------------------------------------------
-
-TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  for (int delta : {+1, -1}) {
-    auto* arrow = new QToolButton(this);
-    arrow->setObjectName(delta > 0 ? QStringLiteral("UpArrow") : QStringLiteral("DownArrow"));
-    arrow->setArrowType(delta > 0 ? Qt::UpArrow : Qt::DownArrow);
-    arrow->setAutoRepeat(true);
-    arrow->setFocusPolicy(Qt::NoFocus);
-    arrow->setFixedSize(18, 12);
-    connect(arrow, &QToolButton::clicked, this, [this, delta] { Step(delta); });
-    layout->addWidget(arrow);
-  }
-}
-
-void TUpDown::SetRange(int min, int max) {
-  Min_ = min;
-  Max_ = max;
-  SetPosition(Position_);
-}
-
-void TUpDown::SetPosition(int position) {
-  Position_ = std::clamp(position, Min_, Max_);
-  if (Associate_) Associate_->setText(QString::number(Position_));
-}
-
-void TUpDown::Step(int delta) {
-  // Like a spin button: a number typed into the edit is where the step starts.
-  int from = Position_;
-  if (Associate_) {
-    bool ok = false;
-    const int typed = QString(Associate_->text()).remove(QLatin1Char(' ')).toInt(&ok);
-    if (ok && typed >= Min_ && typed <= Max_) from = typed;
-  }
-  SetPosition(from + delta);
-  emit Click();
-}
-
 // --- Creation -------------------------------------------------------------------
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -204,7 +163,7 @@ void TMainForm::BuildLayout() {
   EditTolerance1->setMaxLength(3);
   EditTolerance1->setText(QStringLiteral("0  "));
   EditTolerance1->setFixedWidth(EditTolerance1->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
-  UpDown1 = new TUpDown;
+  UpDown1 = new TParamUpDown;
   UpDown1->setObjectName(QStringLiteral("UpDown1"));
   UpDown1->SetRange(0, 255);
   UpDown1->Associate(EditTolerance1);
@@ -252,7 +211,9 @@ void TMainForm::ConnectControls() {
           [this](QListWidgetItem* item) { RunCommand([this, item] { CheckListBox1ClickCheck(item); }); });
   connect(Checkcadre, &QCheckBox::toggled, this, [this] { RunCommand([this] { CheckcadreClick(); }); });
   connect(EditTolerance1, &QLineEdit::textChanged, this, [this] { RunCommand([this] { EditTolerance1Change(); }); });
-  connect(UpDown1, &TUpDown::Click, this, [this] { RunCommand([this] { UpDown1Click(); }); });
+  connect(UpDown1, &TParamUpDown::Changed, this, [this] {
+    if (!Refreshing) RunCommand([this] { UpDown1Click(); });
+  });
   auto popup = [this](QWidget* from, const QPoint& at) { Popup_VideoPanel->popup(from->mapToGlobal(at)); };
   connect(VideoPanel, &QWidget::customContextMenuRequested, this,
           [this, popup](const QPoint& at) { popup(VideoPanel, at); });

@@ -24,6 +24,7 @@
 #include <functional>
 #include <string>
 
+#include "app/ui/ParamUpDown.h"
 #include "sequence/Sequence.h"
 
 class QAction;
@@ -45,32 +46,6 @@ class TFastIMG;
 // window title.
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
-
-// The up-down arrows attached to an edit (a spin button without its own text):
-// a position between Min and Max without wrapping. Each press moves the position
-// by one, writes it into the attached edit and emits Click.
-class TUpDown : public QWidget {
-  Q_OBJECT
- public:
-  explicit TUpDown(QWidget* parent = nullptr);
-  int Position() const { return Position_; }
-  void SetPosition(int position);  // clamped; updates the attached edit
-  void SetRange(int min, int max);
-  int Min() const { return Min_; }
-  int Max() const { return Max_; }
-  void Associate(QLineEdit* edit) { Associate_ = edit; }
-  // One press of the up (+1) or down (-1) arrow.
-  void Step(int delta);
-
- signals:
-  void Click();
-
- private:
-  int Min_ = 0;
-  int Max_ = 100;
-  int Position_ = 0;
-  QLineEdit* Associate_ = nullptr;
-};
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -155,7 +130,7 @@ class TMainForm : public QMainWindow {
   QLabel* poscadre = nullptr;
   QLabel* LabTolerance = nullptr;
   QLineEdit* EditTolerance1 = nullptr;
-  TUpDown* UpDown1 = nullptr;
+  TParamUpDown* UpDown1 = nullptr;
   QLabel* StatusPanel1 = nullptr;  // long hint of the control under the mouse
   QLabel* StatusPanel2 = nullptr;  // the position line
 
