@@ -1,7 +1,8 @@
 #include "combine/Report.h"
 
-#include <fstream>
+#include <system_error>
 
+#include "image/AtomicFile.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -50,16 +51,29 @@ std::vector<int32_t> ImagesTakingPart(const TSequence& sequence) {
 }
 
 std::string ReportFileName(const std::string& imageFileName) {
-  if (imageFileName.size() < 5) return imageFileName + ".txt";
-  return imageFileName.substr(0, imageFileName.size() - 4) + ".txt";
+  // The extension is what follows the last dot of the file's own name (a
+  // leading dot starts a hidden name, not an extension).
+  const size_t nameStart = imageFileName.find_last_of('/') + 1;  // npos + 1 == 0
+  const size_t dot = imageFileName.rfind('.');
+  std::string name = imageFileName;
+  if (dot != std::string::npos && dot > nameStart) name.resize(dot);
+  name += ".txt";
+  // Never the image itself (an image saved as "x.txt").
+  if (name == imageFileName) name += ".txt";
+  return name;
 }
 
 bool SaveReportLines(const std::vector<std::string>& lines, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  for (const std::string& line : lines) out << line << '\n';
-  out.flush();
-  return bool(out);
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  try {
+    TAtomicFile file(path);
+    file.Write(text.data(), text.size());
+    file.Commit();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
 }
 
 TProblemRow MakeProblemRow(const TFrameProblem& problem) {

@@ -55,12 +55,12 @@ std::vector<std::string> BuildCombinationReport(const TSequence& sequence, const
 std::vector<int32_t> ImagesTakingPart(const TSequence& sequence);
 
 // Name of the text file saved beside a result image: the image file's name
-// with its last four characters replaced by ".txt" (moon.bmp -> moon.txt). A
-// name of fewer than five characters just gets ".txt" appended.
+// with its extension replaced by ".txt" (moon.bmp -> moon.txt, moon.fits ->
+// moon.txt), or with ".txt" appended when it has none. Never the image's own name.
 std::string ReportFileName(const std::string& imageFileName);
 
 // Writes the lines, each ended by a line feed. False when the file cannot be
-// written completely.
+// written completely; no partial file is then left under that name.
 bool SaveReportLines(const std::vector<std::string>& lines, const std::string& path);
 
 // ---------------------------------------------------------------------------

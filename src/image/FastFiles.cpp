@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include <system_error>
 #include <vector>
 
+#include "image/AtomicFile.h"
 #include "image/BmpFormat.h"
 
 using namespace bmp;
@@ -261,61 +261,26 @@ void TFastDIB::SaveToStream(std::ostream& stream) const {
 }
 
 void TFastDIB::SaveToFile(const std::string& fileName) const {
-  // Write beside the target under a temporary name, then rename over it: a
+  // Written beside the target under a temporary name, then renamed over it: a
   // failure at any point leaves no partial file under the chosen name.
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = fileName.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-  auto fail = [&](int err) { throw std::system_error(err, std::generic_category(), "cannot write " + fileName); };
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    tmp = dir + "." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt > 100)) fail(errno);
-  }
-  struct stat st;
-  if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
-  try {
-    // Rows are gathered into large writes: one system call per row costs far
-    // more than the copy.
-    const size_t kStage = std::min(size_t(1) << 20, size_t(Size()) + kFileHeader + kInfoHeader + 1024);
-    std::unique_ptr<uint8_t[]> stage(new uint8_t[kStage]);
-    size_t staged = 0;
-    auto writeAll = [&](const uint8_t* b, size_t n) {
-      while (n > 0) {
-        const ssize_t done = ::write(fd, b, n);
-        if (done < 0) {
-          if (errno == EINTR) continue;
-          fail(errno);
-        }
-        if (done == 0) fail(EIO);
-        b += done;
-        n -= size_t(done);
-      }
-    };
-    WriteBmp(*this, [&](const void* p, size_t n) {
-      if (staged + n > kStage) {
-        writeAll(stage.get(), staged);
-        staged = 0;
-      }
-      if (n >= kStage) writeAll(static_cast<const uint8_t*>(p), n);
-      else {
-        std::memcpy(stage.get() + staged, p, n);
-        staged += n;
-      }
-    });
-    writeAll(stage.get(), staged);
-    if (::close(fd) != 0) {
-      fd = -1;
-      fail(errno);
+  TAtomicFile file(fileName);
+  // Rows are gathered into large writes: one system call per row costs far
+  // more than the copy.
+  const size_t kStage = std::min(size_t(1) << 20, size_t(Size()) + kFileHeader + kInfoHeader + 1024);
+  std::unique_ptr<uint8_t[]> stage(new uint8_t[kStage]);
+  size_t staged = 0;
+  WriteBmp(*this, [&](const void* p, size_t n) {
+    if (staged + n > kStage) {
+      file.Write(stage.get(), staged);
+      staged = 0;
     }
-    fd = -1;
-    if (::rename(tmp.c_str(), fileName.c_str()) != 0) fail(errno);
-  } catch (...) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(tmp.c_str());
-    throw;
-  }
+    if (n >= kStage) {
+      file.Write(p, n);
+    } else {
+      std::memcpy(stage.get() + staged, p, n);
+      staged += n;
+    }
+  });
+  file.Write(stage.get(), staged);
+  file.Commit();
 }

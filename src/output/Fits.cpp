@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "output/AtomicFile.h"
+#include "image/AtomicFile.h"
 #include "platform/Messages.h"
 
 namespace {

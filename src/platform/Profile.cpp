@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+
+#include "image/AtomicFile.h"
 
 namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -35,24 +38,6 @@ void TruncateUtf8(std::string& s, size_t limit) {
   s.resize(n);
 }
 
-std::string SysError(const char* what, const std::string& path) {
-  return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  const char* p = data.data();
-  size_t left = data.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= size_t(n);
-  }
-  return true;
-}
 }  // namespace
 
 std::string_view ProfileTrim(std::string_view s) {
@@ -240,42 +225,13 @@ bool TProfileFile::Save(const std::string& path, std::string* error) const {
     }
   }
 
-  struct stat st {};
-  mode_t mode;
-  if (::stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return fail(target + " is a directory");
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-
-  std::string tmp = target + ".XXXXXX";
-  const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return fail(SysError("cannot create a temporary file beside", target));
-
-  const std::string text = Text();
-  // A file system without modes is no reason to fail.
-  (void)::fchmod(fd, mode);
-  bool ok = WriteAll(fd, text);
-  std::string reason;
-  if (!ok) reason = SysError("cannot write", tmp);
-  if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-    ok = false;
-    reason = SysError("cannot flush", tmp);
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    reason = SysError("cannot close", tmp);
-  }
-  if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    reason = SysError("cannot replace", target);
-  }
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return fail(reason);
+  try {
+    TAtomicFile file(target);
+    const std::string text = Text();
+    file.Write(text.data(), text.size());
+    file.Commit(/*flushToDisk=*/true);
+  } catch (const std::system_error& e) {
+    return fail(e.what());
   }
   return true;
 }

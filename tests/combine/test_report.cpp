@@ -91,6 +91,10 @@ TEST(CombinationReport, TextFileNameAndSaving) {
   EXPECT_EQ(ReportFileName("/tmp/moon.bmp"), "/tmp/moon.txt");
   EXPECT_EQ(ReportFileName("moon.fit"), "moon.txt");
   EXPECT_EQ(ReportFileName("abc"), "abc.txt");
+  EXPECT_EQ(ReportFileName("/data/jupiter.fits"), "/data/jupiter.txt");  // the real extension, not 4 characters
+  EXPECT_EQ(ReportFileName("/data/v1.2/moon"), "/data/v1.2/moon.txt");   // a dot in a folder is no extension
+  EXPECT_EQ(ReportFileName("/data/.hidden"), "/data/.hidden.txt");
+  EXPECT_EQ(ReportFileName("notes.txt"), "notes.txt.txt");  // never the image itself
   const auto path = std::filesystem::temp_directory_path() / "stellon-report-test.txt";
   ASSERT_TRUE(SaveReportLines({"Result combinaison by mean", "", "Image3"}, path.string()));
   std::ifstream in(path, std::ios::binary);
