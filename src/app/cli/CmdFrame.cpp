@@ -11,69 +11,30 @@
 // Exit status: 0 done (whatever the images gave); 2 bad arguments, or FILE is
 // not a valid AVI file (the path followed by "is not a valid AVI file." on
 // standard error).
-#include <charconv>
 #include <cstdio>
 #include <string>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
+#include "app/cli/FramingOptions.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
-#include "platform/VideoFile.h"
 #include "sequence/Sequence.h"
 
 namespace {
 
-bool ParseInt(const std::string& text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && !text.empty();
-}
-
 int RunFrame(TCliArgs args) {
-  std::string ini, tolerance, margin;
-  const bool hasIni = cli::TakeOption(args, "--ini", ini);
-  const bool hasTolerance = cli::TakeOption(args, "--tolerance", tolerance);
-  const bool hasMargin = cli::TakeOption(args, "--margin", margin);
-  const bool autoTolerance = cli::TakeFlag(args, "--auto-tolerance");
-  const bool simple = cli::TakeFlag(args, "--simple");
-  const bool complexMode = cli::TakeFlag(args, "--complex");
+  const cli::TFramingOptions options = cli::TFramingOptions::Take(args);
   if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-    cli::Error("usage: frame FILE [--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]");
+    cli::Error(std::string("usage: frame FILE ") + cli::TFramingOptions::kUsage);
     return 2;
   }
-  if (simple && complexMode) {
-    cli::Error("--simple and --complex exclude each other");
-    return 2;
-  }
-
-  if (hasIni) SetIniPath(ini);
-  LireParamGlob();
-  TParamglob params = ParamGlob;
+  TParamglob params;
   TSequence sequence;
-  sequence.Tolerance = params.tolerance;
-  if (hasTolerance && !ParseInt(tolerance, sequence.Tolerance)) {
-    cli::Error("--tolerance wants a whole number, not '" + tolerance + "'");
-    return 2;
-  }
-  if (hasMargin && !ParseInt(margin, params.bordure)) {
-    cli::Error("--margin wants a whole number, not '" + margin + "'");
-    return 2;
-  }
-  if (autoTolerance) params.tolerance_automatique = true;
-  if (simple || complexMode) {
-    params.calcul_simple = simple;
-    params.calcul_complexe = complexMode;
-  }
+  if (!options.Apply(params, sequence)) return 2;
 
-  AVIFileInit();
-  struct TRelease {
-    ~TRelease() { AVIFileExit(); }
-  } release;
-  if (!sequence.OpenAvi(args[0])) {
-    std::fprintf(stderr, "%sis not a valid AVI file.\n", args[0].c_str());
-    return 2;
-  }
+  const cli::TVideoService video;
+  if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult result = AutoFrameAll(sequence, params);
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

@@ -12,7 +12,6 @@
 //   left-out: L             ticked, framed images whose frame has another size (only when L > 0)
 //   written: PATH           one line per image file written
 //   report: PATH            with --report
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,10 +19,10 @@
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
+#include "app/cli/FramingOptions.h"
 #include "combine/Combine.h"
 #include "combine/Report.h"
 #include "framing/AutoFrame.h"
-#include "output/AtomicFile.h"
 #include "output/Fits.h"
 #include "platform/Messages.h"
 #include "sequence/Sequence.h"
@@ -33,12 +32,6 @@ namespace {
 constexpr const char* kUsage =
     "stack FILE -o OUT [--method mean|kappa] [--kappa K] [--reject-mean] [--fits-bits 8|16] [--fits-split] "
     "[--report] [--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]";
-
-bool ParseInt(const std::string& text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && !text.empty();
-}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -57,24 +50,8 @@ class TBatchMessages : public TMessages {
   }
 };
 
-// The report beside OUT: OUT less its extension + ".txt".
-std::string ReportPathFor(const std::string& out) {
-  std::filesystem::path p(out);
-  if (p.has_extension()) p.replace_extension(".txt");
-  else p += ".txt";
-  return p.string();
-}
-
-void WriteLines(const std::vector<std::string>& lines, const std::string& path) {
-  std::string text;
-  for (const std::string& l : lines) text += l + "\n";
-  TAtomicFile file(path);
-  file.Write(text.data(), text.size());
-  file.Commit();
-}
-
 int RunStack(TCliArgs args) {
-  std::string out, method = "mean", kappaText, bits, ini, tolerance, margin;
+  std::string out, method = "mean", kappaText, bits;
   const bool hasOut = cli::TakeOption(args, "-o", out);
   cli::TakeOption(args, "--method", method);
   const bool hasKappa = cli::TakeOption(args, "--kappa", kappaText);
@@ -82,12 +59,7 @@ int RunStack(TCliArgs args) {
   const bool hasBits = cli::TakeOption(args, "--fits-bits", bits);
   const bool split = cli::TakeFlag(args, "--fits-split");
   const bool report = cli::TakeFlag(args, "--report");
-  const bool hasIni = cli::TakeOption(args, "--ini", ini);
-  const bool hasTolerance = cli::TakeOption(args, "--tolerance", tolerance);
-  const bool hasMargin = cli::TakeOption(args, "--margin", margin);
-  const bool autoTolerance = cli::TakeFlag(args, "--auto-tolerance");
-  const bool simple = cli::TakeFlag(args, "--simple");
-  const bool complexMode = cli::TakeFlag(args, "--complex");
+  const cli::TFramingOptions options = cli::TFramingOptions::Take(args);
   if (args.size() != 1 || args[0].rfind("-", 0) == 0 || !hasOut || out.empty()) {
     cli::Error(std::string("usage: ") + kUsage);
     return 2;
@@ -106,32 +78,12 @@ int RunStack(TCliArgs args) {
     cli::Error("--fits-bits is 8 or 16, not '" + bits + "'");
     return 2;
   }
-  if (simple && complexMode) {
-    cli::Error("--simple and --complex exclude each other");
-    return 2;
-  }
-
-  if (hasIni) SetIniPath(ini);
-  LireParamGlob();
-  TParamglob params = ParamGlob;
+  TParamglob params;
   TSequence sequence;
-  sequence.Tolerance = params.tolerance;
-  if (hasTolerance && !ParseInt(tolerance, sequence.Tolerance)) {
-    cli::Error("--tolerance wants a whole number, not '" + tolerance + "'");
-    return 2;
-  }
-  if (hasMargin && (!ParseInt(margin, params.bordure) || params.bordure < 0)) {
-    cli::Error("--margin wants a whole number of 0 or more, not '" + margin + "'");
-    return 2;
-  }
-  if (hasKappa && (!ParseInt(kappaText, params.kappa) || params.kappa < 0)) {
+  if (!options.Apply(params, sequence)) return 2;
+  if (hasKappa && (!cli::ParseInt(kappaText, params.kappa) || params.kappa < 0)) {
     cli::Error("--kappa wants a whole number of 0 or more, not '" + kappaText + "'");
     return 2;
-  }
-  if (autoTolerance) params.tolerance_automatique = true;
-  if (simple || complexMode) {
-    params.calcul_simple = simple;
-    params.calcul_complexe = complexMode;
   }
   if (rejectMean) params.rejet_kappa = true;
   if (hasBits) {
@@ -143,10 +95,8 @@ int RunStack(TCliArgs args) {
     params.FITS.MoyRVB = false;
   }
 
-  if (!sequence.OpenAvi(args[0])) {
-    cli::Error(args[0] + " is not a valid AVI file.");
-    return 1;
-  }
+  const cli::TVideoService video;
+  if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult framing = AutoFrameAll(sequence, params);
   const int total = sequence.ImageList.Count();
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
@@ -192,10 +142,11 @@ int RunStack(TCliArgs args) {
     if (kappa) facts.Kappa = params.kappa;
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
-    std::string path = ReportPathFor(out);
-    for (const std::string& w : written)
-      if (path == w) path += ".txt";  // never over an image just written
-    WriteLines(BuildCombinationReport(sequence, facts), path);
+    const std::string path = ReportFileName(out);
+    if (!SaveReportLines(BuildCombinationReport(sequence, facts), path)) {
+      cli::Error("cannot write " + path);
+      return 1;
+    }
     std::printf("report: %s\n", path.c_str());
   }
   return std::fflush(stdout) == 0 ? 0 : 1;

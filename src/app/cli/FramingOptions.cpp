@@ -1,0 +1,62 @@
+#include "app/cli/FramingOptions.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "platform/VideoFile.h"
+#include "sequence/Sequence.h"
+
+namespace cli {
+
+bool ParseInt(const std::string& text, int32_t& value) {
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && p == end && !text.empty();
+}
+
+TFramingOptions TFramingOptions::Take(TCliArgs& args) {
+  TFramingOptions o;
+  o.HasIni = TakeOption(args, "--ini", o.Ini);
+  o.HasTolerance = TakeOption(args, "--tolerance", o.Tolerance);
+  o.HasMargin = TakeOption(args, "--margin", o.Margin);
+  o.AutoTolerance = TakeFlag(args, "--auto-tolerance");
+  o.Simple = TakeFlag(args, "--simple");
+  o.Complex = TakeFlag(args, "--complex");
+  return o;
+}
+
+bool TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
+  if (Simple && Complex) {
+    Error("--simple and --complex exclude each other");
+    return false;
+  }
+  if (HasIni) SetIniPath(Ini);
+  LireParamGlob();
+  params = ParamGlob;
+  sequence.Tolerance = params.tolerance;
+  if (HasTolerance && !ParseInt(Tolerance, sequence.Tolerance)) {
+    Error("--tolerance wants a whole number, not '" + Tolerance + "'");
+    return false;
+  }
+  if (HasMargin && (!ParseInt(Margin, params.bordure) || params.bordure < 0)) {
+    Error("--margin wants a whole number of 0 or more, not '" + Margin + "'");
+    return false;
+  }
+  if (AutoTolerance) params.tolerance_automatique = true;
+  if (Simple || Complex) {
+    params.calcul_simple = Simple;
+    params.calcul_complexe = Complex;
+  }
+  return true;
+}
+
+TVideoService::TVideoService() { AVIFileInit(); }
+TVideoService::~TVideoService() { AVIFileExit(); }
+
+bool OpenVideo(TSequence& sequence, const std::string& path) {
+  if (sequence.OpenAvi(path)) return true;
+  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
+  return false;
+}
+
+}  // namespace cli
