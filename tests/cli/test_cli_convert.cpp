@@ -8,31 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "CliRun.h"
 #include "image/Convert.h"
 #include "image/FastDIB.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TRun {
-  int status = -1;
-  std::string err;
-};
-
-// Runs stellon-cli with the arguments (already shell-quoted), capturing stderr.
-TRun RunCli(const std::string& args, const fs::path& dir) {
-  const fs::path errFile = dir / "stderr.txt";
-  const std::string cmd = std::string("'") + STELLON_CLI + "' " + args + " 2>'" + errFile.string() + "'";
-  const int raw = std::system(cmd.c_str());
-  TRun r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream in(errFile);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  r.err = ss.str();
-  return r;
-}
 
 class CliConvert : public ::testing::Test {
  protected:
@@ -57,8 +39,8 @@ class CliConvert : public ::testing::Test {
 }  // namespace
 
 TEST_F(CliConvert, KeepsTheDepthOrConvertsTo24) {
-  TRun r = RunCli("convert " + Q("in.bmp") + " " + Q("same.bmp"), dir_);
-  ASSERT_EQ(r.status, 0) << r.err;
+  TCliRun r = RunCli("convert " + Q("in.bmp") + " " + Q("same.bmp"), dir_);
+  ASSERT_EQ(r.Status, 0) << r.Err;
   TFastDIB same;
   ASSERT_TRUE(same.LoadFromFile(Path("same.bmp")));
   EXPECT_EQ(same.Bpp(), 8);
@@ -66,7 +48,7 @@ TEST_F(CliConvert, KeepsTheDepthOrConvertsTo24) {
     for (int x = 0; x < 5; ++x) EXPECT_EQ(same.Pixels8(y)[x], src_.Pixels8(y)[x]);
 
   r = RunCli("convert --to24 " + Q("in.bmp") + " " + Q("rgb.bmp"), dir_);
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.Status, 0) << r.Err;
   TFastDIB rgb, want;
   ASSERT_TRUE(rgb.LoadFromFile(Path("rgb.bmp")));
   EXPECT_EQ(rgb.Bpp(), 24);
@@ -79,28 +61,28 @@ TEST_F(CliConvert, KeepsTheDepthOrConvertsTo24) {
 
 TEST_F(CliConvert, NotABmpExitsTwoNamingTheFile) {
   std::ofstream(Path("text.bmp")) << "hello, not a picture";
-  const TRun r = RunCli("convert " + Q("text.bmp") + " " + Q("out.bmp"), dir_);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find(Path("text.bmp")), std::string::npos) << r.err;
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  const TCliRun r = RunCli("convert " + Q("text.bmp") + " " + Q("out.bmp"), dir_);
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find(Path("text.bmp")), std::string::npos) << r.Err;
+  EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
   EXPECT_FALSE(fs::exists(Path("out.bmp")));
 }
 
 TEST_F(CliConvert, UnreadableInputExitsOneWithTheReason) {
-  const TRun r = RunCli("convert " + Q("missing.bmp") + " " + Q("out.bmp"), dir_);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("missing.bmp"), std::string::npos) << r.err;
+  const TCliRun r = RunCli("convert " + Q("missing.bmp") + " " + Q("out.bmp"), dir_);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("No such file or directory"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("missing.bmp"), std::string::npos) << r.Err;
 }
 
 TEST_F(CliConvert, WriteFailureExitsOne) {
   std::ofstream(Path("plain")) << "x";
-  const TRun r = RunCli("convert " + Q("in.bmp") + " " + Q("plain") + "/out.bmp", dir_);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+  const TCliRun r = RunCli("convert " + Q("in.bmp") + " " + Q("plain") + "/out.bmp", dir_);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("Not a directory"), std::string::npos) << r.Err;
 }
 
 TEST_F(CliConvert, WrongArgumentsExitTwo) {
-  EXPECT_EQ(RunCli("convert " + Q("in.bmp"), dir_).status, 2);
-  EXPECT_EQ(RunCli("convert --to24", dir_).status, 2);
+  EXPECT_EQ(RunCli("convert " + Q("in.bmp"), dir_).Status, 2);
+  EXPECT_EQ(RunCli("convert --to24", dir_).Status, 2);
 }

@@ -13,33 +13,12 @@
 #include <vector>
 
 #include "../framing/ReferenceScan.h"
+#include "CliRun.h"
 #include "sequence/SamplePlanet.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TRun {
-  int Status = -1;
-  std::vector<std::string> Lines;
-  std::string Err;
-};
-
-TRun RunFrame(const std::string& args, const fs::path& dir) {
-  const fs::path out = dir / "out.txt", err = dir / "err.txt";
-  const std::string cmd =
-      std::string("'") + STELLON_CLI + "' frame " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(cmd.c_str());
-  TRun r;
-  r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream o(out);
-  for (std::string line; std::getline(o, line);) r.Lines.push_back(line);
-  std::ifstream e(err);
-  std::stringstream ss;
-  ss << e.rdbuf();
-  r.Err = ss.str();
-  return r;
-}
 
 class CliFrame : public ::testing::Test {
  protected:
@@ -103,7 +82,7 @@ class CliFrame : public ::testing::Test {
 }  // namespace
 
 TEST_F(CliFrame, OneLinePerImageThenTheFrameSize) {
-  const TRun r = RunFrame("'" + Video() + "' --ini '" + Ini() + "' --tolerance 30 --margin 3 --simple", Dir_);
+  const TCliRun r = RunCli("frame '" + Video() + "' --ini '" + Ini() + "' --tolerance 30 --margin 3 --simple", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Lines, Expected(30, 3));
   // Every kind of line shows up in this video.
@@ -120,7 +99,7 @@ TEST_F(CliFrame, OneLinePerImageThenTheFrameSize) {
 
 TEST_F(CliFrame, DefaultsComeFromTheSettingsFile) {
   // Tolerance 250 from the file: nothing of the sky or the planet is that bright.
-  const TRun r = RunFrame("'" + Video() + "' --ini '" + Ini() + "'", Dir_);
+  const TCliRun r = RunCli("frame '" + Video() + "' --ini '" + Ini() + "'", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   ASSERT_EQ(r.Lines.size(), 11u);
   EXPECT_EQ(r.Lines[0], "1 not-found");
@@ -128,7 +107,7 @@ TEST_F(CliFrame, DefaultsComeFromTheSettingsFile) {
 }
 
 TEST_F(CliFrame, AutomaticToleranceAndComplexModeRun) {
-  const TRun r = RunFrame("'" + Video() + "' --ini '" + Ini() + "' --auto-tolerance --complex --margin 2", Dir_);
+  const TCliRun r = RunCli("frame '" + Video() + "' --ini '" + Ini() + "' --auto-tolerance --complex --margin 2", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   ASSERT_EQ(r.Lines.size(), 11u);
   EXPECT_EQ(r.Lines[3], "4 not-found");  // the empty frame
@@ -137,11 +116,11 @@ TEST_F(CliFrame, AutomaticToleranceAndComplexModeRun) {
 }
 
 TEST_F(CliFrame, BadArgumentsAndFiles) {
-  EXPECT_EQ(RunFrame("", Dir_).Status, 2);
-  EXPECT_EQ(RunFrame("'" + Video() + "' --tolerance abc", Dir_).Status, 2);
-  EXPECT_EQ(RunFrame("'" + Video() + "' --simple --complex", Dir_).Status, 2);
+  EXPECT_EQ(RunCli("frame", Dir_).Status, 2);
+  EXPECT_EQ(RunCli("frame '" + Video() + "' --tolerance abc", Dir_).Status, 2);
+  EXPECT_EQ(RunCli("frame '" + Video() + "' --simple --complex", Dir_).Status, 2);
   const std::string notAvi = Ini();
-  const TRun r = RunFrame("'" + notAvi + "' --ini '" + Ini() + "'", Dir_);
+  const TCliRun r = RunCli("frame '" + notAvi + "' --ini '" + Ini() + "'", Dir_);
   EXPECT_EQ(r.Status, 2);
   EXPECT_NE(r.Err.find(notAvi + "is not a valid AVI file."), std::string::npos) << r.Err;
 }

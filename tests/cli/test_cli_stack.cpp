@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../framing/ReferenceScan.h"
+#include "CliRun.h"
 #include "image/FastDIB.h"
 #include "image/HSLUtils.h"
 #include "sequence/SamplePlanet.h"
@@ -24,27 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::vector<std::string> Lines;
-  std::string Err;
-};
-
-TRun RunStack(const std::string& args, const fs::path& dir) {
-  const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-  const std::string cmd =
-      std::string("'") + STELLON_CLI + "' stack " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(cmd.c_str());
-  TRun r;
-  r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream o(out);
-  for (std::string line; std::getline(o, line);) r.Lines.push_back(line);
-  std::ifstream e(err);
-  std::stringstream ss;
-  ss << e.rdbuf();
-  r.Err = ss.str();
-  return r;
-}
+TCliRun RunStackCli(const std::string& args, const fs::path& dir) { return RunCli("stack " + args, dir); }
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
@@ -163,7 +144,7 @@ class CliStack : public ::testing::Test {
 }  // namespace
 
 TEST_F(CliStack, MeanToBmpWithReport) {
-  const TRun r = RunStack(Common() + " -o '" + Path("jup.bmp") + "' --report", Dir_);
+  const TCliRun r = RunStackCli(Common() + " -o '" + Path("jup.bmp") + "' --report", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   const std::string n = std::to_string(Used_.size());
   EXPECT_EQ(r.Lines, (std::vector<std::string>{"framed: " + n + " of 16", "combined: " + n,
@@ -178,7 +159,7 @@ TEST_F(CliStack, MeanToBmpWithReport) {
 }
 
 TEST_F(CliStack, KappaToSixteenBitFits) {
-  const TRun r = RunStack(Common() + " --method kappa --kappa 2 --fits-bits 16 -o '" + Path("k.FIT") + "'", Dir_);
+  const TCliRun r = RunStackCli(Common() + " --method kappa --kappa 2 --fits-bits 16 -o '" + Path("k.FIT") + "'", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_FALSE(fs::exists(Path("k.txt"))) << "no report unless asked";
   const std::string raw = ReadAll(Path("k.FIT"));
@@ -202,8 +183,8 @@ TEST_F(CliStack, KappaToSixteenBitFits) {
 }
 
 TEST_F(CliStack, SplitFitsAndKappaReport) {
-  const TRun r =
-      RunStack(Common() + " --method kappa --kappa 1 --reject-mean --fits-split --report -o '" + Path("s.fit") + "'",
+  const TCliRun r =
+      RunStackCli(Common() + " --method kappa --kappa 1 --reject-mean --fits-split --report -o '" + Path("s.fit") + "'",
                Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   const std::string raws[3] = {ReadAll(Path("sR.fit")), ReadAll(Path("sV.fit")), ReadAll(Path("sB.fit"))};
@@ -221,7 +202,7 @@ TEST_F(CliStack, SplitFitsAndKappaReport) {
 TEST_F(CliStack, ReplacesExistingFilesAndNamesTheReportFromTheRealExtension) {
   std::ofstream(Path("my.result.BMP")) << "old picture";
   std::ofstream(Path("my.result.txt")) << "old report";
-  const TRun r = RunStack(Common() + " -o '" + Path("my.result.BMP") + "' --report", Dir_);
+  const TCliRun r = RunStackCli(Common() + " -o '" + Path("my.result.BMP") + "' --report", Dir_);
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Err, "");
   TFastDIB out;
@@ -229,23 +210,23 @@ TEST_F(CliStack, ReplacesExistingFilesAndNamesTheReportFromTheRealExtension) {
   EXPECT_EQ(ReadLines(Path("my.result.txt")), ExpectedReport("Result combinaison by mean", nullptr));
 
   std::ofstream(Path("again.fit")) << "old fits";
-  ASSERT_EQ(RunStack(Common() + " -o '" + Path("again.fit") + "'", Dir_).Status, 0);
+  ASSERT_EQ(RunStackCli(Common() + " -o '" + Path("again.fit") + "'", Dir_).Status, 0);
   EXPECT_EQ(ReadAll(Path("again.fit")).substr(0, 30), "SIMPLE  =                    T");
 }
 
 TEST_F(CliStack, RefusesBadArgumentsWithoutWritingAnything) {
-  EXPECT_EQ(RunStack(Common(), Dir_).Status, 2) << "no -o";
-  EXPECT_EQ(RunStack(Common() + " -o '" + Path("x.png") + "'", Dir_).Status, 2);
-  EXPECT_EQ(RunStack(Common() + " -o '" + Path("x.bmp") + "' --method median", Dir_).Status, 2);
-  EXPECT_EQ(RunStack(Common() + " -o '" + Path("x.fit") + "' --fits-bits 12", Dir_).Status, 2);
-  EXPECT_EQ(RunStack(Common() + " -o '" + Path("x.bmp") + "' --kappa two", Dir_).Status, 2);
-  EXPECT_EQ(RunStack(Common() + " -o '" + Path("x.bmp") + "' --simple --complex", Dir_).Status, 2);
-  const TRun missing = RunStack("'" + Path("none.avi") + "' -o '" + Path("x.bmp") + "'", Dir_);
+  EXPECT_EQ(RunStackCli(Common(), Dir_).Status, 2) << "no -o";
+  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.png") + "'", Dir_).Status, 2);
+  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --method median", Dir_).Status, 2);
+  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.fit") + "' --fits-bits 12", Dir_).Status, 2);
+  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --kappa two", Dir_).Status, 2);
+  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --simple --complex", Dir_).Status, 2);
+  const TCliRun missing = RunStackCli("'" + Path("none.avi") + "' -o '" + Path("x.bmp") + "'", Dir_);
   EXPECT_EQ(missing.Status, 2);  // as info and frame: not a valid AVI file
   EXPECT_NE(missing.Err.find(Path("none.avi") + "is not a valid AVI file."), std::string::npos) << missing.Err;
   EXPECT_FALSE(fs::exists(Path("x.bmp")) || fs::exists(Path("x.png")) || fs::exists(Path("x.fit")));
   // A folder that does not exist: the write fails and says so.
-  const TRun noDir = RunStack(Common() + " -o '" + Path("no/such/x.bmp") + "'", Dir_);
+  const TCliRun noDir = RunStackCli(Common() + " -o '" + Path("no/such/x.bmp") + "'", Dir_);
   EXPECT_EQ(noDir.Status, 1);
   EXPECT_NE(noDir.Err, "");
 }
