@@ -31,6 +31,7 @@ extern "C" {
 #include "framing/Detect.h"
 #include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
+#include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -150,9 +151,12 @@ int DetectAll(const std::string& path, bool complexMode) {
 }
 
 // The frame pixel blocks alone: `count` blocks of `bytes`, allocated and filled.
+// The frame copies alone, allocated as the records hold them (pooled blocks)
+// and, for comparison, one general-allocator vector each.
+template <class TBlock>
 void KeepBlocks(int count, size_t bytes) {
   std::vector<uint8_t> source(bytes, 7);
-  std::vector<std::vector<uint8_t>> blocks(static_cast<size_t>(count));
+  std::vector<TBlock> blocks(static_cast<size_t>(count));
   for (auto& b : blocks) {
     b.reserve(bytes);
     b.insert(b.end(), source.begin(), source.end());
@@ -211,7 +215,8 @@ int main(int argc, char** argv) {
   const double complexTime = Best(runs, [&] { complexRun = Frame(path, true); });
   const long rssAfter = MaxRssKb();
   const size_t blockBytes = simple.Framed > 0 ? simple.FrameBytes / size_t(simple.Framed) : 0;
-  const double blocks = Best(runs, [&] { KeepBlocks(simple.Framed, blockBytes); });
+  const double blocks = Best(runs, [&] { KeepBlocks<TFramePixels>(simple.Framed, blockBytes); });
+  const double plainBlocks = Best(runs, [&] { KeepBlocks<std::vector<uint8_t>>(simple.Framed, blockBytes); });
   AVIFileExit();
   std::filesystem::remove(path);
 
@@ -228,6 +233,7 @@ int main(int argc, char** argv) {
   row("Fetches + detection, simple mode", detectSimple);
   row("Fetches + detection, complex mode", detectComplex);
   row("Frame pixel blocks alone (alloc + fill)", blocks);
+  row("  the same as plain std::vector blocks", plainBlocks);
   row("Automatic framing, simple mode", simpleTime);
   row("Automatic framing, complex mode", complexTime);
   std::printf("\nSimple: %d framed, %d problems; complex: %d framed, %d problems.\n", simple.Framed, simple.Problems,

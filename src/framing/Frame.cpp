@@ -56,7 +56,7 @@ bool CaptureFramePixels(const TRect& rect, const TFastDIB& image, TAviList& reco
   if (!RectInsideImage(rect, image) || (bpp != 16 && bpp != 24 && bpp != 32)) return false;
   const int w = rect.Right - rect.Left + 1;
   const int h = rect.Bottom - rect.Top + 1;
-  std::vector<uint8_t>& block = record.FramePixels;
+  TFramePixels& block = record.FramePixels;
   record.FramePixelsRect = rect;
   if (bpp == 24) {
     // Rows appended straight from the image: the block's memory is written

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sequence/FrameBlockPool.h"
+
 struct TRect {
   int32_t Left = 0;
   int32_t Top = 0;
@@ -31,7 +33,7 @@ class TAviList {
   // Bottom, each from Left to Right, no padding, plus one unused trailing byte.
   // Empty when there is none. FramePixelsRect is the rectangle the block was
   // captured from, so a reader can always tell the block's own size.
-  std::vector<uint8_t> FramePixels;
+  TFramePixels FramePixels;
   TRect FramePixelsRect;
 
   bool HasFramePixels() const { return !FramePixels.empty(); }

@@ -131,7 +131,7 @@ TEST_F(AutoFrameTest, OutOfLimitKeepsAnOlderFrameButRecordsTheNewObject) {
   EXPECT_EQ(res.Problems[0].Kind, TFrameProblemKind::OutOfLimit);
   EXPECT_TRUE(Rec(1).HasFrame);
   EXPECT_EQ(Rec(1).FrameRect, (TRect{1, 1, 5, 5}));
-  EXPECT_EQ(Rec(1).FramePixels, std::vector<uint8_t>(76, 7));
+  EXPECT_EQ(Rec(1).FramePixels, TFramePixels(76, 7));
   EXPECT_EQ(Rec(1).ObjectRect, (TRect{32, 9, 39, 16}));  // normalised to the run's 7 x 7
 }
 

@@ -142,7 +142,7 @@ TEST(CaptureFramePixels, NeverReadsOutsideTheImage) {
   EXPECT_FALSE(CaptureFramePixels({-1, 0, 3, 3}, img, rec));
   EXPECT_FALSE(CaptureFramePixels({4, 4, 3, 3}, img, rec));
   EXPECT_FALSE(CaptureFramePixels({0, 0, 0, 0}, TFastDIB{}, rec));
-  EXPECT_EQ(rec.FramePixels, std::vector<uint8_t>(5, 9));  // untouched
+  EXPECT_EQ(rec.FramePixels, TFramePixels(5, 9));  // untouched
   ASSERT_TRUE(CaptureFramePixels({9, 9, 9, 9}, img, rec));
   EXPECT_EQ(rec.FramePixels.size(), 4u);
 }

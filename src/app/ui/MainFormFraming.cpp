@@ -83,7 +83,7 @@ void TMainForm::Action_Supprimer_ts_cadreExecute() {
   for (int i = 0; i < Sequence.ImageList.Count(); ++i) {
     TAviList* record = Sequence.Record(i);
     record->HasFrame = false;
-    std::vector<uint8_t>().swap(record->FramePixels);
+    TFramePixels().swap(record->FramePixels);
     record->FramePixelsRect = TRect{};
   }
   Sequence.FrameSizeSet = false;  // the next frame fixes a new size

@@ -1,0 +1,72 @@
+// Frame pixel blocks: pooled when large, reused by size, handed back to the
+// system once none is live.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "sequence/AviList.h"
+#include "sequence/FrameBlockPool.h"
+
+namespace {
+
+constexpr size_t kFrame = 160 * 160 * 3 + 1;  // a typical frame copy
+
+TEST(FrameBlockPool, BlocksAreDistinctWritableAndReleasedWithTheLast) {
+  ASSERT_EQ(FrameBlockPoolStats().LiveBlocks, 0u);
+  {
+    std::vector<TFramePixels> frames;
+    for (int i = 0; i < 1000; ++i) {  // more than one region's worth (77 MB)
+      frames.emplace_back(kFrame, uint8_t(i));
+      frames.back().back() = uint8_t(255 - i);
+    }
+    for (int i = 0; i < 1000; ++i) {
+      ASSERT_EQ(frames[size_t(i)].front(), uint8_t(i)) << i;
+      ASSERT_EQ(frames[size_t(i)][kFrame - 2], uint8_t(i)) << i;
+      ASSERT_EQ(frames[size_t(i)].back(), uint8_t(255 - i)) << i;
+      ASSERT_EQ(reinterpret_cast<uintptr_t>(frames[size_t(i)].data()) % 64, 0u);
+    }
+    const TFrameBlockPoolStats s = FrameBlockPoolStats();
+    if (s.Enabled) {
+      EXPECT_EQ(s.LiveBlocks, 1000u);
+      EXPECT_GE(s.Regions, 2u);
+      EXPECT_GE(s.MappedBytes, 1000 * kFrame);
+    }
+  }
+  const TFrameBlockPoolStats after = FrameBlockPoolStats();
+  EXPECT_EQ(after.LiveBlocks, 0u);
+  EXPECT_EQ(after.Regions, 0u);
+}
+
+TEST(FrameBlockPool, FreedBlockOfTheSameSizeIsReused) {
+  if (!FrameBlockPoolStats().Enabled) GTEST_SKIP() << "sanitizer build: blocks come from the general allocator";
+  TFramePixels keep(kFrame, 1);  // keeps the region alive
+  const void* first;
+  {
+    TFramePixels a(kFrame, 2);
+    first = a.data();
+  }
+  TFramePixels other(kFrame * 2, 3);  // another size does not take it
+  EXPECT_NE(static_cast<const void*>(other.data()), first);
+  TFramePixels b(kFrame, 4);
+  EXPECT_EQ(static_cast<const void*>(b.data()), first);
+  EXPECT_EQ(b[kFrame / 2], 4);
+}
+
+TEST(FrameBlockPool, RecordsKeepTheirBlocksThroughMovesAndResizes) {
+  auto rec = std::make_unique<TAviList>();
+  rec->FramePixels.assign(kFrame, 7);
+  TAviList moved = std::move(*rec);
+  rec.reset();
+  EXPECT_EQ(moved.FramePixels.size(), kFrame);
+  EXPECT_EQ(moved.FramePixels[kFrame - 1], 7);
+  moved.FramePixels.resize(10);  // small sizes: general allocator, same contents
+  moved.FramePixels.shrink_to_fit();
+  EXPECT_EQ(moved.FramePixels, TFramePixels(10, 7));
+  TFramePixels().swap(moved.FramePixels);
+  EXPECT_FALSE(moved.HasFramePixels());
+  EXPECT_EQ(FrameBlockPoolStats().LiveBlocks, 0u);
+}
+
+}  // namespace
