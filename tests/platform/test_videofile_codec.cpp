@@ -155,13 +155,7 @@ TEST_F(VideoCodec, UnknownCodecHasNoDecoder) {
   ASSERT_NE(strf, std::string::npos);
   std::memcpy(&bytes[strf + 8 + 16], "QQQQ", 4);
   WriteFileBytes(path, bytes);
-  PAVIFILE file = nullptr;
-  ASSERT_EQ(AVIFileOpen(&file, path.c_str(), 0, nullptr), AVIERR_OK);
-  PAVISTREAM stream = nullptr;
-  ASSERT_EQ(AVIFileGetStream(file, &stream, 0, 0), AVIERR_OK);
-  EXPECT_EQ(AVIStreamGetFrameOpen(stream, nullptr), nullptr);
-  AVIStreamRelease(stream);
-  AVIFileRelease(file);
+  EXPECT_EQ(FrameDecoderOpens(path), 0);
 }
 
 }  // namespace

@@ -234,13 +234,7 @@ TEST_F(VideoRaw, AudioFirstStreamIsReportedAsAudio) {
   ASSERT_TRUE(StreamInfoOf(path, info));
   EXPECT_EQ(info.fccType, streamtypeAUDIO);
   // No frame decoder for an audio stream.
-  PAVIFILE file = nullptr;
-  ASSERT_EQ(AVIFileOpen(&file, path.c_str(), 0, nullptr), AVIERR_OK);
-  PAVISTREAM stream = nullptr;
-  ASSERT_EQ(AVIFileGetStream(file, &stream, 0, 0), AVIERR_OK);
-  EXPECT_EQ(AVIStreamGetFrameOpen(stream, nullptr), nullptr);
-  AVIStreamRelease(stream);
-  AVIFileRelease(file);
+  EXPECT_EQ(FrameDecoderOpens(path), 0);
 }
 
 }  // namespace

@@ -120,6 +120,21 @@ bool StreamInfoOf(const std::string& path, TAviStreamInfo& info) {
   return ok;
 }
 
+int FrameDecoderOpens(const std::string& path) {
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, path.c_str(), 0, nullptr) != AVIERR_OK) return -1;
+  PAVISTREAM stream = nullptr;
+  int result = -1;
+  if (AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK) {
+    PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr);
+    result = frames ? 1 : 0;
+    if (frames) AVIStreamGetFrameClose(frames);
+    AVIStreamRelease(stream);
+  }
+  AVIFileRelease(file);
+  return result;
+}
+
 TDibView ViewDib(const std::vector<uint8_t>& dib) {
   TDibView v;
   if (dib.size() < 40) return v;

@@ -57,6 +57,9 @@ struct TFetched {
 TFetched FetchDib(const std::string& path, int index);
 // Stream information of the first stream; false when the file or stream fails.
 bool StreamInfoOf(const std::string& path, TAviStreamInfo& info);
+// Opens a frame decoder on the file's first stream: 1 when one opens, 0 when the
+// file and stream open but no decoder does, -1 when the file or stream does not open.
+int FrameDecoderOpens(const std::string& path);
 
 // Facts of a packed DIB; Pixels points into `dib`, which must outlive the view.
 struct TDibView {
