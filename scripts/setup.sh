@@ -11,6 +11,7 @@ STELLON_PACKAGES=(
   libjpeg62-turbo-dev
   libcfitsio-dev fitsverify
   imagemagick
+  ccache
 )
 
 stellon_install_packages() {
@@ -33,6 +34,12 @@ stellon_jobs() { nproc 2>/dev/null || echo 2; }
 # Configures and builds the tree in $1 with the extra CMake arguments that follow.
 stellon_build() {
   local dir="$1"; shift
-  cmake -S "$STELLON_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    # Paths below the checkout's parent are hashed relative, so clones share the cache.
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$STELLON_ROOT")}"
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$STELLON_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$(stellon_jobs)"
 }
