@@ -10,7 +10,11 @@
 #include <QSlider>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 #include <exception>
+#include <new>
+#include <vector>
 
 #include "app/ui/MainForm.h"
 #include "image/ui/FastIMG.h"
@@ -240,22 +244,19 @@ QString TMainForm::SampleVideoPath() {
   return cache + QStringLiteral("/stellon/sample.avi");
 }
 
-QString TMainForm::EnsureSampleVideo() {
-  const QString path = SampleVideoPath();
-  if (QFileInfo(path).size() > 0) return path;
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return QString();
-  const QString partial = path + QStringLiteral(".part");
+QString TMainForm::EnsureSampleVideo(QString* why) {
+  // The cache folder, else a folder of this user in the temporary folder.
+  const std::vector<std::string> folders = {
+      LocalPath(QFileInfo(SampleVideoPath()).absolutePath()),
+      LocalPath(QDir::tempPath() + QStringLiteral("/stellon-") + QString::number(::geteuid()))};
+  std::string path;
+  TStatus status;
   try {
-    std::string error;
-    if (!WriteSampleVideo(LocalPath(partial), StartupSampleOptions(), &error)) {
-      QFile::remove(partial);
-      return QString();
-    }
-  } catch (const std::exception&) {
-    QFile::remove(partial);
-    return QString();
+    status = EnsureSampleVideoIn(folders, StartupSampleOptions(), path);
+  } catch (const std::bad_alloc&) {
+    status = TStatus::Fail("not enough memory to write the sample video");
   }
-  QFile::remove(path);
-  if (!QFile::rename(partial, path)) return QString();
-  return path;
+  if (status) return QFile::decodeName(path.c_str());
+  if (why) *why = QStringLiteral("No sample video: ") + QString::fromStdString(status.Message());
+  return QString();
 }
