@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QFileInfo>
@@ -29,6 +31,7 @@
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/JpegImage.h"
 #include "app/ui/MainForm.h"
 #include "image/ui/FastIMG.h"
@@ -569,13 +572,23 @@ class TestMainWindow : public QObject {
 
   void webSiteAndAbout() {
     TMainForm& f = *Form_;
-    QString opened;
-    f.OpenUrl = [&opened](const QString& url) { opened = url; };
+    // The guide opens in a window of the program, pictures included; a browser
+    // that cannot be started is told in a message box.
     f.Action_helpwebsite->trigger();
-    QCOMPARE(opened, TMainForm::WebSiteAddress());
-    // The guide shipped with the program, as a local file the browser can open.
-    QVERIFY(opened.startsWith("file:///"));
-    QVERIFY(QFileInfo::exists(QUrl(opened).toLocalFile()));
+    QVERIFY(f.HelpWindow && f.HelpWindow->isVisible());
+    const QTextDocument* guide = f.HelpWindow->Browser->document();
+    QVERIFY(guide->toPlainText().contains(QStringLiteral("Ticking the good images")));
+    QVERIFY(!guide->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("screenshots/main-window.png")))
+                 .value<QImage>()
+                 .isNull());
+    QUrl asked;
+    f.HelpWindow->OpenUrl = [&asked](const QUrl& url) { return asked = url, false; };
+    const size_t before = Messages_.Asked.size();
+    f.HelpWindow->BtBrowser->click();
+    QVERIFY(asked.isLocalFile() && asked.toLocalFile().endsWith(QStringLiteral("guide.md")));
+    QCOMPARE(Messages_.Asked.size(), before + 1);
+    QVERIFY(QString::fromStdString(Messages_.Asked.back().Text).contains(asked.toLocalFile()));
+    f.HelpWindow->close();
 
     QTimer::singleShot(0, [] {
       auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
