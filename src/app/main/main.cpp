@@ -2,6 +2,8 @@
 //
 //   stellon [--ini PATH] [VIDEO.avi]
 //   stellon [--ini PATH] /KELVARON LIST.LST
+//   stellon [--ini PATH] LIST.LST
+//   stellon --version
 //
 // Without a file the program opens a generated sample video of a planet, kept
 // in the user's cache folder, so that a first start shows the program at work.
@@ -10,12 +12,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QPointer>
+
+#include <cstdio>
+#include <cstring>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/QtMessages.h"
+#include "base/Version.h"
 
 namespace {
 
@@ -42,6 +49,10 @@ void ChooseIconTheme() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", STELLON_TITLE);
+    return 0;
+  }
   TakeIniOption(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("stellon"));
@@ -60,7 +71,7 @@ int main(int argc, char** argv) {
   splash->repaint();
   QApplication::processEvents();
 
-  SetApplicationTitle(QStringLiteral("Stellon v0.49c (US)"));
+  SetApplicationTitle(QStringLiteral(STELLON_TITLE));
   TMainForm form;
   form.CommandLineParams = params;
   form.show();
@@ -70,13 +81,19 @@ int main(int argc, char** argv) {
   if (!params.isEmpty()) {
     if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
       form.OpenFromCommandLine();
+    } else if (params[0].endsWith(QLatin1String(".lst"), Qt::CaseInsensitive)) {
+      // A list handed over by the file manager ("Open with"): as after /KELVARON.
+      form.CommandLineParams = {QStringLiteral("/KELVARON"), params[0]};
+      form.OpenFromCommandLine();
     } else {
       const QString video = params[0];
       form.RunCommand([&form, video] { form.OpenAviFile(video); });
     }
   } else {
-    const QString sample = TMainForm::EnsureSampleVideo();
+    QString why;
+    const QString sample = TMainForm::EnsureSampleVideo(&why);
     if (!sample.isEmpty()) form.RunCommand([&form, sample] { form.OpenAviFile(sample); });
+    else form.StatusPanel2->setText(why);
   }
   if (splash) {
     splash->SetTopMost(true);

@@ -26,12 +26,13 @@
 #include "app/ParamGlob.h"
 #include "platform/Messages.h"
 #include "app/ui/ProgressForm.h"
+#include "base/Version.h"
 #include "image/ui/FastIMG.h"
 #include "platform/VideoFile.h"
 
 namespace {
 QString& TitleStore() {
-  static QString title = QStringLiteral("Stellon v0.49c (US)");
+  static QString title = QStringLiteral(STELLON_TITLE);
   return title;
 }
 }  // namespace

@@ -40,6 +40,7 @@ class QSlider;
 class QToolBar;
 class QToolButton;
 class TFastIMG;
+class THelpWindow;
 
 // The application title ("Stellon v0.49c (US)"), used in window captions. Kept
 // apart from Qt's application display name, which Qt would append to every
@@ -173,9 +174,8 @@ class TMainForm : public QMainWindow {
   // File dialog of the Open command: (caption, filter) -> chosen path, empty
   // when cancelled. Unset, the desktop's open dialog is used; tests set it.
   std::function<QString(const QString& caption, const QString& filter)> ChooseOpenFile;
-  // Opens the maker's web site; tests replace it to see the address.
-  std::function<void(const QString& url)> OpenUrl;
-  static QString WebSiteAddress();
+  // The guide's window of the "STELLON WEB site" command, made on first use.
+  QPointer<THelpWindow> HelpWindow;
 
   // --- Framing (MainFormFraming.cpp) ------------------------------------------------
   void Action_CadreExecute();
@@ -207,8 +207,9 @@ class TMainForm : public QMainWindow {
 
   // Where the generated sample video lives, written on first use.
   static QString SampleVideoPath();
-  // Writes the sample video when missing; its path, or empty when it cannot be written.
-  static QString EnsureSampleVideo();
+  // Writes the sample video when missing, in the cache folder or else the
+  // temporary folder; its path, or empty with the reason in `why`.
+  static QString EnsureSampleVideo(QString* why = nullptr);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
