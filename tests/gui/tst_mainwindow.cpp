@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -186,6 +187,26 @@ class TestMainWindow : public QObject {
     Form_->SaveNumber = 12345;
     Form_->RefreshWindowState();
     QCOMPARE(Form_->label_sequence->text(), QStringLiteral("12345"));
+  }
+
+  // A video dropped on the window opens; other files are not taken.
+  void dropOpensAVideo() {
+    TMainForm& f = *Form_;
+    auto drag = [&f](const QString& path) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&f, &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&f, &drop);
+      return true;
+    };
+    QVERIFY(!drag(Dir_.filePath(QStringLiteral("picture.bmp"))));
+    QVERIFY(!f.Sequence.SequenceOpen);
+    QVERIFY(drag(Small_));
+    QVERIFY(f.Sequence.SequenceOpen);
+    QCOMPARE(f.CheckListBox1->count(), 12);
   }
 
   void openAvi() {

@@ -81,13 +81,10 @@ int main(int argc, char** argv) {
   if (!params.isEmpty()) {
     if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
       form.OpenFromCommandLine();
-    } else if (params[0].endsWith(QLatin1String(".lst"), Qt::CaseInsensitive)) {
-      // A list handed over by the file manager ("Open with"): as after /KELVARON.
-      form.CommandLineParams = {QStringLiteral("/KELVARON"), params[0]};
-      form.OpenFromCommandLine();
     } else {
-      const QString video = params[0];
-      form.RunCommand([&form, video] { form.OpenAviFile(video); });
+      // A file handed over by the file manager ("Open with") or a shell.
+      const QString file = params[0];
+      form.RunCommand([&form, file] { form.OpenExternalFile(file); });
     }
   } else {
     QString why;

@@ -45,6 +45,7 @@ void SetApplicationTitle(const QString& title) { TitleStore() = title; }
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));
+  setAcceptDrops(true);
   BuildLayout();
   CreateActions();
   BuildMenus();

@@ -11,6 +11,7 @@
 //                         ticking, the command guard, the sample video
 //   MainFormFraming.cpp   the frame commands and controls
 //   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormDrop.cpp      files given on the command line or dropped on the window
 //
 // Indices are 0-based inside the program and shown from 1.
 #pragma once
@@ -29,6 +30,8 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -191,6 +194,9 @@ class TMainForm : public QMainWindow {
 
   // --- Command line (MainFormKelvaron.cpp) ------------------------------------------
   void OpenFromCommandLine();
+  // A file from the command line or dropped on the window (MainFormDrop.cpp):
+  // a .lst as a Kelvaron list, anything else as a video.
+  void OpenExternalFile(const QString& path);
 
   // --- Commands whose work is not wired yet stay disabled ---------------------------
   // Connects `action` to `handler`, run under the command guard, and counts it
@@ -213,6 +219,8 @@ class TMainForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
