@@ -24,7 +24,6 @@
 #include "combine/Report.h"
 #include "framing/AutoFrame.h"
 #include "output/Fits.h"
-#include "platform/Messages.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -37,18 +36,6 @@ std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
-
-// A batch run answers the writers' "Replace file" question with Yes and
-// prints everything else on standard error.
-class TBatchMessages : public TMessages {
- public:
-  TMsgButton Show(const TMessageRequest& r) override {
-    for (TMsgButton b : r.Buttons)
-      if (b == TMsgButton::Yes) return b;
-    std::fprintf(stderr, "%s: %s\n", r.Caption.c_str(), r.Text.c_str());
-    return r.Buttons.empty() ? TMsgButton::None : r.Buttons.front();
-  }
-};
 
 int RunStack(TCliArgs args) {
   std::string out, method = "mean", kappaText, bits;
@@ -81,10 +68,7 @@ int RunStack(TCliArgs args) {
   TParamglob params;
   TSequence sequence;
   if (!options.Apply(params, sequence)) return 2;
-  if (hasKappa && (!cli::ParseInt(kappaText, params.kappa) || params.kappa < 0)) {
-    cli::Error("--kappa wants a whole number of 0 or more, not '" + kappaText + "'");
-    return 2;
-  }
+  if (hasKappa && !cli::ParseInRange(kappaText, kKappaRange, "--kappa", params.kappa)) return 2;
   if (rejectMean) params.rejet_kappa = true;
   if (hasBits) {
     params.FITS.Bits8 = bits == "8";
@@ -97,16 +81,12 @@ int RunStack(TCliArgs args) {
 
   const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args[0])) return 2;
-  const TAutoFrameResult framing = AutoFrameAll(sequence, params);
+  const TAutoFrameResult framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params));
   const int total = sequence.ImageList.Count();
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
-  TCombineParams cp;
-  cp.bordure = params.bordure;
-  cp.kappa = params.kappa;
-  cp.rejet_kappa = params.rejet_kappa;
+  const TCombineParams cp = CombineParamsOf(params, params.kappa);
   const bool kappa = method == "kappa";
-  if (kappa) KappaFactor = params.kappa;
   TCombineOutcome result = kappa ? KappaSigmaCombine(sequence, cp) : MeanCombine(sequence, cp);
   if (!result.Image) {
     cli::Error("the combination was stopped");
@@ -116,23 +96,28 @@ int RunStack(TCliArgs args) {
   if (!result.WrongSize.empty()) std::printf("left-out: %d\n", int(result.WrongSize.size()));
   if (result.Count() == 0) cli::Error("warning: no image could be framed; the result is black");
 
-  TBatchMessages answers;
-  TMessagesScope scope(answers);
   std::vector<std::string> written;
+  TStatus saved;
   if (toBmp) {
-    result.Image->SaveToFile(out);
+    saved = result.Image->SaveToFile(out);
     written.push_back(out);
   } else {
-    ParamFits = params.FITS;
+    TFitsOptions fits;
+    fits.Fits = params.FITS;
+    fits.Overwrite = TOverwritePolicy::Replace();
     if (params.FITS.SepRVB) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
       const std::string base = out.substr(0, out.size() - 4);
-      EcrireFitsRVB(base, "", *result.Image);
+      saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
     } else {
-      EcrireFits(out, "", kFitsMean, *result.Image);
+      saved = EcrireFits(out, "", kFitsMean, *result.Image, fits);
       written.push_back(out);
     }
+  }
+  if (!saved) {
+    cli::Error(saved.Message());
+    return 1;
   }
   for (const std::string& w : written) std::printf("written: %s\n", w.c_str());
 
@@ -143,8 +128,8 @@ int RunStack(TCliArgs args) {
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
     const std::string path = ReportFileName(out);
-    if (!SaveReportLines(BuildCombinationReport(sequence, facts), path)) {
-      cli::Error("cannot write " + path);
+    if (const TStatus s = SaveReportLines(BuildCombinationReport(sequence, facts), path); !s) {
+      cli::Error(s.Message());
       return 1;
     }
     std::printf("report: %s\n", path.c_str());

@@ -99,10 +99,8 @@ int Extract(const TCliArgs& args) {
   seq.CurrentIndex = int32_t(index - 1);
   if (index > seq.ImageCount || !seq.FetchImage(image))
     return cli::Error("image " + args[1] + " of " + args[0] + " cannot be read"), 3;
-  try {
-    image.SaveToFile(args[2]);
-  } catch (const std::system_error& e) {
-    cli::Error(e.what());
+  if (const TStatus s = image.SaveToFile(args[2]); !s) {
+    cli::Error(s.Message());
     return 1;
   }
   return 0;

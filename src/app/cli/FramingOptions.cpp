@@ -14,6 +14,17 @@ bool ParseInt(const std::string& text, int32_t& value) {
   return ec == std::errc() && p == end && !text.empty();
 }
 
+bool ParseInRange(const std::string& text, const TParamRange& range, const char* option, int32_t& value) {
+  int32_t v = 0;
+  if (!ParseInt(text, v) || !range.Contains(v)) {
+    Error(std::string(option) + " wants a whole number from " + std::to_string(range.Min) + " to " +
+          std::to_string(range.Max) + ", not '" + text + "'");
+    return false;
+  }
+  value = v;
+  return true;
+}
+
 TFramingOptions TFramingOptions::Take(TCliArgs& args) {
   TFramingOptions o;
   o.HasIni = TakeOption(args, "--ini", o.Ini);
@@ -31,17 +42,12 @@ bool TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
     return false;
   }
   if (HasIni) SetIniPath(Ini);
-  LireParamGlob();
+  // A settings file that cannot be used is told, and the defaults serve.
+  if (const TStatus s = LireParamGlob(); !s) Error(s.Message() + "; using the default settings");
   params = ParamGlob;
   sequence.Tolerance = params.tolerance;
-  if (HasTolerance && !ParseInt(Tolerance, sequence.Tolerance)) {
-    Error("--tolerance wants a whole number, not '" + Tolerance + "'");
-    return false;
-  }
-  if (HasMargin && (!ParseInt(Margin, params.bordure) || params.bordure < 0)) {
-    Error("--margin wants a whole number of 0 or more, not '" + Margin + "'");
-    return false;
-  }
+  if (HasTolerance && !ParseInRange(Tolerance, kToleranceRange, "--tolerance", sequence.Tolerance)) return false;
+  if (HasMargin && !ParseInRange(Margin, kBordureRange, "--margin", params.bordure)) return false;
   if (AutoTolerance) params.tolerance_automatique = true;
   if (Simple || Complex) {
     params.calcul_simple = Simple;

@@ -13,6 +13,9 @@ class TSequence;
 namespace cli {
 
 bool ParseInt(const std::string& text, int32_t& value);
+// A whole number within `range` (the Parameters dialog's ranges); otherwise
+// prints "<option> wants a whole number from MIN to MAX, not '<text>'".
+bool ParseInRange(const std::string& text, const TParamRange& range, const char* option, int32_t& value);
 
 struct TFramingOptions {
   static constexpr const char* kUsage =

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -56,6 +57,9 @@ bool TakeFlag(TCliArgs& args, const std::string& name) {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) return Usage(stderr);
   const std::string command = argv[1];
   if (command == "help" || command == "--help" || command == "-h") return Usage(stdout);
