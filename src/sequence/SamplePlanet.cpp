@@ -189,18 +189,12 @@ TStatus EnsureSampleVideoIn(const std::vector<std::string>& folders, const TSamp
     } else if (::stat(folder.c_str(), &st) != 0 || st.st_uid != ::geteuid()) {
       why = "the folder belongs to another user";
     } else {
-      const fs::path partial = target.string() + ".part";
-      if (!WriteSampleVideo(partial.string(), options, &why)) {
-        if (why.empty()) why = "the video could not be written";
-      } else {
-        fs::rename(partial, target, ec);
-        if (!ec) {
-          path = target.string();
-          return TStatus::Ok();
-        }
-        why = ec.message();
+      // The video writer writes atomically: a failure leaves nothing under the name.
+      if (WriteSampleVideo(target.string(), options, &why)) {
+        path = target.string();
+        return TStatus::Ok();
       }
-      fs::remove(partial, ec);
+      if (why.empty()) why = "the video could not be written";
     }
     reasons += (reasons.empty() ? "" : "; ") + folder + ": " + why;
   }

@@ -14,6 +14,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPointer>
+#include <QStandardPaths>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstring>
@@ -53,8 +56,14 @@ int main(int argc, char** argv) {
     std::printf("%s\n", STELLON_TITLE);
     return 0;
   }
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   TakeIniOption(argc, argv);
   QApplication app(argc, argv);
+  // Saved images go to the user's pictures folder unless the settings say otherwise.
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) SetDefaultRepertoire(QFile::encodeName(pictures).toStdString());
   QApplication::setApplicationName(QStringLiteral("stellon"));
   InitStellonResources();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));

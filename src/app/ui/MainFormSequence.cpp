@@ -255,6 +255,8 @@ QString TMainForm::EnsureSampleVideo(QString* why) {
     status = EnsureSampleVideoIn(folders, StartupSampleOptions(), path);
   } catch (const std::bad_alloc&) {
     status = TStatus::Fail("not enough memory to write the sample video");
+  } catch (const std::exception& e) {
+    status = TStatus::Fail(e.what());
   }
   if (status) return QFile::decodeName(path.c_str());
   if (why) *why = QStringLiteral("No sample video: ") + QString::fromStdString(status.Message());
