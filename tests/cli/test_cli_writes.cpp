@@ -1,8 +1,14 @@
-// --no-clobber: every command that writes refuses to replace an existing file,
-// before writing anything, with exit status 1 and the file named; without it
-// the file is replaced.
+// How the commands write files: --no-clobber refuses to replace an existing
+// file, before writing anything, with exit status 1 and the file named
+// (without it the file is replaced); a write beyond the file-size limit is a
+// reported failure that leaves nothing behind.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -65,5 +71,19 @@ INSTANTIATE_TEST_SUITE_P(
                       TWriteCase{"stack_report", "stack '{v}' -o '{d}/out.bmp' --report --margin 2", {"out.txt"},
                                  {"out.bmp"}}),
     [](const ::testing::TestParamInfo<TWriteCase>& p) { return std::string(p.param.Name); });
+
+// The program ignores SIGXFSZ: past the limit the write fails, the command
+// says why and exits 1, and neither the file nor a temporary is left.
+TEST(CliWrites, FileSizeLimitIsAReportedFailure) {
+  TTempDir dir;
+  const std::string out = dir.File("big.avi");
+  const std::string cmd = "ulimit -f 64; '" + std::string(STELLON_CLI) + "' sample '" + out +
+                          "' --frames 20 --size 320x240 2>'" + dir.File("err.txt") + "'";
+  const int raw = std::system(("sh -c \"" + cmd + "\"").c_str());
+  ASSERT_TRUE(WIFEXITED(raw)) << "killed by a signal";
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_NE(Slurp(dir.File("err.txt")).find(std::strerror(EFBIG)), std::string::npos) << Slurp(dir.File("err.txt"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);  // err.txt alone
+}
 
 }  // namespace
