@@ -38,14 +38,20 @@ int main(int argc, char** argv) {
   ParamGlob.Rapport = false;
   form.resize(900, 620);
   form.show();
-  const QString sample = TMainForm::EnsureSampleVideo();
-  if (sample.isEmpty() || !form.OpenAviFile(sample)) return std::fprintf(stderr, "no sample video\n"), 1;
-  for (int i = 0; i < 4; ++i) form.BtSuivClick();
-  form.Action_Cadre->trigger();
+  QString why;
+  const QString sample = TMainForm::EnsureSampleVideo(&why);
+  if (sample.isEmpty() || !form.OpenFile(sample)) return std::fprintf(stderr, "%s\n", qPrintable(why)), 1;
+  TMainController& c = form.Controller();
+  c.Run([&c] {
+    c.GoTo(4);
+    c.Frame();
+  });
   bool ok = Save(form, out.filePath(QStringLiteral("main-window.png")));
 
-  form.Action_cadre_automatique->trigger();
-  for (int i = 0; i < 20; ++i) form.BtSuivClick();
+  c.Run([&c] {
+    c.StartAutoFraming();
+    c.GoTo(24);
+  });
   ok = Save(form, out.filePath(QStringLiteral("auto-framing.png"))) && ok;
 
   TFormParam parameters(&form);

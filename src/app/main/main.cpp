@@ -2,8 +2,6 @@
 //
 //   stellon [--ini PATH] [VIDEO.avi]
 //   stellon [--ini PATH] /KELVARON LIST.LST
-//   stellon [--ini PATH] LIST.LST
-//   stellon --version
 //
 // Without a file the program opens a generated sample video of a planet, kept
 // in the user's cache folder, so that a first start shows the program at work.
@@ -12,12 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
-#include <QLabel>
 #include <QPointer>
 #include <QStandardPaths>
 
 #include <csignal>
-
 #include <cstdio>
 #include <cstring>
 
@@ -85,25 +81,6 @@ int main(int argc, char** argv) {
   form.CommandLineParams = params;
   form.show();
 
-  // Messages of the openings below must not hide behind the splash.
-  if (splash) splash->SetTopMost(false);
-  if (!params.isEmpty()) {
-    if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
-      form.OpenFromCommandLine();
-    } else {
-      // A file handed over by the file manager ("Open with") or a shell.
-      const QString file = params[0];
-      form.RunCommand([&form, file] { form.OpenExternalFile(file); });
-    }
-  } else {
-    QString why;
-    const QString sample = TMainForm::EnsureSampleVideo(&why);
-    if (!sample.isEmpty()) form.RunCommand([&form, sample] { form.OpenAviFile(sample); });
-    else form.StatusPanel2->setText(why);
-  }
-  if (splash) {
-    splash->SetTopMost(true);
-    splash->StartTimer();
-  }
+  form.OpenAtStart(params, splash);
   return app.exec();
 }

@@ -23,7 +23,7 @@ void TMainForm::OpenExternalFile(const QString& path) {
     CommandLineParams = {QStringLiteral("/KELVARON"), path};
     OpenFromCommandLine();
   } else {
-    OpenAviFile(path);  // anything else is tried as a video, which says when it is not one
+    OpenFile(path);  // anything else is tried as a video, which says when it is not one
   }
 }
 
@@ -35,5 +35,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
   const QString path = DroppedFile(event->mimeData());
   if (path.isEmpty()) return;
   event->acceptProposedAction();
-  RunCommand([this, path] { OpenExternalFile(path); });
+  // Opened once the drop is over, so that its messages do not hold the file manager.
+  QMetaObject::invokeMethod(this, [this, path] { OpenExternalFile(path); }, Qt::QueuedConnection);
 }
