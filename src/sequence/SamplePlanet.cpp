@@ -180,6 +180,10 @@ TStatus EnsureSampleVideoIn(const std::vector<std::string>& folders, const TSamp
     std::error_code ec;
     std::string why;
     struct stat st {};
+    if (!fs::path(folder).is_absolute()) {
+      reasons += (reasons.empty() ? "" : "; ") + folder + ": not an absolute folder";
+      continue;
+    }
     if (fs::is_regular_file(target, ec) && fs::file_size(target, ec) > 0 && !ec) {
       path = target.string();
       return TStatus::Ok();

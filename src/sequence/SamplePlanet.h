@@ -50,7 +50,7 @@ bool WriteSampleVideo(const std::string& path, const TSampleOptions& options, st
 
 // Makes sure a sample video "sample.avi" exists in the first of `folders`
 // where it already is or can be written (a folder is made when missing; one
-// that belongs to another user is passed over). `path` gets its path. When no
+// that belongs to another user, or a relative one, is passed over). `path` gets its path. When no
 // folder takes it, the failure names every folder tried and why.
 TStatus EnsureSampleVideoIn(const std::vector<std::string>& folders, const TSampleOptions& options, std::string& path);
 

@@ -469,6 +469,22 @@ class TestMainWindow : public QObject {
   // At start a file that cannot be opened is told, and the splash is gone
   // once the box is. After a good opening the splash (picture and version
   // only, black, on top) is left to its timer, the only way it closes.
+  void sampleVideoNowhereToWriteIsTold() {
+    const QString blocker = Dir_.filePath(QStringLiteral("plain-file"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), tmp = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(blocker + QStringLiteral("/cache")));
+    qputenv("TMPDIR", QFile::encodeName(blocker + QStringLiteral("/tmp")));
+    Form_->OpenAtStart({}, nullptr);
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", tmp);
+    QVERIFY(!S().SequenceOpen);
+    QVERIFY2(Status().startsWith(QStringLiteral("No sample video: ")), qPrintable(Status()));
+    QVERIFY2(Status().contains(blocker + QStringLiteral("/cache/stellon: Not a directory")), qPrintable(Status()));
+    QVERIFY(Messages_.Asked.empty());
+  }
+
   void startUpAndTheSplash() {
     auto splashFor = [] {
       auto* box = new TAboutBox;

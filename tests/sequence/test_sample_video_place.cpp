@@ -57,3 +57,11 @@ INSTANTIATE_TEST_SUITE_P(Folders, SampleVideoPlace,
                          [](const ::testing::TestParamInfo<TPlaceCase>& i) { return std::string(i.param.Name); });
 
 }  // namespace
+
+TEST(SampleVideoFolder, RelativeOneIsPassedOver) {
+  std::string path;
+  const TStatus status = EnsureSampleVideoIn({"", "stellon-relative"}, TSampleOptions(), path);
+  ASSERT_FALSE(status);
+  EXPECT_NE(status.Message().find("stellon-relative: not an absolute folder"), std::string::npos) << status.Message();
+  EXPECT_FALSE(fs::exists("stellon-relative"));
+}

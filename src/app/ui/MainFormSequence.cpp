@@ -103,10 +103,11 @@ QString TMainForm::SampleVideoPath() {
 }
 
 QString TMainForm::EnsureSampleVideo(QString* why) {
-  // The cache folder, else a folder of this user in the temporary folder.
-  const std::vector<std::string> folders = {
-      LocalPath(QFileInfo(SampleVideoPath()).absolutePath()),
-      LocalPath(QDir::tempPath() + QStringLiteral("/stellon-") + QString::number(::geteuid()))};
+  // The cache folder, else a folder of this user in the temporary folder
+  // (Qt gives no temporary folder when $TMPDIR names none).
+  std::vector<std::string> folders = {LocalPath(QFileInfo(SampleVideoPath()).absolutePath())};
+  const QString temp = QDir::tempPath();
+  if (!temp.isEmpty()) folders.push_back(LocalPath(temp + QStringLiteral("/stellon-") + QString::number(::geteuid())));
   std::string path;
   TStatus status;
   try {
