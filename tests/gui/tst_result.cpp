@@ -1,0 +1,158 @@
+// The result window and its tools as windows: the controls are wired to the
+// rules (tested headless in tests/tools), the dialogs edit the window's
+// picture, and the two combination commands run from the main window.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "app/ParamGlob.h"
+#include "combine/ui/FormRapport.h"
+#include "image/ui/FastIMG.h"
+#include "platform/Messages.h"
+#include "support/VideoFixtures.h"
+#include "tools/ui/Adjuster.h"
+#include "tools/ui/ParamKappa.h"
+#include "tools/ui/Rotate.h"
+#include "tools/ui/ShowBitmap.h"
+
+using namespace fixtures;
+
+class TestResult : public QObject {
+  Q_OBJECT
+
+  static std::vector<std::string> Report() { return {"Result combinaison by mean", "", "Image1"}; }
+
+ private slots:
+  void zoomGeometry_data() {
+    QTest::addColumn<int>("factor");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("left");
+    QTest::newRow("Normal size") << 1 << 300 << 50;
+    QTest::newRow("Increase size (x2)") << 2 << 420 << 10;
+  }
+  void zoomGeometry() {
+    QFETCH(int, factor);
+    QFETCH(int, width);
+    QFETCH(int, left);
+    TFastDIB result = Pattern24(200, 150, 1);
+    TShowBitmap w;
+    w.Setup(&result, "/v/jupiter.avi", Report());
+    (factor == 2 ? w.Action_Agrandissement : w.Action_Taille_normale)->trigger();
+    QCOMPARE(w.width(), width);
+    QCOMPARE(w.VideoPanel->geometry(), QRect(left, 10, 200 * factor, 150 * factor));
+    QCOMPARE(w.Action_Agrandissement->isChecked(), factor == 2);
+    QCOMPARE(w.Action_Taille_normale->isChecked(), factor == 1);
+  }
+
+  void contextMenuAndCommands() {
+    TShowBitmap w;
+    QStringList names;
+    for (QAction* a : w.PopupMenu1->actions()) names << (a->isSeparator() ? "-" : a->objectName());
+    QCOMPARE(names, QStringList({"Action_Taille_normale", "Action_Agrandissement", "-", "Action_rotation",
+                                 "Action_ajuste_couleur", "-", "Action_Enregistre", "Action_Annuler",
+                                 "Action_Rapport"}));
+    // Without image and report: no zoom, no save, no report.
+    w.Setup(nullptr, "x.avi", std::nullopt);
+    QVERIFY(!w.Action_Enregistre->isEnabled() && !w.BtEnregistre->isEnabled());
+    QVERIFY(!w.Action_Rapport->isEnabled() && !w.BtRapport->isEnabled());
+  }
+
+  // Rotation turns the working image; Normal size keeps the control at the
+  // result's size; the adjuster changes it; Undo gives the result back.
+  void rotateAdjustUndo() {
+    TFastDIB result = Pattern24(320, 240, 7);
+    TShowBitmap w;
+    w.Setup(&result, "/v/jupiter.avi", Report());
+    w.ShowModal = [](QDialog& d) {
+      d.show();
+      if (auto* r = qobject_cast<TfrmRotate*>(&d)) {
+        QCOMPARE(r->Label_degre->text(), QStringLiteral("0 ° "));  // recomputed once when shown
+        r->btnSize->click();
+        QVERIFY(!r->eWidth->isEnabled());
+        r->sAmount->setValue(900);
+        QCOMPARE(r->eWidth->text(), QStringLiteral("240"));
+        QCOMPARE(r->Label_degre->text(), QStringLiteral("90 ° "));
+        r->btnCenter->click();
+        QVERIFY(r->xCenter->isEnabled());
+      } else if (auto* a = qobject_cast<TAdjuster*>(&d)) {
+        a->Lock->click();
+        a->rContrast->setValue(40);
+        QCOMPARE(a->gContrast->value(), 40);
+        QCOMPARE(a->bContrast->value(), 40);
+        QCOMPARE(a->LastPath(), TAdjustPath::Lut);
+      }
+      d.close();
+    };
+    w.Action_rotation->trigger();
+    QCOMPARE(w.VideoPanel->Bmp().Width(), 240);
+    QCOMPARE(w.VideoPanel->Bmp().AbsHeight, 320);
+    w.Action_Agrandissement->trigger();
+    w.Action_Taille_normale->trigger();
+    QCOMPARE(w.VideoPanel->size(), QSize(320, 240));
+    w.Action_ajuste_couleur->trigger();
+    QVERIFY(PackedBgr(w.VideoPanel->Bmp()) != PackedBgr(result));
+    w.Action_Annuler->trigger();
+    QVERIFY(PackedBgr(w.VideoPanel->Bmp()) == PackedBgr(result));
+  }
+
+  void reportAndSave() {
+    TFastDIB result = Pattern24(16, 8, 2);
+    TShowBitmap w;
+    w.setWindowTitle("Result : Combinaison by mean (1image)");
+    w.Setup(&result, "/v/jupiter.avi", Report());
+    QString caption;
+    std::vector<std::string> lines;
+    w.ShowModal = [&](QDialog& d) {
+      auto* r = qobject_cast<TFormRapport*>(&d);
+      QVERIFY(r);
+      caption = r->windowTitle();
+      lines = r->Lines();
+    };
+    w.BtRapport->click();
+    QCOMPARE(caption, QStringLiteral("Report :Result : Combinaison by mean (1image)"));
+    QVERIFY(lines == Report());
+
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "stellon_tst_result";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    ParamGlob.texte_avec_compositage = true;
+    QString proposed;
+    w.ChooseSaveFile = [&](const QString& proposal, bool) {
+      proposed = proposal;
+      return QString::fromStdString((dir / "jup.fit").string());
+    };
+    w.FitsParameters = [](const TParamFITS&) { return std::optional<TParamFITS>(); };  // Cancel
+    w.BtEnregistre->click();
+    ParamGlob.texte_avec_compositage = false;
+    QCOMPARE(proposed, QStringLiteral("jupiter"));
+    QVERIFY(!std::filesystem::exists(dir / "jup.fit"));
+    QCOMPARE(QString::fromStdString(ReadFileBytes((dir / "jup.txt").string())),
+             QStringLiteral("Result combinaison by mean\n\nImage1\n"));
+    std::filesystem::remove_all(dir);
+  }
+
+  void kappaDialog() {
+    TParamKappa d;
+    QCOMPARE(d.windowTitle(), QStringLiteral("Kappa-Sigma parameters ..."));
+    QCOMPARE(d.Label1->text(), QStringLiteral("Elimination factor :"));
+    QCOMPARE(d.UpDown1->minimum(), 1);
+    QCOMPARE(d.UpDown1->maximum(), 10);
+    QCOMPARE(d.Edit_k->text(), QStringLiteral("1"));
+    d.Edit_k->selectAll();
+    QTest::keyClicks(d.Edit_k, "a7-");
+    QCOMPARE(d.Edit_k->text(), QStringLiteral("7"));
+    QTest::keyClick(d.Edit_k, Qt::Key_Backspace);
+    QTest::keyClicks(d.Edit_k, "4");
+    QCOMPARE(d.UpDown1->value(), 4);
+  }
+};
+
+QTEST_MAIN(TestResult)
+#include "tst_result.moc"
