@@ -8,11 +8,20 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <filesystem>
 
 #include "app/ParamGlob.h"
+#include "app/ui/AboutBox.h"
+#include "app/ui/MainForm.h"
+#include "app/ui/ProgressForm.h"
+#include "sequence/SamplePlanet.h"
+#include "combine/Combine.h"
 #include "combine/ui/FormRapport.h"
 #include "image/ui/FastIMG.h"
 #include "platform/Messages.h"
@@ -23,6 +32,17 @@
 #include "tools/ui/ShowBitmap.h"
 
 using namespace fixtures;
+
+namespace {
+std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Runs stellon-cli with `args`; true when it ended with 0.
+bool Cli(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(STELLON_CLI), args);
+  return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+}  // namespace
 
 class TestResult : public QObject {
   Q_OBJECT
@@ -151,6 +171,75 @@ class TestResult : public QObject {
     QTest::keyClick(d.Edit_k, Qt::Key_Backspace);
     QTest::keyClicks(d.Edit_k, "4");
     QCOMPARE(d.UpDown1->value(), 4);
+  }
+
+  // From the menu as a user would: open, automatic framing, mean, then
+  // kappa-sigma; each result saved from its window equals stellon-cli stack
+  // of the same video with the same settings, byte for byte.
+  void combineFromTheMainWindowEqualsTheCommandLine() {
+    QTemporaryDir dir;
+    InitStellonResources();
+    TScriptedMessages answers;
+    TMessagesScope scope(answers);
+    TSampleOptions options;
+    options.Frames = 12;
+    options.Width = 160;
+    options.Height = 120;
+    options.Seed = 5;
+    const QString video = dir.filePath("planet.avi"), ini = dir.filePath("stellon.ini");
+    QVERIFY(WriteSampleVideo(Local(video), options, nullptr));
+    SetIniPath(Local(ini));
+    TMainForm form;
+    ParamGlob.bordure = 4;
+    ParamGlob.kappa = 2;
+    ParamGlob.Rapport = false;
+    QVERIFY(EcrireParamGlob());
+    form.show();
+    QVERIFY(form.OpenAviFile(video));
+    QVERIFY(!form.Action_Moyenne->isEnabled() && !form.BtMoyenne->isEnabled());
+    form.Action_cadre_automatique->trigger();
+    QVERIFY(form.Action_Moyenne->isEnabled() && form.Action_kappa->isEnabled() && form.BtKappa->isEnabled());
+
+    QStringList captions;
+    QString saveAs;
+    form.ShowResult = [&](TShowBitmap& w) {
+      captions << w.windowTitle();
+      w.ChooseSaveFile = [&](const QString&, bool) { return saveAs; };
+      w.BtEnregistre->click();
+    };
+    int kappaStart = 0;
+    form.AskKappa = [&](TParamKappa& d) {
+      kappaStart = d.UpDown1->value();
+      return true;
+    };
+    saveAs = dir.filePath("gui_mean.bmp");
+    form.Action_Moyenne->trigger();
+    saveAs = dir.filePath("gui_kappa.bmp");
+    form.BtKappa->click();
+    QCOMPARE(captions, QStringList({"Result : Combinaison by mean (12images)",
+                                    "Result : Combinaison Kappa-Sigma (12images)"}));
+    QCOMPARE(kappaStart, 2);
+    QCOMPARE(KappaFactor, 2);
+
+    const QString cliMean = dir.filePath("cli_mean.bmp"), cliKappa = dir.filePath("cli_kappa.bmp");
+    QVERIFY(Cli({"stack", video, "-o", cliMean, "--ini", ini}));
+    QVERIFY(Cli({"stack", video, "-o", cliKappa, "--method", "kappa", "--kappa", "2", "--ini", ini}));
+    QVERIFY(ReadFileBytes(Local(dir.filePath("gui_mean.bmp"))) == ReadFileBytes(Local(cliMean)));
+    QVERIFY(ReadFileBytes(Local(dir.filePath("gui_kappa.bmp"))) == ReadFileBytes(Local(cliKappa)));
+    QVERIFY(ReadFileBytes(Local(cliMean)) != ReadFileBytes(Local(cliKappa)));
+
+    // Cancel in the progress window: no result window; Cancel in the kappa dialog: no job.
+    QTimer cancel;
+    cancel.setInterval(0);
+    connect(&cancel, &QTimer::timeout, [] {
+      if (ProgressForm && !CancelRequested) ProgressForm->BitBtn1Click();
+    });
+    cancel.start();
+    form.Action_Moyenne->trigger();
+    cancel.stop();
+    form.AskKappa = [](TParamKappa&) { return false; };
+    form.Action_kappa->trigger();
+    QCOMPARE(captions.size(), 2);
   }
 };
 

@@ -249,6 +249,10 @@ bool TMainForm::event(QEvent* event) {
     RunCommand([this] { AutoFrameAll(); });
     return true;
   }
+  if (event->type() == JobEventType(JobMean) || event->type() == JobEventType(JobKappa)) {
+    RunCommand([this, kappa = event->type() == JobEventType(JobKappa)] { CombineJob(kappa); });
+    return true;
+  }
   return QMainWindow::event(event);
 }
 

@@ -11,6 +11,7 @@
 //                         ticking, the command guard, the sample video
 //   MainFormFraming.cpp   the frame commands and controls
 //   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormCombine.cpp   the mean and kappa-sigma commands and their jobs
 //
 // Indices are 0-based inside the program and shown from 1.
 #pragma once
@@ -40,6 +41,8 @@ class QSlider;
 class QToolBar;
 class QToolButton;
 class TFastIMG;
+class TParamKappa;
+class TShowBitmap;
 
 // The application title ("Stellon v0.49c (US)"), used in window captions. Kept
 // apart from Qt's application display name, which Qt would append to every
@@ -120,6 +123,8 @@ class TMainForm : public QMainWindow {
   QToolButton* BtCadreAll = nullptr;
   QToolButton* BtNoCadre = nullptr;
   QToolButton* BtDisableCheck = nullptr;
+  QToolButton* BtMoyenne = nullptr;
+  QToolButton* BtKappa = nullptr;
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;
@@ -188,6 +193,17 @@ class TMainForm : public QMainWindow {
   void AutoFrameAll();
   // Rebuilds every frame with the margin of ParamSaisie; always true.
   bool RebuildFrameMargins();
+
+  // --- Combination (MainFormCombine.cpp) -------------------------------------------
+  void Action_MoyenneExecute();
+  void Action_kappaExecute();
+  // The handler of job 1028 (mean) or 1030 (kappa-sigma): the combination,
+  // then the result window, shown modally and destroyed with the result.
+  void CombineJob(bool kappa);
+  // Shows the kappa dialog modally: true on OK. Unset: exec(); tests set it.
+  std::function<bool(TParamKappa& dialog)> AskKappa;
+  // Shows the result window modally. Unset: exec(); tests set it.
+  std::function<void(TShowBitmap& window)> ShowResult;
 
   // --- Command line (MainFormKelvaron.cpp) ------------------------------------------
   void OpenFromCommandLine();

@@ -167,9 +167,10 @@ void TMainForm::CreateActions() {
     a->setCheckable(true);
   MakeAction(Action_Parametre, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
              QStyle::SP_FileDialogDetailedView);
-  MakeAction(Action_Moyenne, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean");
+  MakeAction(Action_Moyenne, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean",
+             "view-statistics", QStyle::SP_FileDialogListView);
   MakeAction(Action_kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
-             "Combining selected image by Kappa-Sigma");
+             "Combining selected image by Kappa-Sigma", "view-filter", QStyle::SP_FileDialogContentsView);
   MakeAction(Action_helpindex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
   MakeAction(Action_helpfind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
   MakeAction(Action_helponhelp, "Action_helponhelp", "Help", "&Using help", QString());
@@ -207,6 +208,8 @@ void TMainForm::CreateActions() {
   Wire(Action_image_smFast, &TMainForm::Action_image_smFastExecute);
   Wire(Action_image_smBilinear, &TMainForm::Action_image_smBilinearExecute);
   Wire(Action_Parametre, &TMainForm::Action_ParametreExecute);
+  Wire(Action_Moyenne, &TMainForm::Action_MoyenneExecute);
+  Wire(Action_kappa, &TMainForm::Action_kappaExecute);
   Wire(Action_helpwebsite, &TMainForm::Action_helpwebsiteExecute);
   Wire(Action_about, &TMainForm::Action_aboutExecute);
   for (QAction* a : {action_ouvrir, Action_Parametre, Action_helpwebsite, Action_about}) a->setEnabled(true);
@@ -345,6 +348,11 @@ void TMainForm::BuildToolBar() {
                              Action_Supprimer_ts_cadre->property("Hint").toString(), Action_Supprimer_ts_cadre);
   BtDisableCheck = MakeToolButton("BtDisableCheck", QStringLiteral("Uncheck image"),
                                   Action_Decocher_images->property("Hint").toString(), Action_Decocher_images);
+  ToolBar1->addSeparator();
+  BtMoyenne = MakeToolButton("BtMoyenne", QStringLiteral("Mean"), Action_Moyenne->property("Hint").toString(),
+                             Action_Moyenne);
+  BtKappa = MakeToolButton("BtKappa", QStringLiteral("Kappa-Sigma"), Action_kappa->property("Hint").toString(),
+                           Action_kappa);
 }
 
 // --- Window state ---------------------------------------------------------------
