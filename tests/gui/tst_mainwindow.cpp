@@ -142,7 +142,7 @@ class TestMainWindow : public QObject {
       buttons << (a->isSeparator() ? QStringLiteral("-") : f.ToolBar1->widgetForAction(a)->objectName());
     QCOMPARE(buttons, QStringList({"BtOuvrir", "BtOuvrirBmp", "BtParcourirBMP", "-", "BtCopier", "-", "BtPrec", "BtSuiv",
                                    "-", "BtEnregistrer", "BtEnregistrerLot", "-", "BtCadre", "BtCadreAll", "BtNoCadre",
-                                   "BtDisableCheck"}));
+                                   "BtDisableCheck", "-", "BtMoyenne", "BtKappa"}));
     QCOMPARE(f.BtOuvrirBmp->text(), QStringLiteral("Open BMP file"));
     QCOMPARE(f.BtOuvrirBmp->toolTip(), QStringLiteral("Open BMP files"));
     QCOMPARE(f.BtNoCadre->text(), QStringLiteral("Suppress frames"));
