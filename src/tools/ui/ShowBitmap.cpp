@@ -6,6 +6,9 @@
 #include <QFrame>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "combine/ui/FormRapport.h"
 #include "image/ui/FastIMG.h"
@@ -129,9 +132,23 @@ void TShowBitmap::RunModal(QDialog& dialog) {
     dialog.exec();
 }
 
+void TShowBitmap::PlaceBeside(QDialog& dialog) const {
+  // The live preview is only useful when the tool does not hide the picture:
+  // beside the window, on its right when there is room, else on its left.
+  dialog.adjustSize();
+  const QScreen* s = screen();
+  if (!s) return;
+  const QRect room = s->availableGeometry();
+  const QRect me = frameGeometry();
+  int x = me.right() + 8;
+  if (x + dialog.width() > room.right()) x = std::max(room.left(), me.left() - 8 - dialog.width());
+  dialog.move(x, std::clamp(me.top(), room.top(), std::max(room.top(), room.bottom() - dialog.height())));
+}
+
 void TShowBitmap::Action_rotationExecute() {
   TfrmRotate dialog(this);
   dialog.SetTarget(VideoPanel);
+  PlaceBeside(dialog);
   RunModal(dialog);
   VideoPanel->Changed();
 }
@@ -139,6 +156,7 @@ void TShowBitmap::Action_rotationExecute() {
 void TShowBitmap::Action_ajuste_couleurExecute() {
   TAdjuster dialog(this);
   dialog.SetTarget(VideoPanel);
+  PlaceBeside(dialog);
   RunModal(dialog);
   VideoPanel->Changed();
 }

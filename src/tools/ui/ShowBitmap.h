@@ -73,5 +73,6 @@ class TShowBitmap : public QDialog {
  private:
   void ApplyZoom(int factor);
   void RunModal(QDialog& dialog);
+  void PlaceBeside(QDialog& dialog) const;
   void contextMenuEvent(QContextMenuEvent* event) override;
 };
