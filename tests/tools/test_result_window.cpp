@@ -153,12 +153,3 @@ TEST_F(ResultSave, UnwritableFileIsToldAndLeavesNothing) {
   EXPECT_NE(Answers.Asked[0].Text.find(target), std::string::npos) << Answers.Asked[0].Text;
   EXPECT_FALSE(fs::exists(P("missing")));
 }
-
-TEST_F(ResultSave, UndoGivesBackTheResult) {
-  TFastDIB working;
-  State.ResetWorking(working);
-  working.SetSize(7, 3, 24, 0);
-  State.ResetWorking(working);
-  EXPECT_EQ(PackedBgr(working), PackedBgr(Result));
-  EXPECT_EQ(working.Bpp(), 24);
-}
