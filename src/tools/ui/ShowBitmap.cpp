@@ -187,7 +187,10 @@ void TShowBitmap::Action_EnregistreExecute() {
     const QStringList filters{"Bitmaps (*.bmp)", "Fits (*.fit)"};
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(settings.Bitmap ? filters[0] : filters[1]);
-    dialog.setDefaultSuffix("bmp");
+    // A name typed without extension takes the chosen filter's.
+    dialog.setDefaultSuffix(settings.Bitmap ? "bmp" : "fit");
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, filters](const QString& f) { dialog.setDefaultSuffix(f == filters[0] ? "bmp" : "fit"); });
     // The save step asks about replacing a file itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!proposal.isEmpty()) dialog.selectFile(proposal);
