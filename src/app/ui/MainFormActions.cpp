@@ -353,6 +353,8 @@ void TMainForm::BuildToolBar() {
                              Action_Moyenne);
   BtKappa = MakeToolButton("BtKappa", QStringLiteral("Kappa-Sigma"), Action_kappa->property("Hint").toString(),
                            Action_kappa);
+  BtMoyenne->setAccessibleName(QStringLiteral("Mean combining"));
+  BtKappa->setAccessibleName(QStringLiteral("Kappa-Sigma combinaison"));
 }
 
 // --- Window state ---------------------------------------------------------------
