@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <system_error>
 
 #include "combine/Report.h"
 #include "output/Fits.h"
@@ -87,30 +86,6 @@ void TResultWindowState::ResetWorking(TFastDIB& working) const {
 
 namespace {
 
-// The FITS writer asks before replacing its file. For the one file the user
-// has just agreed to replace, that answer is given again instead of asking
-// twice; every other question goes to the user.
-// It also remembers which replace questions were answered otherwise than Yes.
-class TAgreedReplace : public TMessages {
- public:
-  TAgreedReplace(TMessages& next, std::string agreedFile) : Next_(next), Agreed_(std::move(agreedFile)) {}
-  TMsgButton Show(const TMessageRequest& r) override {
-    if (!Agreed_.empty() && r.Text == kReplace + Agreed_) return TMsgButton::Yes;
-    const TMsgButton answer = Next_.Show(r);
-    if (answer != TMsgButton::Yes && r.Text.rfind(kReplace, 0) == 0) Declined_.push_back(r.Text.substr(kReplace.size()));
-    return answer;
-  }
-  bool Declined(const std::string& file) const {
-    return std::find(Declined_.begin(), Declined_.end(), file) != Declined_.end();
-  }
-
- private:
-  inline static const std::string kReplace = "Replace file";
-  TMessages& Next_;
-  std::string Agreed_;
-  std::vector<std::string> Declined_;
-};
-
 bool Exists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::exists(path, ec);
@@ -132,43 +107,48 @@ TResultSaveOutcome TResultWindowState::Save(const TFastDIB& working, const std::
     out.Failure = reason;
     Messages().Ok("Error", reason, TMsgIcon::Error);
   };
-  try {
-    if (IsFitsName(chosen)) {
-      std::optional<TParamFITS> fits =
-          hooks.FitsParameters ? hooks.FitsParameters(settings.FITS) : std::optional<TParamFITS>(settings.FITS);
-      if (fits) {
-        ParamFits = *fits;
-        if (fits->SepRVB) {
-          // The writer asks about each component file that exists; a No
-          // skips that file only.
-          const std::string base = ComponentBaseName(chosen);
-          TAgreedReplace declined(Messages(), "");
-          TMessagesScope scope(declined);
-          EcrireFitsRVB(base, "", working);
+  TStatus status;
+  if (IsFitsName(chosen)) {
+    std::optional<TParamFITS> fits =
+        hooks.FitsParameters ? hooks.FitsParameters(settings.FITS) : std::optional<TParamFITS>(settings.FITS);
+    if (fits) {
+      TFitsOptions options{*fits, TOverwritePolicy::Replace()};  // the chosen file: already agreed
+      if (fits->SepRVB) {
+        // Each component file that exists is asked about; a No keeps that file only.
+        std::vector<std::string> kept;
+        options.Overwrite = TOverwritePolicy::Asking([&kept](const std::string& path) {
+          const bool yes = Messages().Show({"Warning", "Replace file" + path, TMsgIcon::Warning,
+                                            {TMsgButton::Yes, TMsgButton::No}}) == TMsgButton::Yes;
+          if (!yes) kept.push_back(path);
+          return yes;
+        });
+        const std::string base = ComponentBaseName(chosen);
+        status = EcrireFitsRVB(base, "", working, options);
+        if (status)
           for (const char* c : {"R", "V", "B"}) {
             const std::string name = base + c + ".fit";
-            if (!declined.Declined(name)) out.Written.push_back(name);
+            if (std::find(kept.begin(), kept.end(), name) == kept.end()) out.Written.push_back(name);
           }
-        } else {
-          TAgreedReplace agreed(Messages(), chosen);
-          TMessagesScope scope(agreed);
-          if (EcrireFits(chosen, "", kFitsMean, working)) out.Written.push_back(chosen);
-        }
+      } else {
+        bool written = false;
+        status = EcrireFits(chosen, "", kFitsMean, working, options, &written);
+        if (status && written) out.Written.push_back(chosen);
       }
-    } else {
-      working.SaveToFile(chosen);
-      out.Written.push_back(chosen);
     }
-  } catch (const std::system_error& e) {
-    fail(e.what());
+  } else {
+    status = working.SaveToFile(chosen);
+    if (status) out.Written.push_back(chosen);
+  }
+  if (!status) {
+    fail(status.Message());
     return out;
   }
   if (settings.texte_avec_compositage && HasReport()) {
     const std::string report = ReportFileName(chosen);
-    if (SaveReportLines(*Report_, report))
+    if (const TStatus saved = SaveReportLines(*Report_, report))
       out.Written.push_back(report);
     else
-      fail("cannot write " + report);
+      fail(saved.Message());
   }
   return out;
 }

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ParamGlob.h"
 #include "image/FastDIB.h"
+#include "settings/Settings.h"
 
 enum class TCombineMethod { Mean, KappaSigma };
 
@@ -53,6 +53,7 @@ struct TResultSaveSettings {
   bool Bitmap = true;                   // the save dialog preselects "Bitmaps" (else "Fits")
   bool texte_avec_compositage = false;  // write the report's text file beside the image
   TParamFITS FITS;                      // starting values of the FITS parameters dialog
+  std::string Directory;                // where the save dialog opens (empty: its own choice)
 };
 
 // What the save needs from the windows around it.
@@ -93,8 +94,10 @@ class TResultWindowState {
   void ResetWorking(TFastDIB& working) const;
 
   // Save of `working` under `chosen` (already chosen in the save dialog).
-  // Asks through Messages() before replacing an existing file; a file that
-  // cannot be written is told through Messages() with its path and reason.
+  // Asks through Messages() before replacing an existing file (once: the
+  // chosen file; each existing component file of a three-file FITS save); a
+  // file that cannot be written is told through Messages() with its path and
+  // reason.
   TResultSaveOutcome Save(const TFastDIB& working, const std::string& chosen, const TResultSaveSettings& settings,
                           const TResultSaveHooks& hooks = {}) const;
 

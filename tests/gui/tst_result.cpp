@@ -21,7 +21,6 @@
 #include "app/ui/MainForm.h"
 #include "app/ui/ProgressForm.h"
 #include "sequence/SamplePlanet.h"
-#include "combine/Combine.h"
 #include "combine/ui/FormRapport.h"
 #include "image/ui/FastIMG.h"
 #include "platform/Messages.h"
@@ -132,7 +131,7 @@ class TestResult : public QObject {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "stellon_tst_result";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    ParamGlob.texte_avec_compositage = true;
+    w.SaveSettings.texte_avec_compositage = true;
     QString proposed;
     w.ChooseSaveFile = [&](const QString& proposal, bool) {
       proposed = proposal;
@@ -140,7 +139,6 @@ class TestResult : public QObject {
     };
     w.FitsParameters = [](const TParamFITS&) { return std::optional<TParamFITS>(); };  // Cancel
     w.BtEnregistre->click();
-    ParamGlob.texte_avec_compositage = false;
     QCOMPARE(proposed, QStringLiteral("jupiter"));
     QVERIFY(!std::filesystem::exists(dir / "jup.fit"));
     QCOMPARE(QString::fromStdString(ReadFileBytes((dir / "jup.txt").string())),

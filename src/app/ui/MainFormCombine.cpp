@@ -7,7 +7,6 @@
 #include "app/ui/FormParamFits.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/ProgressForm.h"
-#include "combine/Combine.h"
 #include "tools/CombineCommand.h"
 #include "tools/ui/ParamKappa.h"
 #include "tools/ui/ShowBitmap.h"
@@ -47,6 +46,7 @@ void TMainForm::CombineJob(bool kappa) {
   TShowBitmap window(this);
   window.Setup(image.get(), QString::fromStdString(Sequence.AviFileName), std::move(result->Report));
   window.setWindowTitle(QString::fromStdString(result->Caption));
+  window.SaveSettings = {ParamGlob.Bitmap, ParamGlob.texte_avec_compositage, ParamGlob.FITS, ParamGlob.repertoire};
   window.FitsParameters = [&window](const TParamFITS& start) -> std::optional<TParamFITS> {
     ParamFits = start;
     TFormParamFits dialog(&window);

@@ -176,12 +176,12 @@ void TShowBitmap::Action_RapportExecute() {
 void TShowBitmap::Action_EnregistreExecute() {
   if (!State.HasImage()) return;
   const QString proposal = QString::fromStdString(ProposedFileName(State.DefaultName()));
-  const TResultSaveSettings settings{ParamGlob.Bitmap, ParamGlob.texte_avec_compositage, ParamGlob.FITS};
+  const TResultSaveSettings& settings = SaveSettings;
   QString chosen;
   if (ChooseSaveFile) {
     chosen = ChooseSaveFile(proposal, settings.Bitmap);
   } else {
-    QFileDialog dialog(this, QString(), QString::fromStdString(ParamGlob.repertoire));
+    QFileDialog dialog(this, QString(), QString::fromStdString(settings.Directory));
     dialog.setObjectName("SavePictureDialog1");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     const QStringList filters{"Bitmaps (*.bmp)", "Fits (*.fit)"};

@@ -62,6 +62,8 @@ class TShowBitmap : public QDialog {
   // The save dialog: (proposed name, "Bitmaps" preselected) -> chosen path,
   // empty when cancelled. Unset: the desktop's save dialog.
   std::function<QString(const QString& proposal, bool bitmapFilter)> ChooseSaveFile;
+  // The settings a save reads (the caller gives them before showing the window).
+  TResultSaveSettings SaveSettings;
   // The FITS parameters dialog (see TResultSaveHooks). Unset: the settings' values.
   std::function<std::optional<TParamFITS>(const TParamFITS&)> FitsParameters;
   // Shows a dialog of this window modally (rotation, adjuster, report). Unset: exec().
