@@ -181,12 +181,17 @@ class TestResult : public QObject {
     ParamGlob.bordure = 4;
     ParamGlob.kappa = 2;
     ParamGlob.Rapport = false;
-    QVERIFY(EcrireParamGlob());
+    QVERIFY(EcrireParamGlob().ok());
     form.show();
-    QVERIFY(form.OpenAviFile(video));
-    QVERIFY(!form.Action_Moyenne->isEnabled() && !form.BtMoyenne->isEnabled());
-    form.Action_cadre_automatique->trigger();
-    QVERIFY(form.Action_Moyenne->isEnabled() && form.Action_kappa->isEnabled() && form.BtKappa->isEnabled());
+    QVERIFY(form.OpenFile(video));
+    const auto action = [&form](const char* name) { return form.findChild<QAction*>(name); };
+    auto* mean = action("Action_Moyenne");
+    auto* kappa = action("Action_kappa");
+    auto* kappaButton = form.findChild<QToolButton*>("BtKappa");
+    QVERIFY(mean && kappa && kappaButton);
+    QVERIFY(!mean->isEnabled() && !kappaButton->isEnabled());
+    action("Action_cadre_automatique")->trigger();
+    QVERIFY(mean->isEnabled() && kappa->isEnabled() && kappaButton->isEnabled());
 
     QStringList captions;
     QString saveAs;
@@ -201,9 +206,9 @@ class TestResult : public QObject {
       return true;
     };
     saveAs = dir.filePath("gui_mean.bmp");
-    form.Action_Moyenne->trigger();
+    mean->trigger();
     saveAs = dir.filePath("gui_kappa.bmp");
-    form.BtKappa->click();
+    kappaButton->click();
     QCOMPARE(captions, QStringList({"Result : Combinaison by mean (12images)",
                                     "Result : Combinaison Kappa-Sigma (12images)"}));
     QCOMPARE(kappaStart, 2);
@@ -223,10 +228,10 @@ class TestResult : public QObject {
       if (ProgressForm && !CancelRequested) ProgressForm->BitBtn1Click();
     });
     cancel.start();
-    form.Action_Moyenne->trigger();
+    mean->trigger();
     cancel.stop();
     form.AskKappa = [](TParamKappa&) { return false; };
-    form.Action_kappa->trigger();
+    kappa->trigger();
     QCOMPARE(captions.size(), 2);
   }
 };

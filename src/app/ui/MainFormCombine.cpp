@@ -1,51 +1,29 @@
-// The two combination commands: the kappa dialog, the jobs 1028 (mean) and
-// 1030 (kappa-sigma) under the progress window, and the result window.
-// What the jobs compute and report is RunCombination's (tools/CombineCommand.h).
+// The window's side of the two combination commands: the kappa dialog before
+// the kappa-sigma job, and the result window that shows a finished
+// combination. The jobs themselves are TMainController's (StartMean,
+// StartKappa, CombineJob).
 #include <memory>
 
 #include "app/ParamGlob.h"
 #include "app/ui/FormParamFits.h"
 #include "app/ui/MainForm.h"
-#include "app/ui/ProgressForm.h"
 #include "tools/CombineCommand.h"
 #include "tools/ui/ParamKappa.h"
 #include "tools/ui/ShowBitmap.h"
 
-void TMainForm::Action_MoyenneExecute() {
-  if (!Sequence.FrameSizeSet) return;
-  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::Mean, Sequence.FrameHeight);
-  RunWithProgress(this, QString::fromStdString(job.Caption), job.Minimum, job.Maximum, JobMean);
-}
-
 void TMainForm::Action_kappaExecute() {
-  if (!Sequence.FrameSizeSet) return;
   TParamKappa dialog(this);
   dialog.UpDown1->setValue(KappaSpinStart(ParamGlob.kappa));
   const bool ok = AskKappa ? AskKappa(dialog) : dialog.exec() == QDialog::Accepted;
-  if (!ok) return;
-  KappaFactor = dialog.UpDown1->value();
-  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::KappaSigma, Sequence.FrameHeight);
-  RunWithProgress(this, QString::fromStdString(job.Caption), job.Minimum, job.Maximum, JobKappa);
+  if (ok) Controller_.StartKappa(dialog.UpDown1->value());
 }
 
-void TMainForm::CombineJob(bool kappa) {
-  const TCombineMethod method = kappa ? TCombineMethod::KappaSigma : TCombineMethod::Mean;
-  const int32_t current = Sequence.CurrentIndex;
-  std::optional<TCombineResult> result;
-  TCombineCallbacks callbacks;
-  callbacks.Cancelled = JobCancelCheck();
-  callbacks.Progress = JobProgress();
-  RunJob(CombineJobSpec(method, Sequence.FrameHeight).Caption,
-         [&] { result = RunCombination(Sequence, method, CurrentCombineParams(), callbacks); });
-  Sequence.CurrentIndex = current;
-  DrawCurrentFrame();
-  if (!result || CancelRequested) return;  // cancelled: no result, no report, no message
-
+void TMainForm::ShowCombinationResult(TCombineResult& result) {
   // The window owns the report; the result image lives until the window is gone.
-  const std::unique_ptr<TFastDIB> image = std::move(result->Image);
+  const std::unique_ptr<TFastDIB> image = std::move(result.Image);
   TShowBitmap window(this);
-  window.Setup(image.get(), QString::fromStdString(Sequence.AviFileName), std::move(result->Report));
-  window.setWindowTitle(QString::fromStdString(result->Caption));
+  window.Setup(image.get(), QString::fromStdString(Controller_.Sequence().AviFileName), std::move(result.Report));
+  window.setWindowTitle(QString::fromStdString(result.Caption));
   window.SaveSettings = {ParamGlob.Bitmap, ParamGlob.texte_avec_compositage, ParamGlob.FITS, ParamGlob.repertoire};
   window.FitsParameters = [&window](const TParamFITS& start) -> std::optional<TParamFITS> {
     ParamFits = start;
