@@ -211,7 +211,7 @@ class TestMainWindow : public QObject {
       buttons << (a->isSeparator() ? QStringLiteral("-") : bar->widgetForAction(a)->objectName());
     QCOMPARE(buttons, QStringList({"BtOuvrir", "BtOuvrirBmp", "BtParcourirBMP", "-", "BtCopier", "-", "BtPrec", "BtSuiv",
                                    "-", "BtEnregistrer", "BtEnregistrerLot", "-", "BtCadre", "BtCadreAll", "BtNoCadre",
-                                   "BtDisableCheck"}));
+                                   "BtDisableCheck", "-", "BtMoyenne", "BtKappa"}));
     QCOMPARE(W<QToolButton>("BtOuvrirBmp")->toolTip(), QStringLiteral("Open BMP files"));
     // The long part of a hint goes to the first status panel.
     QStatusTipEvent tip(W<QToolButton>("BtSuiv")->statusTip());

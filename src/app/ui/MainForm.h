@@ -45,6 +45,8 @@ class TFastIMG;
 class TParamUpDown;
 class TAboutBox;
 class THelpWindow;
+class TParamKappa;
+class TShowBitmap;
 
 // The application title ("Stellon v0.49c (US)"), used in window captions. Kept
 // apart from Qt's application display name, which Qt would append to every
@@ -76,6 +78,10 @@ class TMainForm : public QMainWindow, private TMainView {
   // File dialog of the open commands: (caption, filter) -> chosen path, empty
   // when cancelled. Unset, ChooseFileToOpen (app/ui/OpenDialog.h) asks; tests set it.
   std::function<QString(const QString& caption, const QString& filter)> ChooseOpenFile;
+  // Shows the kappa dialog modally: true on OK. Unset: exec(); tests set it.
+  std::function<bool(TParamKappa& dialog)> AskKappa;
+  // Shows the result window modally. Unset: exec(); tests set it.
+  std::function<void(TShowBitmap& window)> ShowResult;
 
   // Where the generated sample video lives, written on first use.
   static QString SampleVideoPath();
@@ -102,6 +108,8 @@ class TMainForm : public QMainWindow, private TMainView {
   void RunJobWithProgress(const TJobRequest& request) override;
   void ShowProblemReport(const std::string& caption, const std::string& text,
                          const std::vector<TProblemRow>& rows) override;
+  void ShowCombinationResult(TCombineResult& result) override;  // MainFormCombine.cpp
+  void Action_kappaExecute();                                   // the kappa dialog, then the job
 
   // --- Building ---------------------------------------------------------------------
   void FormCreate();
@@ -198,6 +206,8 @@ class TMainForm : public QMainWindow, private TMainView {
   QToolButton* BtCadreAll = nullptr;
   QToolButton* BtNoCadre = nullptr;
   QToolButton* BtDisableCheck = nullptr;
+  QToolButton* BtMoyenne = nullptr;
+  QToolButton* BtKappa = nullptr;
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;

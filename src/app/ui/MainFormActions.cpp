@@ -171,9 +171,10 @@ void TMainForm::CreateActions() {
     a->setCheckable(true);
   MakeAction(Action_Parametre, TCommand::Parameters, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
              QStyle::SP_FileDialogDetailedView);
-  MakeAction(Action_Moyenne, TCommand::Mean, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean");
+  MakeAction(Action_Moyenne, TCommand::Mean, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean",
+             "view-statistics", QStyle::SP_FileDialogListView);
   MakeAction(Action_kappa, TCommand::Kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
-             "Combining selected image by Kappa-Sigma");
+             "Combining selected image by Kappa-Sigma", "view-filter", QStyle::SP_FileDialogContentsView);
   MakeAction(Action_helpindex, TCommand::HelpIndex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
   MakeAction(Action_helpfind, TCommand::HelpFind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
   MakeAction(Action_helponhelp, TCommand::HelpOnHelp, "Action_helponhelp", "Help", "&Using help", QString());
@@ -212,6 +213,8 @@ void TMainForm::CreateActions() {
   Wire(TCommand::ResizeFast, [&c] { c.SetBilinear(false); });
   Wire(TCommand::ResizeBilinear, [&c] { c.SetBilinear(true); });
   Wire(TCommand::Parameters, [this] { Action_ParametreExecute(); });
+  Wire(TCommand::Mean, [this] { Controller_.StartMean(); });
+  Wire(TCommand::Kappa, [this] { Action_kappaExecute(); });
   Wire(TCommand::WebSite, [this] { Action_helpwebsiteExecute(); });
   Wire(TCommand::About, [this] { Action_aboutExecute(); });
 }
@@ -354,6 +357,11 @@ void TMainForm::BuildToolBar() {
                              Action_Supprimer_ts_cadre->property("Hint").toString(), Action_Supprimer_ts_cadre);
   BtDisableCheck = MakeToolButton("BtDisableCheck", QStringLiteral("Uncheck image"),
                                   Action_Decocher_images->property("Hint").toString(), Action_Decocher_images);
+  ToolBar1->addSeparator();
+  BtMoyenne = MakeToolButton("BtMoyenne", QStringLiteral("Mean"), Action_Moyenne->property("Hint").toString(),
+                             Action_Moyenne);
+  BtKappa = MakeToolButton("BtKappa", QStringLiteral("Kappa-Sigma"), Action_kappa->property("Hint").toString(),
+                           Action_kappa);
 }
 
 // --- Window state ---------------------------------------------------------------
