@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_FILE_NAME "stellon_${STELLON_VERSION_TEXT}_${CMAKE_SYSTEM_PROC
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Stellon developers <stellon@users.noreply.github.com>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Stellon developers <stellon@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see it: Qt's platform plugins (X11, Wayland).
