@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kSuite = fs::path(STELLON_TESTDATA) / "bmpsuite";
+const fs::path kSuite = fs::path(STELLON_TESTS_DATA) / "bmpsuite";
 
 std::vector<uint8_t> ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

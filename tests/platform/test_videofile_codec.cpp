@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "support/VideoFixtures.h"
 
@@ -112,6 +113,8 @@ TEST_F(VideoCodec, Mpeg4WithBFramesGivesExactImagesInAnyOrder) {
 
 TEST_F(VideoCodec, DivxCaptureRandomAccessIsExact) {
   const std::string path = std::string(STELLON_TESTDATA) + "/real/moon_divx.avi";
+  if (!std::filesystem::exists(path))
+    GTEST_SKIP() << "the lunar capture (GPL-3, not shipped) is not at " << path;
   TAviStreamInfo info;
   ASSERT_TRUE(StreamInfoOf(path, info));
   EXPECT_EQ(info.fccType, streamtypeVIDEO);
@@ -120,8 +123,8 @@ TEST_F(VideoCodec, DivxCaptureRandomAccessIsExact) {
 }
 
 TEST_F(VideoCodec, UranusCaptureInWebcamFormats) {
-  const std::string uranus = std::string(STELLON_TESTDATA) + "/real/uranus.mp4";
-  const std::string crop = "-i '" + uranus + "' -frames:v 12 -vf crop=320:240:500:350";
+  const std::string uranus = std::string(STELLON_TESTS_DATA) + "/uranus-cut.mp4";
+  const std::string crop = "-i '" + uranus + "' -frames:v 12 -vf crop=320:240:0:0";
   struct Case {
     const char* Name;
     const char* Args;
