@@ -13,6 +13,7 @@ STELLON_PACKAGES=(
   imagemagick librsvg2-bin
   desktop-file-utils appstream
   ccache
+  xvfb dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
 
 stellon_install_packages() {
@@ -32,7 +33,8 @@ stellon_install_packages() {
 
 stellon_jobs() { nproc 2>/dev/null || echo 2; }
 
-# Configures and builds the tree in $1 with the extra CMake arguments that follow.
+# Configures and builds the tree in $1 with the extra CMake arguments that follow
+# (only the targets in STELLON_BUILD_TARGETS, when set).
 stellon_build() {
   local dir="$1"; shift
   local launcher=()
@@ -42,5 +44,7 @@ stellon_build() {
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S "$STELLON_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j "$(stellon_jobs)"
+  local targets=()
+  for t in ${STELLON_BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j "$(stellon_jobs)" "${targets[@]}"
 }

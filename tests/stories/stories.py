@@ -1,0 +1,238 @@
+"""User stories through the real program, driven through its accessibility tree.
+
+Run by tests/stories/run inside a D-Bus session: starts a virtual X display, starts
+the program on it with Qt's accessibility bridge on, and acts as a user would
+through AT-SPI. An action that opens a modal window answers only once that
+window closes: such actions are fired with a short timeout and the story goes on.
+
+  stories.py BUILD_DIR DATA_DIR
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+import pyatspi  # noqa: E402
+
+
+class StoryFailed(Exception):
+    pass
+
+
+def wait_for(what, probe, timeout=60):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            found = probe()
+            if found:
+                return found
+        except Exception:  # the tree changes under us while windows open and close
+            pass
+        time.sleep(0.25)
+    raise StoryFailed(f"timed out waiting for {what}")
+
+
+def find(node, role, name=None):
+    """The first descendant (depth first) with the role and, when given, the name."""
+    return pyatspi.findDescendant(
+        node, lambda n: n is not None and n.getRole() == role and (name is None or n.name == name))
+
+
+def find_all(node, role):
+    return pyatspi.findAllDescendants(node, lambda n: n is not None and n.getRole() == role)
+
+
+def sensitive(node):
+    return node.getState().contains(pyatspi.STATE_SENSITIVE)
+
+
+def press(node, modal=False):
+    """Presses a button; an action that opens a modal window is fired and left running."""
+    if modal:
+        Atspi.set_timeout(700, 15000)
+    try:
+        node.queryAction().doAction(0)
+    except Exception:
+        if not modal:
+            raise
+    finally:
+        if modal:
+            Atspi.set_timeout(25000, 15000)
+
+
+class Program:
+    def __init__(self, build, work, args):
+        self.work = work
+        env = dict(os.environ)
+        env.update(QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=work,
+                   XDG_RUNTIME_DIR=work, XDG_CACHE_HOME=os.path.join(work, "cache"))
+        self.log = open(os.path.join(work, "stellon.log"), "w")
+        self.proc = subprocess.Popen([os.path.join(build, "src", "app", "stellon")] + args, env=env, cwd=work,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+        self.app = wait_for("the program on the accessibility bus", self._app, 60)
+
+    def _app(self):
+        if self.proc.poll() is not None:
+            raise SystemExit(f"stories: the program ended early ({self.proc.returncode})")
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.name == "stellon":
+                return app
+        return None
+
+    def window(self, title_part):
+        def probe():
+            for w in self.app:
+                if w is not None and title_part in w.name and w.getState().contains(pyatspi.STATE_SHOWING):
+                    return w
+            return None
+        return probe
+
+    def alert(self):
+        for w in self.app:
+            if w is not None and w.getRole() == pyatspi.ROLE_ALERT and w.getState().contains(pyatspi.STATE_SHOWING):
+                return w
+        return None
+
+    def dump(self):
+        """The windows and their buttons, to tell why a story failed."""
+        lines = []
+        try:
+            for w in self.app:
+                if w is None:
+                    continue
+                lines.append(f"  window {w.name!r} {w.getRoleName()} showing={w.getState().contains(pyatspi.STATE_SHOWING)}")
+                for b in find_all(w, pyatspi.ROLE_PUSH_BUTTON):
+                    lines.append(f"    button {b.name!r} sensitive={sensitive(b)}")
+        except Exception as e:
+            lines.append(f"  (tree unreadable: {e})")
+        return "\n".join(lines)
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+        self.log.close()
+
+
+def start_display():
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(w,), stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(r, 16)
+        if not chunk:
+            raise SystemExit("stories: Xvfb did not start")
+        number += chunk
+    os.close(r)
+    os.environ["DISPLAY"] = ":" + number.decode().strip()
+    return xvfb
+
+
+def run(cmd, **kw):
+    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **kw)
+    if p.returncode != 0:
+        raise StoryFailed(f"{' '.join(cmd)} failed:\n{p.stdout.decode(errors='replace')}")
+    return p.stdout.decode(errors="replace")
+
+
+def story_video_to_saved_mean(build, data, work):
+    """Open a video, frame every image automatically, combine by mean, save the result:
+    the saved picture is the one stellon-cli stack makes from the same video and settings."""
+    video = os.path.join(work, "uranus.avi")
+    run(["ffmpeg", "-v", "error", "-i", os.path.join(data, "uranus-cut.mp4"), "-frames:v", "12",
+         "-vf", "vflip", "-c:v", "rawvideo", "-pix_fmt", "bgr24", "-flipped_raw_rgb", "1", "-y", video])
+    ini = os.path.join(work, "stellon.ini")
+    open(ini, "w").close()
+    expected = os.path.join(work, "cli.bmp")
+    out = run([os.path.join(build, "src", "app", "stellon-cli"), "stack", "--ini", ini, video, "-o", expected, "--quiet"])
+    framed = int(out.split("framed: ")[1].split()[0])
+    if framed < 2:
+        raise StoryFailed(f"the video is not a fair test: stellon-cli framed {framed} images")
+
+    prog = Program(build, work, ["--ini", ini, video])
+    try:
+        main = wait_for("the main window", prog.window("Stellon"))
+        auto = wait_for("the Auto framing button", lambda: find(main, pyatspi.ROLE_PUSH_BUTTON, "Auto framing"))
+        wait_for("Auto framing enabled", lambda: sensitive(auto))
+        press(auto, modal=True)  # runs under the modal progress window
+        mean = find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean")
+        # The framing ends with a message box that tells what it found, or straight away.
+        wait_for("the end of the framing", lambda: not prog.window("Auto framing")() or prog.alert())
+        alert = prog.alert()
+        if alert:
+            print("story: the framing says:", " / ".join(l.name for l in find_all(alert, pyatspi.ROLE_LABEL) if l.name))
+            press(find(alert, pyatspi.ROLE_PUSH_BUTTON, "OK"), modal=True)
+            wait_for("the message box to close", lambda: not prog.alert())
+        ticked = lambda: sum(1 for i in find_all(main, pyatspi.ROLE_LIST_ITEM)
+                             if i.getState().contains(pyatspi.STATE_CHECKED))
+        wait_for(f"{framed} images ticked by the framing", lambda: ticked() == framed, 30)
+
+        press(mean, modal=True)
+
+        def result_window():
+            for w in prog.app:
+                if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
+                        find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ..."):
+                    return w
+            return None
+        result = wait_for("the result window", result_window)
+        press(find(result, pyatspi.ROLE_PUSH_BUTTON, "Save ..."), modal=True)
+        def save_dialog():
+            for w in prog.app:
+                if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
+                        w.name not in (main.name, result.name) and find(w, pyatspi.ROLE_PUSH_BUTTON, "Save"):
+                    return w
+            return None
+        dialog = wait_for("the save dialog", save_dialog)
+        saved = os.path.join(work, "ui.bmp")
+        # The file name field is the dialog's editable one-line text.
+        fields = [t for t in find_all(dialog, pyatspi.ROLE_TEXT)
+                  if t.getState().contains(pyatspi.STATE_EDITABLE) and t.getState().contains(pyatspi.STATE_SHOWING)]
+        if not fields:
+            raise StoryFailed("no file name field in the save dialog")
+        fields[-1].queryEditableText().setTextContents(saved)
+        press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Save"), modal=True)
+        wait_for("the saved result", lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 30)
+        time.sleep(0.5)
+        with open(saved, "rb") as a, open(expected, "rb") as b:
+            if a.read() != b.read():
+                raise StoryFailed(f"the result saved from the window differs from stellon-cli stack ({saved}, {expected})")
+        print(f"story: video, automatic framing ({framed} images), mean, saved result = stellon-cli stack: ok")
+    except StoryFailed as e:
+        raise StoryFailed(f"{e}\n{prog.dump()}")
+    finally:
+        prog.close()
+
+
+def main():
+    build, data = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    xvfb = start_display()
+    failures = 0
+    try:
+        for story in (story_video_to_saved_mean,):
+            work = tempfile.mkdtemp(prefix="stellon-story-")
+            try:
+                story(build, data, work)
+                shutil.rmtree(work)
+            except StoryFailed as e:
+                failures += 1
+                print(f"story {story.__name__} FAILED: {e}\n  (files kept in {work})")
+    finally:
+        xvfb.terminate()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
