@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   if (splash) splash->SetTopMost(false);
   if (!params.isEmpty()) {
     if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
-      form.OpenFromCommandLine();
+      form.RunCommand([&form] { form.OpenFromCommandLine(); });
     } else {
       const QString video = params[0];
       form.RunCommand([&form, video] { form.OpenAviFile(video); });

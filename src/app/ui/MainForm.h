@@ -10,7 +10,7 @@
 //   MainFormSequence.cpp  opening and closing, showing the current image, navigation,
 //                         ticking, the command guard, the sample video
 //   MainFormFraming.cpp   the frame commands and controls
-//   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormKelvaron.cpp  BMP and Kelvaron lists (menu and command line), image preview
 //
 // Indices are 0-based inside the program and shown from 1.
 #pragma once
@@ -189,8 +189,16 @@ class TMainForm : public QMainWindow {
   // Rebuilds every frame with the margin of ParamSaisie; always true.
   bool RebuildFrameMargins();
 
-  // --- Command line (MainFormKelvaron.cpp) ------------------------------------------
+  // --- Lists and preview (MainFormKelvaron.cpp) -------------------------------------
   void OpenFromCommandLine();
+  void Action_Ouvrir_BmpExecute();
+  void Action_ouvrir_kelvaronExecute();
+  // Opens the Kelvaron list `path` (the Kelvaron command after its dialog).
+  void OpenKelvaronFile(const QString& path);
+  void Action_Browse_ImageExecute();
+  // Shows the sequence a list command left open (or the closed window) and
+  // sets the caption when asked.
+  void ShowListOpened(const std::string& caption, bool setCaption);
 
   // --- Commands whose work is not wired yet stay disabled ---------------------------
   // Connects `action` to `handler`, run under the command guard, and counts it

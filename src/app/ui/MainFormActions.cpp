@@ -197,6 +197,9 @@ void TMainForm::CreateActions() {
 
   Wire(action_ouvrir, &TMainForm::action_ouvrirExecute);
   Wire(Action_fermer, &TMainForm::Action_fermerExecute);
+  Wire(Action_Ouvrir_Bmp, &TMainForm::Action_Ouvrir_BmpExecute);
+  Wire(Action_ouvrir_kelvaron, &TMainForm::Action_ouvrir_kelvaronExecute);
+  Wire(Action_Browse_Image, &TMainForm::Action_Browse_ImageExecute);
   Wire(Action_Cadre, &TMainForm::Action_CadreExecute);
   Wire(Action_cadre_automatique, &TMainForm::Action_cadre_automatiqueExecute);
   Wire(Action_suppression_cadre, &TMainForm::Action_suppression_cadreExecute);
@@ -362,6 +365,9 @@ void TMainForm::RefreshWindowState() {
   while (number.size() < 4) number.prepend(QLatin1Char('0'));
   label_sequence->setText(number);
   EnableCommand(action_ouvrir, true);
+  EnableCommand(Action_Ouvrir_Bmp, true);
+  EnableCommand(Action_ouvrir_kelvaron, true);
+  EnableCommand(Action_Browse_Image, true);
 
   if (!Sequence.SequenceOpen) {
     for (QAction* a : {Action_fermer, Action_enregistrer, Action_enregistrer_lot, Action_Copier, Action_Cadre,
