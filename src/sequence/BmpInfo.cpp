@@ -43,23 +43,27 @@ TBmpInfo ReadBmpHeaderInfo(const uint8_t* data, size_t size, uint64_t fileSize) 
 }
 
 TBmpInfo GetBmpInfo(const std::string& path) {
+  TBmpInfo info;
+  ReadBmpFileInfo(path, info);
+  return info;
+}
+
+bool ReadBmpFileInfo(const std::string& path, TBmpInfo& info) {
   // Non-blocking open: a FIFO named like a BMP file must not stop the listing.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return {};
+  if (fd < 0) return false;
   struct stat st {};
-  TBmpInfo info;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (regular) {
     uint8_t head[kReadBytes];
     ssize_t got;
     do got = ::pread(fd, head, sizeof head, 0);
     while (got < 0 && errno == EINTR);
-    if (got > 0) {
-      info = ReadBmpHeaderInfo(head, size_t(got), uint64_t(st.st_size));
-      if (info.BitCount != -1) info.DateText = FileDateText(st.st_mtime);
-    }
+    info = got > 0 ? ReadBmpHeaderInfo(head, size_t(got), uint64_t(st.st_size)) : TBmpInfo{};
+    if (info.BitCount != -1) info.DateText = FileDateText(st.st_mtime);
   }
   ::close(fd);
-  return info;
+  return regular;
 }
 
 std::string BmpColorText(int bitCount) {

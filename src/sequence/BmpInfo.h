@@ -27,6 +27,9 @@ TBmpInfo ReadBmpHeaderInfo(const uint8_t* data, size_t size, uint64_t fileSize);
 // Reads the facts of the BMP file at `path`. Only regular files are opened (a
 // FIFO or a directory gives bit count -1 and nothing is waited for).
 TBmpInfo GetBmpInfo(const std::string& path);
+// The same, false when `path` is not a regular file that can be opened (info
+// is then left as it was).
+bool ReadBmpFileInfo(const std::string& path, TBmpInfo& info);
 
 // "2", "16", "256" for 1 to 8 bits, "65K", "16M", "65M", "<n> Bits" above 8,
 // "UNK" for -1 (and for counts that mean nothing: 0 or negative).

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string FileNameOf(const std::string& path) {
   const size_t cut = path.find_last_of('/');
   return cut == std::string::npos ? path : path.substr(cut + 1);
@@ -293,16 +288,16 @@ TKelvaronResult ReadKelvaronList(const std::string& path, const TMissingFileQues
     std::string dir = Slashes(dirText);
     const std::string name = Slashes(nameText);
     std::string foundDir, foundName;
+    TBmpInfo info;
     if (!prevLong && !curLong && !name.empty()) {
       if (!HasDriveLetter(dir)) {
         if (dir.empty() || dir[0] != '/') dir = std::filesystem::path(Join(listDir, dir)).lexically_normal().string();
-        if (IsRegularFile(Join(dir, name))) {
+        if (ReadBmpFileInfo(Join(dir, name), info)) {
           foundDir = WithoutFinalSlash(dir);
           foundName = name;
         }
       }
-      const std::string besideList = Join(listDir, FileNameOf(name));
-      if (foundName.empty() && IsRegularFile(besideList)) {
+      if (foundName.empty() && ReadBmpFileInfo(Join(listDir, FileNameOf(name)), info)) {
         foundDir = listDir;
         foundName = FileNameOf(name);
       }
@@ -312,8 +307,7 @@ TKelvaronResult ReadKelvaronList(const std::string& path, const TMissingFileQues
         result.Truncated = true;
         break;
       }
-      result.Entries->Add(std::to_string(++found) + " - " + nameText,
-                          MakeBmpEntry(foundName, foundDir, GetBmpInfo(Join(foundDir, foundName))));
+      result.Entries->Add(std::to_string(++found) + " - " + nameText, MakeBmpEntry(foundName, foundDir, info));
       continue;
     }
     if (ignoreAll) continue;
