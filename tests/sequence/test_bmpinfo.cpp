@@ -78,21 +78,4 @@ TEST(BmpInfo, ExtensionTestAndListing) {
   EXPECT_TRUE(ListBmpFolder(dir.File("missing")).empty());
 }
 
-TEST(BmpInfo, CopyKeepsOrderAndFields) {
-  TBmpEntryList from, to;
-  to.Add("old", std::make_unique<TBMPList>());
-  for (const char* n : {"b.bmp", "a.bmp"}) {
-    auto e = std::make_unique<TBMPList>();
-    e->SetData(n, "1", "d", "16M", "1x1", "/x");
-    from.Add(std::string("line ") + n, std::move(e));
-  }
-  CopyBmpList(from, to);
-  ASSERT_EQ(to.Count(), 2);
-  EXPECT_EQ(to.Strings(0), "b.bmp");
-  EXPECT_EQ(to.Objects(1)->Name, "a.bmp");
-  EXPECT_EQ(to.Objects(1)->Directory, "/x");
-  EXPECT_FALSE(to.Objects(1)->Empty);
-  EXPECT_NE(to.Objects(0), from.Objects(0));
-}
-
 }  // namespace
