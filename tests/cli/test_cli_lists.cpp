@@ -22,7 +22,7 @@ class CliListsTest : public ::testing::Test {
       d.SetSize(100, 80, 24, 0);
       for (int y = 30; y < 40; ++y)
         for (int x = 40 + i; x < 50 + i; ++x) d.Pixels24(y)[x] = TColorBGR{200, 200, 200};
-      d.SaveToFile(P("p" + std::to_string(i + 1) + ".bmp"));
+      ASSERT_TRUE(d.SaveToFile(P("p" + std::to_string(i + 1) + ".bmp")).ok());
     }
     std::ofstream(P("night.lst")) << "0\r\n" << Dir_.string() << "\\\r\np3.bmp\r\n3\r\n4\r\n5\r\n6\r\n"
                                   << "C:\\obs\\\r\np1.bmp\r\n3\r\n4\r\n5\r\n6\r\n/gone/\r\nx.bmp\r\n";

@@ -28,8 +28,7 @@ std::string Local(const QString& p) { return QFile::encodeName(p).toStdString();
 bool WritePicture(const QString& path, int w, int h) {
   TFastDIB d;
   d.SetSize(w, h, 24, 0);
-  d.SaveToFile(Local(path));
-  return QFile::exists(path);
+  return d.SaveToFile(Local(path)).ok();
 }
 
 QStringList Texts(const QTreeWidgetItem* item) {
