@@ -23,7 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string utf8 = ListLineToUtf8(text);
   if (ListLineToUtf8(utf8) != utf8) std::abort();  // the result is valid UTF-8
 
-  static const std::string path = "/tmp/stellon_fuzz_kelvaron_" + std::to_string(::getpid()) + ".lst";
+  // One list file per process, removed when the process ends.
+  static const struct TListFile {
+    std::string Path = "/tmp/stellon_fuzz_kelvaron_" + std::to_string(::getpid()) + ".lst";
+    ~TListFile() { std::remove(Path.c_str()); }
+  } file;
+  const std::string& path = file.Path;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
