@@ -101,7 +101,8 @@ class TestLists : public QObject {
   void bmpListCommandOpensTheSelection() {
     TMainForm f;
     ParamGlob.repertoire = Local(Pics_);
-    QVERIFY(f.Action_Ouvrir_Bmp->isEnabled());
+    auto* action = f.findChild<QAction*>(QStringLiteral("Action_Ouvrir_Bmp"));
+    QVERIFY(action && action->isEnabled());
     QTimer::singleShot(0, [] {
       auto* d = qobject_cast<TLoadBMPForm*>(QApplication::activeModalWidget());
       QVERIFY(d);
@@ -111,13 +112,14 @@ class TestLists : public QObject {
       d->Btn_AjAll->click();
       d->BtnOK->click();
     });
-    f.Action_Ouvrir_Bmp->trigger();
-    QCOMPARE(f.windowTitle(), f.AppTitle + QStringLiteral(" - Séquence fichier BMP"));
-    QCOMPARE(f.CheckListBox1->count(), 2);
-    QCOMPARE(f.CheckListBox1->item(0)->text(), QStringLiteral("1 - second.BMP"));
-    QCOMPARE(f.CheckListBox1->item(1)->text(), QStringLiteral("2 - first.bmp"));
-    QVERIFY(f.Sequence.CurrentImage);
-    QCOMPARE(f.Sequence.CurrentImage->Width(), 4);
+    action->trigger();
+    QVERIFY(f.windowTitle().endsWith(QStringLiteral(" - Séquence fichier BMP")));
+    auto* list = f.findChild<QListWidget*>(QStringLiteral("CheckListBox1"));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("1 - second.BMP"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("2 - first.bmp"));
+    QVERIFY(f.Controller().CurrentImage());
+    QCOMPARE(f.Controller().CurrentImage()->Width(), 4);
     f.close();
   }
 
@@ -131,11 +133,11 @@ class TestLists : public QObject {
       f.ChooseOpenFile = [list](const QString& caption, const QString&) {
         return caption == QStringLiteral("Open a Kelvaron ffile list") ? list : QString();
       };
-      f.Action_ouvrir_kelvaron->trigger();
-      QCOMPARE(f.windowTitle(), f.AppTitle + QStringLiteral(" - night.lst (Kelvaron)"));
-      QCOMPARE(f.CheckListBox1->count(), 1);
+      f.findChild<QAction*>(QStringLiteral("Action_ouvrir_kelvaron"))->trigger();
+      QVERIFY(f.windowTitle().endsWith(QStringLiteral(" - night.lst (Kelvaron)")));
+      QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("CheckListBox1"))->count(), 1);
       QCOMPARE(Messages_.Asked.size(), size_t(1));
-      QVERIFY(f.Sequence.CurrentImage);
+      QVERIFY(f.Controller().CurrentImage());
       f.close();
     }
     {
@@ -143,7 +145,7 @@ class TestLists : public QObject {
       f.CommandLineParams = {QStringLiteral("/kelvaron"), QLatin1Char('"') + list + QLatin1Char('"')};
       Messages_.Answers = {TMsgButton::Yes};
       f.OpenFromCommandLine();
-      QCOMPARE(f.CheckListBox1->count(), 1);
+      QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("CheckListBox1"))->count(), 1);
       f.close();
     }
   }

@@ -32,6 +32,7 @@ struct TSampleArgs {
   std::string Out, Size, Format;
   long long Seed = TSampleOptions().Seed;
   TSampleOptions Options;
+  cli::TNoClobber NoClobber;
 };
 
 // "WxH" with both sides in range and a picture the image buffer can hold.
@@ -46,6 +47,7 @@ std::string CheckSize(const std::string& text) {
 }
 
 int Sample(const TSampleArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TSampleOptions o = args.Options;
   o.Seed = uint32_t(args.Seed);
   if (!args.Size.empty()) std::sscanf(args.Size.c_str(), "%d%*c%d", &o.Width, &o.Height);
@@ -70,9 +72,11 @@ struct TExtractArgs {
   std::vector<std::string> Files;
   std::string Out;
   long long Index = 0;
+  cli::TNoClobber NoClobber;
 };
 
 int Extract(const TExtractArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TVideoService service;
   TSequence seq;
   if (!cli::OpenVideo(seq, args.Files)) return 2;
@@ -90,6 +94,7 @@ int Extract(const TExtractArgs& args) {
 const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TSampleArgs>();
   app.add_option("OUT", args->Out, "AVI file to write")->required();
+  args->NoClobber.Add(app);
   app.add_option("--frames", args->Options.Frames, "number of images")
       ->capture_default_str()
       ->check(cli::range::kFrames.Check());
@@ -120,6 +125,7 @@ const TCliCommand kExtract("extract", "save one image of a video or an image lis
                  std::string(cli::kSequenceFiles) + ", then the image number (from 1) and the BMP file to write")
       ->required()
       ->expected(3, -1);
+  args->NoClobber.Add(app);
   return [args, all] {
     args->Files.assign(all->begin(), all->end() - 2);
     args->Out = all->back();

@@ -1,9 +1,12 @@
 // Main window: the list commands. A BMP file list made in the list dialog, a
 // Kelvaron list chosen in the File menu or named on the command line
 // ("/KELVARON" followed by the list's path, kept in CommandLineParams), and
-// the image preview window.
+// the image preview window. The lists are read into a fresh sequence that
+// replaces the open one (closed first, as every open command does).
 #include <QFile>
 #include <QFileDialog>
+
+#include <memory>
 
 #include "app/ParamGlob.h"
 #include "app/ui/MainForm.h"
@@ -15,21 +18,13 @@ namespace {
 std::string LocalName(const QString& path) { return QFile::encodeName(path).toStdString(); }
 }  // namespace
 
-void TMainForm::ShowListOpened(const std::string& caption, bool setCaption) {
-  FillImageList();
-  if (setCaption) setWindowTitle(QString::fromStdString(caption));
-  if (Sequence.SequenceOpen) ShowCurrentImage();
-  RefreshWindowState();
-}
-
 void TMainForm::Action_Ouvrir_BmpExecute() {
   BmpSelection().reset();
   TLoadBMPForm dialog(ParamGlob.repertoire, this);
-  const bool ok = dialog.exec() == QDialog::Accepted;
-  if (!ok) return;
-  Action_fermerExecute();
-  const TListOpened opened = OpenBmpSelection(Sequence, BmpSelection().get(), AppTitle.toStdString());
-  ShowListOpened(opened.Caption, opened.SetCaption);
+  if (dialog.exec() != QDialog::Accepted) return;
+  auto fresh = std::make_unique<TSequence>();
+  OpenBmpSelection(*fresh, BmpSelection().get(), AppTitle.toStdString());
+  Controller_.ReplaceSequence(std::move(fresh));
 }
 
 void TMainForm::Action_ouvrir_kelvaronExecute() {
@@ -38,21 +33,20 @@ void TMainForm::Action_ouvrir_kelvaronExecute() {
   const QString path = ChooseOpenFile ? ChooseOpenFile(caption, filter)
                                       : QFileDialog::getOpenFileName(this, caption, QString(), filter);
   if (path.isEmpty()) return;
-  OpenKelvaronFile(path);
-}
-
-void TMainForm::OpenKelvaronFile(const QString& path) {
-  Action_fermerExecute();
-  Sequence.AviFileName = LocalName(path);
-  const TListOpened opened = LoadKelvaronList(Sequence, LocalName(path), AppTitle.toStdString(), Messages());
-  ShowListOpened(opened.Caption, opened.SetCaption);
+  auto fresh = std::make_unique<TSequence>();
+  fresh->AviFileName = LocalName(path);
+  LoadKelvaronList(*fresh, LocalName(path), AppTitle.toStdString(), Messages());
+  Controller_.ReplaceSequence(std::move(fresh));
 }
 
 void TMainForm::OpenFromCommandLine() {
   std::vector<std::string> params;
   for (const QString& p : CommandLineParams) params.push_back(LocalName(p));
-  const TListOpened opened = ::OpenFromCommandLine(Sequence, params, AppTitle.toStdString(), Messages());
-  ShowListOpened(opened.Caption, opened.SetCaption);
+  Controller_.Run([this, &params] {
+    auto fresh = std::make_unique<TSequence>();
+    if (::OpenFromCommandLine(*fresh, params, AppTitle.toStdString(), Messages()).SetCaption)
+      Controller_.ReplaceSequence(std::move(fresh));
+  });
 }
 
 void TMainForm::Action_Browse_ImageExecute() {
