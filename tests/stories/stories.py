@@ -147,9 +147,8 @@ def run(cmd, **kw):
     return p.stdout.decode(errors="replace")
 
 
-def story_video_to_saved_mean(build, data, work):
-    """Open a video, frame every image automatically, combine by mean, save the result:
-    the saved picture is the one stellon-cli stack makes from the same video and settings."""
+def capture_and_expected(build, data, work):
+    """An uncompressed AVI cut from the Uranus capture, and what stellon-cli stack makes of it."""
     video = os.path.join(work, "uranus.avi")
     run(["ffmpeg", "-v", "error", "-i", os.path.join(data, "uranus-cut.mp4"), "-frames:v", "12",
          "-vf", "vflip", "-c:v", "rawvideo", "-pix_fmt", "bgr24", "-flipped_raw_rgb", "1", "-y", video])
@@ -160,56 +159,100 @@ def story_video_to_saved_mean(build, data, work):
     framed = int(out.split("framed: ")[1].split()[0])
     if framed < 2:
         raise StoryFailed(f"the video is not a fair test: stellon-cli framed {framed} images")
+    return video, ini, expected, framed
 
+
+def frame_combine_save(prog, main, framed, saved):
+    """Automatic framing, mean combination, and the result saved from its window under `saved`."""
+    auto = wait_for("the Auto framing button", lambda: find(main, pyatspi.ROLE_PUSH_BUTTON, "Auto framing"))
+    wait_for("Auto framing enabled", lambda: sensitive(auto))
+    press(auto, modal=True)  # runs under the modal progress window
+    mean = find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean")
+    # The framing ends with a message box that tells what it found, or straight away.
+    wait_for("the end of the framing", lambda: not prog.window("Auto framing")() or prog.alert())
+    alert = prog.alert()
+    if alert:
+        print("story: the framing says:", " / ".join(l.name for l in find_all(alert, pyatspi.ROLE_LABEL) if l.name))
+        press(find(alert, pyatspi.ROLE_PUSH_BUTTON, "OK"), modal=True)
+        wait_for("the message box to close", lambda: not prog.alert())
+    ticked = lambda: sum(1 for i in find_all(main, pyatspi.ROLE_LIST_ITEM)
+                         if i.getState().contains(pyatspi.STATE_CHECKED))
+    wait_for(f"{framed} images ticked by the framing", lambda: ticked() == framed, 30)
+
+    press(mean, modal=True)
+
+    def result_window():
+        for w in prog.app:
+            if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
+                    find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ..."):
+                return w
+        return None
+    result = wait_for("the result window", result_window)
+    press(find(result, pyatspi.ROLE_PUSH_BUTTON, "Save ..."), modal=True)
+
+    def save_dialog():
+        for w in prog.app:
+            if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
+                    w.name not in (main.name, result.name) and find(w, pyatspi.ROLE_PUSH_BUTTON, "Save"):
+                return w
+        return None
+    dialog = wait_for("the save dialog", save_dialog)
+    # The file name field is the dialog's editable one-line text.
+    fields = [t for t in find_all(dialog, pyatspi.ROLE_TEXT)
+              if t.getState().contains(pyatspi.STATE_EDITABLE) and t.getState().contains(pyatspi.STATE_SHOWING)]
+    if not fields:
+        raise StoryFailed("no file name field in the save dialog")
+    fields[-1].queryEditableText().setTextContents(saved)
+    press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Save"), modal=True)
+    wait_for("the saved result", lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 30)
+    time.sleep(0.5)
+
+
+def same_file(saved, expected, what):
+    with open(saved, "rb") as a, open(expected, "rb") as b:
+        if a.read() != b.read():
+            raise StoryFailed(f"{what} differs from stellon-cli stack ({saved}, {expected})")
+
+
+def story_video_to_saved_mean(build, data, work):
+    """Open a video, frame every image automatically, combine by mean, save the result:
+    the saved picture is the one stellon-cli stack makes from the same video and settings."""
+    video, ini, expected, framed = capture_and_expected(build, data, work)
     prog = Program(build, work, ["--ini", ini, video])
     try:
         main = wait_for("the main window", prog.window("Stellon"))
-        auto = wait_for("the Auto framing button", lambda: find(main, pyatspi.ROLE_PUSH_BUTTON, "Auto framing"))
-        wait_for("Auto framing enabled", lambda: sensitive(auto))
-        press(auto, modal=True)  # runs under the modal progress window
-        mean = find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean")
-        # The framing ends with a message box that tells what it found, or straight away.
-        wait_for("the end of the framing", lambda: not prog.window("Auto framing")() or prog.alert())
-        alert = prog.alert()
-        if alert:
-            print("story: the framing says:", " / ".join(l.name for l in find_all(alert, pyatspi.ROLE_LABEL) if l.name))
-            press(find(alert, pyatspi.ROLE_PUSH_BUTTON, "OK"), modal=True)
-            wait_for("the message box to close", lambda: not prog.alert())
-        ticked = lambda: sum(1 for i in find_all(main, pyatspi.ROLE_LIST_ITEM)
-                             if i.getState().contains(pyatspi.STATE_CHECKED))
-        wait_for(f"{framed} images ticked by the framing", lambda: ticked() == framed, 30)
-
-        press(mean, modal=True)
-
-        def result_window():
-            for w in prog.app:
-                if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
-                        find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ..."):
-                    return w
-            return None
-        result = wait_for("the result window", result_window)
-        press(find(result, pyatspi.ROLE_PUSH_BUTTON, "Save ..."), modal=True)
-        def save_dialog():
-            for w in prog.app:
-                if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
-                        w.name not in (main.name, result.name) and find(w, pyatspi.ROLE_PUSH_BUTTON, "Save"):
-                    return w
-            return None
-        dialog = wait_for("the save dialog", save_dialog)
         saved = os.path.join(work, "ui.bmp")
-        # The file name field is the dialog's editable one-line text.
-        fields = [t for t in find_all(dialog, pyatspi.ROLE_TEXT)
-                  if t.getState().contains(pyatspi.STATE_EDITABLE) and t.getState().contains(pyatspi.STATE_SHOWING)]
-        if not fields:
-            raise StoryFailed("no file name field in the save dialog")
-        fields[-1].queryEditableText().setTextContents(saved)
-        press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Save"), modal=True)
-        wait_for("the saved result", lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 30)
-        time.sleep(0.5)
-        with open(saved, "rb") as a, open(expected, "rb") as b:
-            if a.read() != b.read():
-                raise StoryFailed(f"the result saved from the window differs from stellon-cli stack ({saved}, {expected})")
+        frame_combine_save(prog, main, framed, saved)
+        same_file(saved, expected, "the result saved from the window")
         print(f"story: video, automatic framing ({framed} images), mean, saved result = stellon-cli stack: ok")
+    except StoryFailed as e:
+        raise StoryFailed(f"{e}\n{prog.dump()}")
+    finally:
+        prog.close()
+
+
+def story_kelvaron_list_to_saved_mean(build, data, work):
+    """Open a Kelvaron list of the video's images as BMP files (named on the command line
+    after /KELVARON), frame, combine by mean, save: the same picture as from the video."""
+    video, ini, expected, framed = capture_and_expected(build, data, work)
+    frames = os.path.join(work, "frames")
+    os.mkdir(frames)
+    run(["ffmpeg", "-v", "error", "-i", video, "-pix_fmt", "bgr24", os.path.join(frames, "img%02d.bmp")])
+    names = sorted(os.listdir(frames))
+    listing = os.path.join(work, "night.lst")
+    with open(listing, "w") as f:
+        f.write("0\n" + "".join(f"{frames}/\n{n}\n3\n4\n5\n6\n" for n in names))
+    prog = Program(build, work, ["--ini", ini, "/KELVARON", listing])
+    try:
+        main = wait_for("the main window", prog.window("Stellon"))
+        items = wait_for("the list's images in the check list",
+                         lambda: len(find_all(main, pyatspi.ROLE_LIST_ITEM)) == len(names), 30)
+        if not items:
+            raise StoryFailed("the list's images are not shown")
+        saved = os.path.join(work, "ui.bmp")
+        frame_combine_save(prog, main, framed, saved)
+        same_file(saved, expected, "the result of the Kelvaron list")
+        print(f"story: Kelvaron list of {len(names)} BMP files, framing, mean, saved result = stellon-cli stack: ok")
     except StoryFailed as e:
         raise StoryFailed(f"{e}\n{prog.dump()}")
     finally:
@@ -221,7 +264,7 @@ def main():
     xvfb = start_display()
     failures = 0
     try:
-        for story in (story_video_to_saved_mean,):
+        for story in (story_video_to_saved_mean, story_kelvaron_list_to_saved_mean):
             work = tempfile.mkdtemp(prefix="stellon-story-")
             try:
                 story(build, data, work)
