@@ -215,7 +215,7 @@ TBatchSaveOutcome SaveBatch(TSequence& sequence, const TLotParams& lot, int32_t&
         if (settings.Bitmap) {
           const std::string path = base + numberText + ".bmp";
           bool write = true;
-          if (Exists(path)) {
+          if (!overwriteAll && Exists(path)) {
             switch (questions.OverwriteBmpInBatch(path)) {
               case TOverwriteAnswer::Yes: break;
               case TOverwriteAnswer::No: write = false; break;
@@ -230,7 +230,7 @@ TBatchSaveOutcome SaveBatch(TSequence& sequence, const TLotParams& lot, int32_t&
         }
         // A cut-out goes to one format only: BMP when it is set.
         if (ok && settings.Fits && !(cutOuts && settings.Bitmap)) ok = w.FitsFiles(*image, base, numberText);
-        if (!ok || out.Aborted) break;
+        if (!ok) break;
         ++number;
       }
     }

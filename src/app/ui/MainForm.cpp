@@ -245,6 +245,10 @@ bool TMainForm::event(QEvent* event) {
     StatusPanel1->setText(static_cast<QStatusTipEvent*>(event)->tip());
     return true;
   }
+  if (event->type() == JobEventType(JobBatchSave)) {
+    RunCommand([this] { BatchSave(); });
+    return true;
+  }
   if (event->type() == JobEventType(JobAutoFrame)) {
     RunCommand([this] { AutoFrameAll(); });
     return true;

@@ -11,6 +11,7 @@
 //                         ticking, the command guard, the sample video
 //   MainFormFraming.cpp   the frame commands and controls
 //   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormSaving.cpp    single and batch saving
 //
 // Indices are 0-based inside the program and shown from 1.
 #pragma once
@@ -25,6 +26,7 @@
 #include <string>
 
 #include "app/ui/ParamUpDown.h"
+#include "output/Saving.h"
 #include "sequence/Sequence.h"
 
 class QAction;
@@ -58,7 +60,8 @@ class TMainForm : public QMainWindow {
   QString AppTitle;             // taken at creation; used in captions
   std::string SaveDirectory;    // directory of single-image saves
   std::string SaveBaseName;     // base name of single-image saves
-  int32_t SaveNumber = 1;       // number of the next single save, shown in label_sequence
+  int32_t SaveNumber = 1;       // number of the next saved file (single or batch), shown in label_sequence
+  TLotParams LotParams;         // the choices of the last confirmed Batch saving dialog
   bool Refreshing = false;      // set while RefreshWindowState runs
   // Parameters of the command line kept for the Kelvaron list reader.
   QStringList CommandLineParams;
@@ -188,6 +191,14 @@ class TMainForm : public QMainWindow {
   void AutoFrameAll();
   // Rebuilds every frame with the margin of ParamSaisie; always true.
   bool RebuildFrameMargins();
+
+  // --- Saving (MainFormSaving.cpp) ---------------------------------------------------
+  void Action_enregistrerExecute();
+  void Action_enregistrer_lotExecute();
+  // The batch job (message 1027), run inside the progress window.
+  void BatchSave();
+  // The system's default beep after a save; tests replace it to count.
+  std::function<void()> Beep;
 
   // --- Command line (MainFormKelvaron.cpp) ------------------------------------------
   void OpenFromCommandLine();

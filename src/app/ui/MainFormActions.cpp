@@ -197,6 +197,8 @@ void TMainForm::CreateActions() {
 
   Wire(action_ouvrir, &TMainForm::action_ouvrirExecute);
   Wire(Action_fermer, &TMainForm::Action_fermerExecute);
+  Wire(Action_enregistrer, &TMainForm::Action_enregistrerExecute);
+  Wire(Action_enregistrer_lot, &TMainForm::Action_enregistrer_lotExecute);
   Wire(Action_Cadre, &TMainForm::Action_CadreExecute);
   Wire(Action_cadre_automatique, &TMainForm::Action_cadre_automatiqueExecute);
   Wire(Action_suppression_cadre, &TMainForm::Action_suppression_cadreExecute);
@@ -358,9 +360,7 @@ void TMainForm::SetResizingEnabled(bool enabled) {
 
 void TMainForm::RefreshWindowState() {
   Refreshing = true;
-  QString number = QString::number(SaveNumber);
-  while (number.size() < 4) number.prepend(QLatin1Char('0'));
-  label_sequence->setText(number);
+  label_sequence->setText(QString::fromStdString(SaveNumberLabel(SaveNumber)));
   EnableCommand(action_ouvrir, true);
 
   if (!Sequence.SequenceOpen) {
