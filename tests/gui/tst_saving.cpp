@@ -17,6 +17,7 @@
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
+#include "app/ui/FormParamFits.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/ParamLot.h"
 #include "app/ui/ProgressForm.h"
@@ -55,6 +56,11 @@ class TestSaving : public QObject {
     watch.setInterval(0);
     connect(&watch, &QTimer::timeout, [&] {
       if (ProgressForm && seen.ProgressCaption.isEmpty()) seen.ProgressCaption = ProgressForm->windowTitle();
+      if (auto* fits = qobject_cast<TFormParamFits*>(QApplication::activeModalWidget()); fits && fits->isVisible()) {
+        fits->Radio_SepRVB->setChecked(true);  // for this batch only
+        fits->BtnOK->click();
+        return;
+      }
       auto* d = qobject_cast<TParamLot*>(QApplication::activeModalWidget());
       if (!d || !d->isVisible()) return;
       seen.Caption = d->windowTitle();
@@ -159,6 +165,19 @@ class TestSaving : public QObject {
     QCOMPARE(f.Sequence.CurrentIndex, 3);
     QVERIFY(f.Sequence.CurrentImage);
     QVERIFY(f.StatusPanel2->text().startsWith(QStringLiteral("Pos : 4/4")));
+  }
+
+  void batchAsFitsTakesTheFitsParametersOfThisBatch() {
+    ParamGlob.Bitmap = false;
+    ParamGlob.Fits = true;
+    const QString lot = Dir_.filePath(QStringLiteral("lot"));
+    QDir().mkpath(lot);
+    RunBatch(QStringLiteral("F"), lot, false);
+    QCOMPARE(Files(lot).size(), 12);
+    QVERIFY(Files(lot).contains(QStringLiteral("FV0004.fit")));
+    QVERIFY(!ParamGlob.FITS.SepRVB);
+    ParamGlob.Fits = false;
+    ParamGlob.Bitmap = true;
   }
 
   void batchWriteFailureClosesProgressAndTells() {
