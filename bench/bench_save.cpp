@@ -3,8 +3,8 @@
 // bytes into the same number of new files with plain open()/write()/close()
 // in the same run. Also times the image fetches alone (the decode share).
 //
-// Each contender writes into a fresh folder that is emptied (not timed) before
-// the next run; the runs of the batch and of its baseline alternate, so both
+// Each contender writes into a fresh folder that is emptied and synced to the
+// disk (not timed) before the next run; the runs of the batch and of its baseline alternate, so both
 // see the same machine load and page-cache state. Times are wall-clock and
 // CPU seconds (user + system), best of the runs. Resident memory is sampled
 // after 100 images and after the last one of a batch.
@@ -67,9 +67,17 @@ std::string LoadAverage() {
   return a + " " + b + " " + c;
 }
 
-void Fresh(const fs::path& dir) {
-  fs::remove_all(dir);
+// A new empty folder for each timed run, with every earlier write on the
+// disk, so that no contender pays for the writeback of the one before it.
+// Files are removed only at the end: creating files just after deleting
+// thousands costs ext4 a search among the recently freed inodes, which would
+// fall on whichever contender ran next.
+fs::path Fresh(const fs::path& root) {
+  static int runs = 0;
+  const fs::path dir = root / ("run" + std::to_string(runs++));
   fs::create_directories(dir);
+  ::sync();
+  return dir;
 }
 
 // The baseline: `sizes[i]` bytes into new file i with plain system calls.
@@ -114,7 +122,8 @@ int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 1000;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
   const fs::path root = argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "stellon_bench_save";
-  Fresh(root);
+  fs::remove_all(root);
+  fs::create_directories(root);
   const std::string video = (root / "planet.avi").string();
   TSampleOptions o;
   o.Frames = frames;
@@ -128,7 +137,6 @@ int main(int argc, char** argv) {
   AVIFileInit();
   TSequence seq;
   if (!seq.OpenAvi(video)) return 1;
-  const fs::path out = root / "out";
 
   // Fetches alone.
   TTimes fetch;
@@ -142,22 +150,20 @@ int main(int argc, char** argv) {
     });
 
   TLotParams whole;
-  whole.Directory = out.string();
   whole.Prefix = "Img";
   TLotParams cut = whole;
   cut.AllImages = false;
   cut.FramedImages = cut.InsideFrame = true;
 
-  auto compare = [&](const TLotParams& lot, TTimes& ours, TTimes& plain, TBatchFacts& facts) {
+  auto compare = [&](TLotParams lot, TTimes& ours, TTimes& plain, TBatchFacts& facts) {
     std::vector<char> bytes;
     for (int r = 0; r < runs; ++r) {
-      Fresh(out);
+      lot.Directory = Fresh(root).string();
       Time(ours, [&] { facts = Batch(seq, lot); });
       if (bytes.empty()) bytes.assign(*std::max_element(facts.Sizes.begin(), facts.Sizes.end()), 'x');
-      Fresh(out);
-      Time(plain, [&] { PlainWrites(out, facts.Sizes, bytes); });
+      const fs::path dir = Fresh(root);
+      Time(plain, [&] { PlainWrites(dir, facts.Sizes, bytes); });
     }
-    Fresh(out);
   };
   TTimes wholeOurs, wholePlain, cutOurs, cutPlain;
   TBatchFacts wholeFacts, cutFacts;
