@@ -26,13 +26,6 @@
 
 namespace {
 std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// What the Batch saving dialog showed, and how it was answered.
-struct TSeenLot {
-  QString Caption, Prefix, Directory, Start, BrowseTitle;
-  bool InsideEnabledAtOpen = true, InsideEnabledWithFramed = false;
-  QString ProgressCaption;
-};
 }  // namespace
 
 class TestSaving : public QObject {
@@ -40,53 +33,46 @@ class TestSaving : public QObject {
 
  private:
   QTemporaryDir Dir_;
-  QString Video_;  // 4 images
   TScriptedMessages Messages_;
   std::unique_ptr<TMessagesScope> Scope_;
   std::unique_ptr<TMainForm> Form_;
   int Beeps_ = 0;
+  QStringList Seen_;  // what the batch dialogs showed
 
-  QStringList Files(const QString& dir) const { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+  QString Path(const char* name) const { return Dir_.filePath(QString::fromLatin1(name)); }
+  QStringList Files(const char* dir) const { return QDir(Path(dir)).entryList(QDir::Files, QDir::Name); }
 
-  // Runs the batch command; the dialog gets `prefix` and `dir` (typed, or
-  // through the ". . ." browser when `browse`) and is confirmed.
-  TSeenLot RunBatch(const QString& prefix, const QString& dir, bool browse) {
-    TSeenLot seen;
+  // Runs the batch command; the dialog gets `prefix` and `dir` through the
+  // ". . ." browser and is confirmed; a FITS parameters dialog gets "RGB layer
+  // separation" and OK.
+  void RunBatch(const QString& prefix, const QString& dir) {
     QTimer watch;
     watch.setInterval(0);
     connect(&watch, &QTimer::timeout, [&] {
-      if (ProgressForm && seen.ProgressCaption.isEmpty()) seen.ProgressCaption = ProgressForm->windowTitle();
+      const QString progress = ProgressForm ? QStringLiteral("progress ") + ProgressForm->windowTitle() : QString();
+      if (ProgressForm && !Seen_.contains(progress)) Seen_ << progress;
       if (auto* fits = qobject_cast<TFormParamFits*>(QApplication::activeModalWidget()); fits && fits->isVisible()) {
-        fits->Radio_SepRVB->setChecked(true);  // for this batch only
+        fits->Radio_SepRVB->setChecked(true);
         fits->BtnOK->click();
-        return;
       }
       auto* d = qobject_cast<TParamLot*>(QApplication::activeModalWidget());
       if (!d || !d->isVisible()) return;
-      seen.Caption = d->windowTitle();
-      seen.Prefix = d->NomEdit->text();
-      seen.Directory = d->RepEdit->text();
-      seen.Start = d->no_seq->text();
-      seen.InsideEnabledAtOpen = d->CheckBox1->isEnabled();
+      Seen_ << d->windowTitle() << d->NomEdit->text() << d->RepEdit->text() << d->no_seq->text();
+      const bool atOpen = d->CheckBox1->isEnabled();
       d->RadioButton3->click();
-      seen.InsideEnabledWithFramed = d->CheckBox1->isEnabled();
+      Seen_ << QStringLiteral("inside %1 %2").arg(atOpen).arg(d->CheckBox1->isEnabled());
       d->CheckBox1->setChecked(true);
       d->RadioButton1->click();  // "Inside of frame" stays ticked but no longer counts
       d->NomEdit->setText(prefix);
-      if (browse) {
-        d->BrowseDirectory = [&](const QString& title, const QString&) {
-          seen.BrowseTitle = title;
-          return dir;
-        };
-        d->ChgRepertoire->click();
-      } else {
-        d->RepEdit->setText(dir);
-      }
+      d->BrowseDirectory = [&](const QString& title, const QString&) {
+        Seen_ << title;
+        return dir;
+      };
+      d->ChgRepertoire->click();
       d->BitBtn1->click();
     });
     watch.start();
     Form_->Action_enregistrer_lot->trigger();
-    return seen;
   }
 
  private slots:
@@ -98,42 +84,40 @@ class TestSaving : public QObject {
     o.Frames = 4;
     o.Width = 64;
     o.Height = 48;
-    Video_ = Dir_.filePath(QStringLiteral("four.avi"));
     std::string error;
-    QVERIFY2(WriteSampleVideo(Local(Video_), o, &error), error.c_str());
+    QVERIFY2(WriteSampleVideo(Local(Path("four.avi")), o, &error), error.c_str());
   }
 
   void init() {
-    SetIniPath(Local(Dir_.filePath(QStringLiteral("stellon.ini"))));
+    QFile::remove(Path("stellon.ini"));  // default settings: BMP, 4 digits
+    SetIniPath(Local(Path("stellon.ini")));
     Messages_.Asked.clear();
-    Messages_.Answers.clear();
+    Seen_.clear();
+    QDir().mkpath(Path("single"));
+    QDir().mkpath(Path("lot"));
     Form_ = std::make_unique<TMainForm>();
-    Form_->SaveDirectory = Local(Dir_.filePath(QStringLiteral("single")));
-    QDir().mkpath(Dir_.filePath(QStringLiteral("single")));
+    Form_->SaveDirectory = Local(Path("single"));
     Beeps_ = 0;
     Form_->Beep = [this] { ++Beeps_; };
     Form_->show();
-    QVERIFY(Form_->OpenAviFile(Video_));
+    QVERIFY(Form_->OpenAviFile(Path("four.avi")));
   }
 
   void cleanup() {
     Form_->close();
     Form_.reset();
-    QDir(Dir_.filePath(QStringLiteral("single"))).removeRecursively();
-    QDir(Dir_.filePath(QStringLiteral("lot"))).removeRecursively();
+    QDir(Path("single")).removeRecursively();
+    QDir(Path("lot")).removeRecursively();
   }
 
   void singleSavesFromMenuAndToolBar() {
     TMainForm& f = *Form_;
-    QVERIFY(f.Action_enregistrer->isEnabled());
-    QVERIFY(f.BtEnregistrer->isEnabled());
     f.Action_enregistrer->trigger();
     f.BtEnregistrer->click();
-    QCOMPARE(Files(Dir_.filePath(QStringLiteral("single"))),
-             QStringList({QStringLiteral("Temp0001.bmp"), QStringLiteral("Temp0002.bmp")}));
+    QCOMPARE(Files("single"), QStringList({QStringLiteral("Temp0001.bmp"), QStringLiteral("Temp0002.bmp")}));
     QCOMPARE(f.label_sequence->text(), QStringLiteral("0003"));
     QCOMPARE(Beeps_, 2);
-    // An existing file: the question in an error box, No keeps the number.
+    // An existing file: Yes/No through the message interface; No keeps the number.
     f.SaveNumber = 1;
     Messages_.Answers = {TMsgButton::No};
     f.Action_enregistrer->trigger();
@@ -142,53 +126,41 @@ class TestSaving : public QObject {
     QCOMPARE(f.label_sequence->text(), QStringLiteral("0001"));
   }
 
-  void batchFromDialogLeavesLastImageShown() {
+  void batchFromToolBarLeavesLastImageShown() {
     TMainForm& f = *Form_;
-    QVERIFY(f.BtEnregistrerLot->isEnabled());
     f.SaveNumber = 3;
-    const QString lot = Dir_.filePath(QStringLiteral("lot"));
-    QDir().mkpath(lot);
-    const TSeenLot seen = RunBatch(QStringLiteral("Jup"), lot, true);
-    QCOMPARE(seen.Caption, QStringLiteral("Batch saving"));
-    QCOMPARE(seen.ProgressCaption, QStringLiteral("Batch saving"));
-    QCOMPARE(seen.Prefix, QStringLiteral("Temp"));
-    QCOMPARE(seen.Directory, QString::fromStdString(f.SaveDirectory));
-    QCOMPARE(seen.Start, QStringLiteral("3"));
-    QCOMPARE(seen.BrowseTitle, QStringLiteral("Choose a directy for saving files"));
-    QVERIFY(!seen.InsideEnabledAtOpen);
-    QVERIFY(seen.InsideEnabledWithFramed);
-    QCOMPARE(Files(lot), QStringList({QStringLiteral("Jup0003.bmp"), QStringLiteral("Jup0004.bmp"),
-                                      QStringLiteral("Jup0005.bmp"), QStringLiteral("Jup0006.bmp")}));
-    QCOMPARE(f.LotParams.Prefix, std::string("Jup"));
+    QVERIFY(f.BtEnregistrerLot->isEnabled());
+    RunBatch(QStringLiteral("Jup"), Path("lot"));
+    QCOMPARE(Seen_, QStringList({QStringLiteral("Batch saving"), QStringLiteral("Temp"),
+                                 QString::fromStdString(f.SaveDirectory), QStringLiteral("3"),
+                                 QStringLiteral("inside 0 1"), QStringLiteral("Choose a directy for saving files"),
+                                 QStringLiteral("progress Batch saving")}));
+    QCOMPARE(Files("lot"), QStringList({QStringLiteral("Jup0003.bmp"), QStringLiteral("Jup0004.bmp"),
+                                        QStringLiteral("Jup0005.bmp"), QStringLiteral("Jup0006.bmp")}));
     QCOMPARE(f.SaveBaseName, std::string("Temp"));
     QCOMPARE(f.label_sequence->text(), QStringLiteral("0007"));
-    QCOMPARE(f.Sequence.CurrentIndex, 3);
     QVERIFY(f.Sequence.CurrentImage);
     QVERIFY(f.StatusPanel2->text().startsWith(QStringLiteral("Pos : 4/4")));
   }
 
-  void batchAsFitsTakesTheFitsParametersOfThisBatch() {
+  void fitsBatchTakesTheFitsParametersOfThisBatchOnly() {
     ParamGlob.Bitmap = false;
     ParamGlob.Fits = true;
-    const QString lot = Dir_.filePath(QStringLiteral("lot"));
-    QDir().mkpath(lot);
-    RunBatch(QStringLiteral("F"), lot, false);
-    QCOMPARE(Files(lot).size(), 12);
-    QVERIFY(Files(lot).contains(QStringLiteral("FV0004.fit")));
+    RunBatch(QStringLiteral("F"), Path("lot"));
+    QCOMPARE(Files("lot").size(), 12);
+    QVERIFY(Files("lot").contains(QStringLiteral("FV0004.fit")));
     QVERIFY(!ParamGlob.FITS.SepRVB);
-    ParamGlob.Fits = false;
-    ParamGlob.Bitmap = true;
   }
 
   void batchWriteFailureClosesProgressAndTells() {
-    TMainForm& f = *Form_;
-    const QString missing = Dir_.filePath(QStringLiteral("no/such/folder"));
-    RunBatch(QStringLiteral("X"), missing, false);
+    const QString missing = Path("no/such/folder");
+    RunBatch(QStringLiteral("X"), missing);
     QVERIFY(!ProgressForm);
     QCOMPARE(int(Messages_.Asked.size()), 1);
-    QCOMPARE(QString::fromStdString(Messages_.Asked[0].Caption), QStringLiteral("Batch saving"));
-    QVERIFY(QString::fromStdString(Messages_.Asked[0].Text).contains(missing + QStringLiteral("/X0001.bmp")));
-    QCOMPARE(f.label_sequence->text(), QStringLiteral("0001"));
+    QCOMPARE(Messages_.Asked[0].Caption, std::string("Batch saving"));
+    const QString text = QString::fromStdString(Messages_.Asked[0].Text);
+    QVERIFY2(text.contains(missing + QStringLiteral("/X0001.bmp")), qPrintable(text));
+    QCOMPARE(Form_->label_sequence->text(), QStringLiteral("0001"));
   }
 };
 
