@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "app/ParamGlob.h"
+#include "app/Saving.h"
 #include "framing/AutoFrame.h"
-#include "output/Saving.h"
 #include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
   const std::string loadBefore = LoadAverage();
   compare(whole, wholeOurs, wholePlain, wholeFacts);
   TParamglob framing;
-  AutoFrameAll(seq, framing);
+  AutoFrameAll(seq, AutoFrameOptionsOf(framing));
   compare(cut, cutOurs, cutPlain, cutFacts);
   const std::string loadAfter = LoadAverage();
   AVIFileExit();

@@ -27,7 +27,7 @@
 #include "app/cli/FramingOptions.h"
 #include "app/cli/Progress.h"
 #include "framing/AutoFrame.h"
-#include "output/Saving.h"
+#include "app/Saving.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -60,7 +60,7 @@ int RunSave(const TSaveArgs& args) {
     cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    AutoFrameAll(sequence, params, hooks);
+    AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
     lot.AllImages = false;
     lot.SelectedImages = !args.Inside;
     lot.FramedImages = args.Inside;

@@ -26,7 +26,7 @@
 #include <string>
 
 #include "app/ui/ParamUpDown.h"
-#include "output/Saving.h"
+#include "app/Saving.h"
 #include "sequence/Sequence.h"
 
 class QAction;

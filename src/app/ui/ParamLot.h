@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "output/Saving.h"
+#include "app/Saving.h"
 
 class QCheckBox;
 class QGroupBox;

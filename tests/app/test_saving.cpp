@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/VideoFixtures.h"
-#include "output/Saving.h"
+#include "app/Saving.h"
 #include "platform/Messages.h"
 #include "sequence/Sequence.h"
 
@@ -62,7 +62,7 @@ TEST_P(SavingTest, FilesNumberAndQuestions) {
   auto entries = std::make_unique<TBmpEntryList>();
   for (int i = 0; i < 5; ++i) {
     const std::string name = "src" + std::to_string(i) + ".bmp";
-    fixtures::Pattern24(i == 2 ? 64 : 16, i == 2 ? 48 : 12, i).SaveToFile(tmp.File(name));
+    ASSERT_TRUE(fixtures::Pattern24(i == 2 ? 64 : 16, i == 2 ? 48 : 12, i).SaveToFile(tmp.File(name)).ok());
     auto e = std::make_unique<TBMPList>();
     e->SetData(name, "1", "", "16M", "", tmp.Path());
     entries->Add(name, std::move(e));

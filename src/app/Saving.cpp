@@ -1,8 +1,8 @@
-#include "output/Saving.h"
+#include "app/Saving.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <span>
 #include <system_error>
 
 #include "image/Convert.h"
@@ -52,14 +52,6 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-// The FITS writer asks its own replace question through Messages(); the
-// question has been answered by the caller before the writer runs, so the
-// writer's copy of it is answered Yes here.
-class TAlreadyAnswered : public TMessages {
- public:
-  TMsgButton Show(const TMessageRequest&) override { return TMsgButton::Yes; }
-};
-
 // One save operation: the files written so far and the first failure.
 struct TWriter {
   TSaveQuestions& Questions;
@@ -73,46 +65,52 @@ struct TWriter {
     if (OnWritten) OnWritten(path);
   }
 
-  // Runs `write`; a write failure becomes the operation's status. False then.
-  template <class F>
-  bool Guard(F&& write) {
-    try {
-      write();
-      return true;
-    } catch (const std::system_error& e) {
-      Status = TStatus::Fail(e.what());
-      return false;
-    }
+  // Keeps the first failure; false then.
+  bool Check(TStatus status) {
+    if (status) return true;
+    Status = std::move(status);
+    return false;
   }
 
+  // The caller has already decided that `path` may be written.
   bool Bmp(const TFastDIB& image, const std::string& path) {
-    return Guard([&] {
-      image.SaveToFile(path);
-      Done(path);
-    });
+    if (!Check(image.SaveToFile(path))) return false;
+    Done(path);
+    return true;
   }
 
-  // One FITS file, or three with separated planes. False on a write failure.
+  // One FITS file, or three with separated planes, each existing one asked
+  // about through ReplaceFits. False on a write failure.
   bool FitsFiles(const TFastDIB& image, const std::string& base, const std::string& numberText) {
-    ParamFits = Fits;  // the writer takes its texts and depth from there
-    struct TPlane {
-      const char* Letter;
-      const char* Comment;
-      int Component;
-    };
-    static constexpr TPlane kSplit[] = {
-        {"R", "Red componant", kFitsRed}, {"V", "Green componant", kFitsGreen}, {"B", "Bleu componant", kFitsBlue}};
-    static constexpr TPlane kMean[] = {{"", "", kFitsMean}};
-    const bool split = Fits.SepRVB;
-    for (const TPlane& plane : split ? std::span<const TPlane>(kSplit) : std::span<const TPlane>(kMean)) {
-      const std::string path = base + plane.Letter + numberText + ".fit";
-      if (Exists(path) && !Questions.ReplaceFits(path)) continue;
-      TAlreadyAnswered yes;
-      TMessagesScope scope(yes);
-      if (!Guard([&] {
-            if (EcrireFits(path, plane.Comment, plane.Component, image)) Done(path);
-          }))
-        return false;
+    TFitsOptions options;
+    options.Fits = Fits;
+    options.Overwrite =
+        TOverwritePolicy::Asking([this](const std::string& path) { return Questions.ReplaceFits(path); });
+    if (!Fits.SepRVB) {
+      const std::string path = base + numberText + ".fit";
+      bool written = false;
+      if (!Check(EcrireFits(path, "", kFitsMean, image, options, &written))) return false;
+      if (written) Done(path);
+      return true;
+    }
+    // The writer writes the planes as one set: on success, every plane that
+    // did not exist and every existing one whose question was answered Yes.
+    std::vector<std::string> replaced;
+    options.Overwrite = TOverwritePolicy::Asking([&](const std::string& path) {
+      const bool yes = Questions.ReplaceFits(path);
+      if (yes) replaced.push_back(path);
+      return yes;
+    });
+    std::vector<std::string> fresh;
+    for (const char* letter : {"R", "V", "B"}) {
+      const std::string path = base + letter + numberText + ".fit";
+      if (!Exists(path)) fresh.push_back(path);
+    }
+    if (!Check(EcrireFitsRVB(base, numberText, image, options))) return false;
+    for (const char* letter : {"R", "V", "B"}) {
+      const std::string path = base + letter + numberText + ".fit";
+      if (std::count(fresh.begin(), fresh.end(), path) || std::count(replaced.begin(), replaced.end(), path))
+        Done(path);
     }
     return true;
   }

@@ -11,7 +11,7 @@
 // A file that cannot be written ends the operation: the result carries one
 // message naming the file and the reason; files written before it stay, and
 // nothing half-written is left under a file's name (every writer goes through
-// TAtomicFile).
+// TAtomicFile; the three planes of a split FITS image are written as one set).
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ParamGlob.h"
 #include "base/Status.h"
 #include "image/FastDIB.h"
+#include "settings/Settings.h"
 
 class TSequence;
 class TAviList;
