@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QAction>
 #include <QtTest>
 
 #include <memory>
@@ -39,6 +40,13 @@ class TestSaving : public QObject {
   int Beeps_ = 0;
   QStringList Seen_;  // what the batch dialogs showed
 
+  template <class T>
+  T* W(const char* name) const {
+    return Form_->findChild<T*>(QString::fromLatin1(name));
+  }
+  QAction* Command(const char* name) const { return W<QAction>(name); }
+  TMainController& C() const { return Form_->Controller(); }
+  QString Label() const { return W<QLabel>("label_sequence")->text(); }
   QString Path(const char* name) const { return Dir_.filePath(QString::fromLatin1(name)); }
   QStringList Files(const char* dir) const { return QDir(Path(dir)).entryList(QDir::Files, QDir::Name); }
 
@@ -72,7 +80,7 @@ class TestSaving : public QObject {
       d->BitBtn1->click();
     });
     watch.start();
-    Form_->Action_enregistrer_lot->trigger();
+    Command("Action_enregistrer_lot")->trigger();
   }
 
  private slots:
@@ -96,11 +104,11 @@ class TestSaving : public QObject {
     QDir().mkpath(Path("single"));
     QDir().mkpath(Path("lot"));
     Form_ = std::make_unique<TMainForm>();
-    Form_->SaveDirectory = Local(Path("single"));
+    C().SaveDirectory = Local(Path("single"));
     Beeps_ = 0;
-    Form_->Beep = [this] { ++Beeps_; };
+    C().Beep = [this] { ++Beeps_; };
     Form_->show();
-    QVERIFY(Form_->OpenAviFile(Path("four.avi")));
+    QVERIFY(Form_->OpenFile(Path("four.avi")));
   }
 
   void cleanup() {
@@ -111,36 +119,34 @@ class TestSaving : public QObject {
   }
 
   void singleSavesFromMenuAndToolBar() {
-    TMainForm& f = *Form_;
-    f.Action_enregistrer->trigger();
-    f.BtEnregistrer->click();
+    Command("Action_enregistrer")->trigger();
+    W<QToolButton>("BtEnregistrer")->click();
     QCOMPARE(Files("single"), QStringList({QStringLiteral("Temp0001.bmp"), QStringLiteral("Temp0002.bmp")}));
-    QCOMPARE(f.label_sequence->text(), QStringLiteral("0003"));
+    QCOMPARE(Label(), QStringLiteral("0003"));
     QCOMPARE(Beeps_, 2);
     // An existing file: Yes/No through the message interface; No keeps the number.
-    f.SaveNumber = 1;
+    C().SaveNumber = 1;
     Messages_.Answers = {TMsgButton::No};
-    f.Action_enregistrer->trigger();
+    Command("Action_enregistrer")->trigger();
     QCOMPARE(int(Messages_.Asked.size()), 1);
     QCOMPARE(Messages_.Asked[0].Buttons, std::vector<TMsgButton>({TMsgButton::Yes, TMsgButton::No}));
-    QCOMPARE(f.label_sequence->text(), QStringLiteral("0001"));
+    QCOMPARE(Label(), QStringLiteral("0001"));
   }
 
   void batchFromToolBarLeavesLastImageShown() {
-    TMainForm& f = *Form_;
-    f.SaveNumber = 3;
-    QVERIFY(f.BtEnregistrerLot->isEnabled());
+    C().SaveNumber = 3;
+    QVERIFY(W<QToolButton>("BtEnregistrerLot")->isEnabled());
     RunBatch(QStringLiteral("Jup"), Path("lot"));
     QCOMPARE(Seen_, QStringList({QStringLiteral("Batch saving"), QStringLiteral("Temp"),
-                                 QString::fromStdString(f.SaveDirectory), QStringLiteral("3"),
+                                 QString::fromStdString(C().SaveDirectory), QStringLiteral("3"),
                                  QStringLiteral("inside 0 1"), QStringLiteral("Choose a directy for saving files"),
                                  QStringLiteral("progress Batch saving")}));
     QCOMPARE(Files("lot"), QStringList({QStringLiteral("Jup0003.bmp"), QStringLiteral("Jup0004.bmp"),
                                         QStringLiteral("Jup0005.bmp"), QStringLiteral("Jup0006.bmp")}));
-    QCOMPARE(f.SaveBaseName, std::string("Temp"));
-    QCOMPARE(f.label_sequence->text(), QStringLiteral("0007"));
-    QVERIFY(f.Sequence.CurrentImage);
-    QVERIFY(f.StatusPanel2->text().startsWith(QStringLiteral("Pos : 4/4")));
+    QCOMPARE(C().SaveBaseName, std::string("Temp"));
+    QCOMPARE(Label(), QStringLiteral("0007"));
+    QCOMPARE(C().Sequence().CurrentIndex, 3);
+    QVERIFY(C().CurrentImage());
   }
 
   void fitsBatchTakesTheFitsParametersOfThisBatchOnly() {
@@ -160,7 +166,7 @@ class TestSaving : public QObject {
     QCOMPARE(Messages_.Asked[0].Caption, std::string("Batch saving"));
     const QString text = QString::fromStdString(Messages_.Asked[0].Text);
     QVERIFY2(text.contains(missing + QStringLiteral("/X0001.bmp")), qPrintable(text));
-    QCOMPARE(Form_->label_sequence->text(), QStringLiteral("0001"));
+    QCOMPARE(Label(), QStringLiteral("0001"));
   }
 };
 

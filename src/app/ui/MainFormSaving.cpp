@@ -1,75 +1,36 @@
-// Main window: "Save image" and "Batch saving ...".
-//
-// The rules (names, numbers, which images, what each answer does) are the
-// saving core's (output/Saving.h); these handlers feed it the window's working
-// values and the settings, ask its questions through the message interface,
-// and keep the display and the next-number label in step.
+// Main window: the dialogs of saving. The saving itself is the controller's
+// (TMainController::Save, StartBatchSave and its job, over app/Saving.h).
 #include <QApplication>
-
-#include <string>
 
 #include "app/ParamGlob.h"
 #include "app/ui/FormParamFits.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/ParamLot.h"
 #include "app/ui/ProgressForm.h"
-#include "image/ui/FastIMG.h"
-#include "platform/Messages.h"
-
-namespace {
-constexpr const char* kBatchCaption = "Batch saving";
-}  // namespace
-
-void TMainForm::Action_enregistrerExecute() {
-  if (!Sequence.CurrentImage) return;
-  TMessageSaveQuestions questions;
-  const TSaveOutcome outcome = SaveSingleImage(*Sequence.CurrentImage, SaveDirectory, SaveBaseName, SaveNumber,
-                                               ParamGlob, ParamGlob.FITS, questions);
-  // One beep for each format step that ran to its end (BMP, then FITS).
-  for (int i = 0; i < outcome.Beeps; ++i) {
-    if (Beep) Beep();
-    else QApplication::beep();
-  }
-  RefreshWindowState();
-  if (!outcome.Status) Messages().Ok("Save image", outcome.Status.Message(), TMsgIcon::Error);
-}
 
 void TMainForm::Action_enregistrer_lotExecute() {
-  if (!Sequence.SequenceOpen) return;
+  TMainController& c = Controller_;
+  if (!c.Sequence().SequenceOpen) return;
+  TLotParams choices;
   {
     TParamLot dialog(this);
-    dialog.Fill(SaveDirectory, SaveBaseName, SaveNumber);
+    dialog.Fill(c.SaveDirectory, c.SaveBaseName, c.SaveNumber);
     if (dialog.exec() != QDialog::Accepted) return;
-    LotParams = dialog.Params();
+    choices = dialog.Params();
   }
-  RunWithProgress(this, QString::fromLatin1(kBatchCaption), 0, Sequence.ImageCount, JobBatchSave);
+  c.StartBatchSave(choices);
 }
 
-void TMainForm::BatchSave() {
-  // FITS texts and depth for this batch only: the settings', or what the FITS
-  // parameters dialog confirms now.
-  TParamFITS fits = ParamGlob.FITS;
-  if (ParamGlob.Fits) {
-    ParamFits = ParamGlob.FITS;
+void TMainForm::ConnectSaving() {
+  Controller_.Beep = [] { QApplication::beep(); };
+  // The FITS parameters dialog edits ParamFits; what it confirms applies to
+  // this batch only.
+  Controller_.ChooseBatchFits = [this](TParamFITS& fits) {
+    ParamFits = fits;
     TFormParamFits dialog(ProgressForm ? static_cast<QWidget*>(ProgressForm) : this);
-    if (dialog.exec() == QDialog::Accepted) fits = ParamFits;
-    else ParamFits = ParamGlob.FITS;
-  }
-  const int32_t remembered = Sequence.CurrentIndex;
-  TMessageSaveQuestions questions;
-  TBatchSaveHooks hooks;
-  hooks.Cancelled = JobCancelCheck();
-  hooks.Progress = JobProgress();
-  TBatchSaveOutcome outcome;
-  RunJob(kBatchCaption, [&] {
-    outcome = SaveBatch(Sequence, LotParams, SaveNumber, ParamGlob, fits, questions, hooks);
-    if (outcome.Aborted) CancelRequested = true;
-  });
-  // The progress window is closed: the window shows the last image read.
-  if (Sequence.CurrentIndex != remembered) {
-    RestoreDisplayedImage();
-    ShowCurrentImage();
-  }
-  RefreshWindowState();
-  if (!outcome.Status) Messages().Ok(kBatchCaption, outcome.Status.Message(), TMsgIcon::Error);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
+    if (confirmed) fits = ParamFits;
+    ParamFits = ParamGlob.FITS;
+    return confirmed;
+  };
 }
