@@ -10,6 +10,7 @@
 //   MainFormSequence.cpp  the Open command, the sample video
 //   MainFormKelvaron.cpp  BMP and Kelvaron lists (menu and command line), image preview
 //   MainFormDrop.cpp      files given on the command line or dropped on the window
+//   MainFormSaving.cpp    the Batch saving and FITS parameters dialogs of saving
 //
 // Widgets are private; tests find them by object name (the names below are
 // those of the command table) and every control has an accessible name.
@@ -110,6 +111,8 @@ class TMainForm : public QMainWindow, private TMainView {
                          const std::vector<TProblemRow>& rows) override;
   void ShowCombinationResult(TCombineResult& result) override;  // MainFormCombine.cpp
   void Action_kappaExecute();                                   // the kappa dialog, then the job
+  void Action_enregistrer_lotExecute();                         // the Batch saving dialog, then the job
+  void ConnectSaving();                                         // the beep and the FITS dialog of batches
 
   // --- Building ---------------------------------------------------------------------
   void FormCreate();
