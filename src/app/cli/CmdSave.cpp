@@ -53,7 +53,7 @@ int RunSave(const TSaveArgs& args) {
   lot.Prefix = args.Prefix;
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args.File)) return cli::kArgumentError;
+  if (!cli::OpenVideo(sequence, {args.File})) return cli::kArgumentError;
   if (args.ByFraming || args.Inside) {
     // Framing ticks every image it frames; the batch then takes the ticked
     // images whole, or the frames' contents.
