@@ -57,7 +57,11 @@ def press(node, modal=False):
     if modal:
         Atspi.set_timeout(700, 15000)
     try:
-        node.queryAction().doAction(0)
+        action = node.queryAction()
+        names = [action.getName(i) for i in range(action.nActions)]
+        # Focusable controls also offer "SetFocus": take the one that acts.
+        chosen = next((i for i, n in enumerate(names) if n.lower() in ("press", "toggle", "click", "check")), 0)
+        action.doAction(chosen)
     except Exception:
         if not modal:
             raise
@@ -162,12 +166,11 @@ def capture_and_expected(build, data, work):
     return video, ini, expected, framed
 
 
-def frame_combine_save(prog, main, framed, saved):
-    """Automatic framing, mean combination, and the result saved from its window under `saved`."""
+def frame_all(prog, main, framed):
+    """Automatic framing of every image; it ticks the `framed` images it frames."""
     auto = wait_for("the Auto framing button", lambda: find(main, pyatspi.ROLE_PUSH_BUTTON, "Auto framing"))
     wait_for("Auto framing enabled", lambda: sensitive(auto))
     press(auto, modal=True)  # runs under the modal progress window
-    mean = find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean")
     # The framing ends with a message box that tells what it found, or straight away.
     wait_for("the end of the framing", lambda: not prog.window("Auto framing")() or prog.alert())
     alert = prog.alert()
@@ -179,7 +182,11 @@ def frame_combine_save(prog, main, framed, saved):
                          if i.getState().contains(pyatspi.STATE_CHECKED))
     wait_for(f"{framed} images ticked by the framing", lambda: ticked() == framed, 30)
 
-    press(mean, modal=True)
+
+def frame_combine_save(prog, main, framed, saved):
+    """Automatic framing, mean combination, and the result saved from its window under `saved`."""
+    frame_all(prog, main, framed)
+    press(find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean"), modal=True)
 
     def result_window():
         for w in prog.app:
@@ -259,12 +266,49 @@ def story_kelvaron_list_to_saved_mean(build, data, work):
         prog.close()
 
 
+def story_batch_saving_of_frames(build, data, work):
+    """Open a video, frame every image, save the framed images' cut-outs as a batch: the
+    files are those stellon-cli save writes with --inside-frame."""
+    video, ini, _, framed = capture_and_expected(build, data, work)
+    cli_dir, ui_dir = os.path.join(work, "cli"), os.path.join(work, "ui")
+    os.mkdir(cli_dir)
+    os.mkdir(ui_dir)
+    run([os.path.join(build, "src", "app", "stellon-cli"), "save", "--ini", ini, video, cli_dir,
+         "--inside-frame", "--prefix", "Uranus", "--quiet"])
+    expected = sorted(os.listdir(cli_dir))
+    if len(expected) != framed:
+        raise StoryFailed(f"stellon-cli save wrote {len(expected)} files for {framed} framed images")
+    prog = Program(build, work, ["--ini", ini, video])
+    try:
+        main = wait_for("the main window", prog.window("Stellon"))
+        frame_all(prog, main, framed)
+        press(find(main, pyatspi.ROLE_PUSH_BUTTON, "Batch saving"), modal=True)
+        dialog = wait_for("the Batch saving dialog", prog.window("Batch saving"))
+        press(find(dialog, pyatspi.ROLE_RADIO_BUTTON, "Images ayant un cadre"))
+        inside = find(dialog, pyatspi.ROLE_CHECK_BOX, "Inside of frame")
+        wait_for("Inside of frame enabled", lambda: sensitive(inside))
+        press(inside)
+        find(dialog, pyatspi.ROLE_TEXT, "Prefix").queryEditableText().setTextContents("Uranus")
+        find(dialog, pyatspi.ROLE_TEXT, "Directory").queryEditableText().setTextContents(ui_dir)
+        press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "OK"), modal=True)
+        wait_for("the batch to be written", lambda: sorted(os.listdir(ui_dir)) == expected and
+                 not prog.window("Batch saving")() and not prog.window("aving")(), 60)
+        time.sleep(0.5)
+        for name in expected:
+            same_file(os.path.join(ui_dir, name), os.path.join(cli_dir, name), f"batch file {name}")
+        print(f"story: video, framing, batch saving of {len(expected)} cut-outs = stellon-cli save: ok")
+    except StoryFailed as e:
+        raise StoryFailed(f"{e}\n{prog.dump()}")
+    finally:
+        prog.close()
+
+
 def main():
     build, data = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     xvfb = start_display()
     failures = 0
     try:
-        for story in (story_video_to_saved_mean, story_kelvaron_list_to_saved_mean):
+        for story in (story_video_to_saved_mean, story_kelvaron_list_to_saved_mean, story_batch_saving_of_frames):
             work = tempfile.mkdtemp(prefix="stellon-story-")
             try:
                 story(build, data, work)

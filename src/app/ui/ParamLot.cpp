@@ -85,7 +85,7 @@ TParamLot::TParamLot(QWidget* parent)
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3})
-    connect(r, &QRadioButton::clicked, this, &TParamLot::RadioButtonClick);
+    connect(r, &QRadioButton::toggled, this, &TParamLot::RadioButtonClick);  // also when set by assistive tools
   connect(ChgRepertoire, &QPushButton::clicked, this, &TParamLot::ChgRepertoireClick);
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
