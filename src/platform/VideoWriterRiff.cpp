@@ -19,7 +19,10 @@ void Put32(std::vector<uint8_t>& b, uint32_t v) {
   Put16(b, v & 0xFFFF);
   Put16(b, v >> 16);
 }
-void PutTag(std::vector<uint8_t>& b, const char* t) { b.insert(b.end(), t, t + 4); }
+// Byte by byte: GCC 12 misreads a range insert here as an overflow (-Wstringop-overflow).
+void PutTag(std::vector<uint8_t>& b, const char* t) {
+  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+}
 
 class TRiffWriter final : public TVideoWriter::TImpl {
  public:
