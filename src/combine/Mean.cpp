@@ -19,7 +19,9 @@ namespace {
 
 constexpr int kFramesPerGroup = 256;
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the clone chooser runs while the program is being
+// loaded, before the sanitizer's run time is ready for its instrumented code.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define MEAN_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define MEAN_CLONES

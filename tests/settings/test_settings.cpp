@@ -317,6 +317,9 @@ TEST_F(SettingsTest, LocationIsTheConfigFolderUnlessAPortableFileExists) {
   EXPECT_EQ(DefaultSettingsPath(""), (Dir / "config/stellon/stellon.ini").string());
   ASSERT_TRUE(MakeParentDirectories(DefaultSettingsPath(program)));
   EXPECT_TRUE(fs::is_directory(Dir / "config/stellon"));
+  // A name with no folder, or at the root, has nothing to create.
+  for (const char* bare : {"stellon.ini", "/stellon.ini"}) EXPECT_TRUE(MakeParentDirectories(bare)) << bare;
+  EXPECT_FALSE(fs::exists("stellon.ini"));
   std::ofstream(Dir / "bin/stellon.ini") << "";
   EXPECT_EQ(DefaultSettingsPath(program), program + "stellon.ini");
   if (saved) ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
