@@ -241,7 +241,7 @@ void TMainController::Frame() {
   const TFastDIB& image = *s.CurrentImage;
   TRect rect;
   const char* failure = nullptr;
-  if (!DetectObject(image, rect, s, Settings_))
+  if (!DetectObject(image, rect, s, AutoFrameOptionsOf(Settings_).Detect()))
     failure = kNotFoundText;
   else if (MakeFrame(s, s.CurrentIndex, rect, image, Settings_.bordure) != TFrameResult::Accepted)
     failure = kOutOfLimitText;
@@ -330,7 +330,7 @@ void TMainController::AutoFrameJob(const TJobHooks& hooks) {
       Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
                     p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
   };
-  const TAutoFrameResult result = ::AutoFrameAll(*Sequence_, Settings_, frameHooks);
+  const TAutoFrameResult result = ::AutoFrameAll(*Sequence_, AutoFrameOptionsOf(Settings_), frameHooks);
   if (hooks.End) hooks.End();
   // The current image's frame may have moved: draw it on a clean picture.
   View_.PictureChanged();

@@ -375,6 +375,21 @@ class TestMainWindow : public QObject {
     QCOMPARE(Messages_.Asked[1].Text, IniWriteErrorText(ini));
   }
 
+  // A settings file that cannot be used is told at start; the defaults serve.
+  void unusableSettingsAtStart() {
+    Form_.reset();
+    Messages_.Asked.clear();
+    QFile big(IniFile());
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.write("[cadre]\ntolerance=77\n") > 0 && big.resize(2 << 20));
+    big.close();
+    Form_ = std::make_unique<TMainForm>();
+    QCOMPARE(Messages_.Asked.size(), size_t(1));
+    QVERIFY(Messages_.Asked[0].Text.find(QFile::encodeName(IniFile()).toStdString() + ": too large") == 0);
+    QCOMPARE(W<TParamUpDown>("UpDown1")->Position(), 30);
+    QFile::remove(IniFile());
+  }
+
   // Automatic tolerance from the dialog disables the edit and its label, not the arrows.
   void parametersDialog() {
     Open(Video_);
@@ -390,7 +405,7 @@ class TestMainWindow : public QObject {
     ParamGlob.kappa = 9;  // Cancel stores nothing
     OnParameters([](TFormParam* dialog) { dialog->reject(); });
     A("Action_Parametre")->trigger();
-    LireParamGlob();
+    QVERIFY(LireParamGlob());
     QVERIFY(ParamGlob.tolerance_automatique);
     QCOMPARE(ParamGlob.kappa, 3);
     ParamGlob.tolerance_automatique = false;

@@ -42,7 +42,7 @@ int RunFrame(const TFrameArgs& args) {
   cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-  const TAutoFrameResult result = AutoFrameAll(sequence, params, hooks);
+  const TAutoFrameResult result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
   bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

@@ -4,7 +4,8 @@
 // it on request (OUT less its extension + ".txt").
 //
 // Settings come from the settings file (--ini PATH picks it); the options
-// override them for this run only. An existing output file is replaced.
+// override them for this run only. An existing output file is replaced, unless
+// --no-clobber is given: then the run refuses before any work (exit status 1).
 //
 // A progress bar shows on standard error when it is a terminal (not with --quiet).
 // Printed on standard output:
@@ -28,7 +29,6 @@
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
 #include "output/Fits.h"
-#include "platform/Messages.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -38,24 +38,13 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A batch run answers the writers' "Replace file" question with Yes and
-// prints everything else on standard error.
-class TBatchMessages : public TMessages {
- public:
-  TMsgButton Show(const TMessageRequest& r) override {
-    for (TMsgButton b : r.Buttons)
-      if (b == TMsgButton::Yes) return b;
-    std::fprintf(stderr, "%s: %s\n", r.Caption.c_str(), r.Text.c_str());
-    return r.Buttons.empty() ? TMsgButton::None : r.Buttons.front();
-  }
-};
-
 struct TStackArgs {
   std::string File, Out, Method = "mean";
   int32_t Kappa = 0, Bits = 8;
   bool RejectMean = false, Split = false, Report = false, Quiet = false;
   const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
   cli::TFramingOptions Framing;
+  cli::TNoClobber NoClobber;
 };
 
 int RunStack(const TStackArgs& args) {
@@ -74,6 +63,14 @@ int RunStack(const TStackArgs& args) {
     params.FITS.MoyRVB = false;
   }
   const bool toBmp = Lower(std::filesystem::path(out).extension().string()) == ".bmp";
+  // Every file this run would write, checked before any work is done.
+  const std::string base = out.substr(0, out.size() - 4);
+  const std::string report = args.Report ? ReportFileName(out) : std::string();
+  const bool split = !toBmp && params.FITS.SepRVB;
+  std::vector<std::string> outputs = split ? std::vector<std::string>{base + "R.fit", base + "V.fit", base + "B.fit"}
+                                           : std::vector<std::string>{out};
+  if (args.Report) outputs.push_back(report);
+  if (!args.NoClobber.Allows(outputs)) return cli::kNotReplaced;
 
   const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args.File)) return 2;
@@ -83,16 +80,12 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("framing", total, args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    framing = AutoFrameAll(sequence, params, hooks);
+    framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
   }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
-  TCombineParams cp;
-  cp.bordure = params.bordure;
-  cp.kappa = params.kappa;
-  cp.rejet_kappa = params.rejet_kappa;
+  const TCombineParams cp = CombineParamsOf(params, params.kappa);
   const bool kappa = args.Method == "kappa";
-  if (kappa) KappaFactor = params.kappa;
   TCombineOutcome result;
   {
     const int rows = sequence.FrameSizeSet ? FrameOuterHeight(sequence, params.bordure) : 0;
@@ -109,23 +102,27 @@ int RunStack(const TStackArgs& args) {
   if (!result.WrongSize.empty()) std::printf("left-out: %d\n", int(result.WrongSize.size()));
   if (result.Count() == 0) cli::Error("warning: no image could be framed; the result is black");
 
-  TBatchMessages answers;
-  TMessagesScope scope(answers);
   std::vector<std::string> written;
+  TStatus saved;
   if (toBmp) {
-    result.Image->SaveToFile(out);
+    saved = result.Image->SaveToFile(out);
     written.push_back(out);
   } else {
-    ParamFits = params.FITS;
-    if (params.FITS.SepRVB) {
+    TFitsOptions fits;
+    fits.Fits = params.FITS;
+    fits.Overwrite = args.NoClobber.Policy();
+    if (split) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
-      const std::string base = out.substr(0, out.size() - 4);
-      EcrireFitsRVB(base, "", *result.Image);
+      saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
     } else {
-      EcrireFits(out, "", kFitsMean, *result.Image);
+      saved = EcrireFits(out, "", kFitsMean, *result.Image, fits);
       written.push_back(out);
     }
+  }
+  if (!saved) {
+    cli::Error(saved.Message());
+    return 1;
   }
   for (const std::string& w : written) std::printf("written: %s\n", w.c_str());
 
@@ -135,9 +132,9 @@ int RunStack(const TStackArgs& args) {
     if (kappa) facts.Kappa = params.kappa;
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
-    const std::string path = ReportFileName(out);
-    if (!SaveReportLines(BuildCombinationReport(sequence, facts), path)) {
-      cli::Error("cannot write " + path);
+    const std::string& path = report;
+    if (const TStatus s = SaveReportLines(BuildCombinationReport(sequence, facts), path); !s) {
+      cli::Error(s.Message());
       return 1;
     }
     std::printf("report: %s\n", path.c_str());
@@ -170,6 +167,7 @@ const TCliCommand kStack("stack", "frame every image of an AVI video and combine
   app.add_flag("--report", args->Report, "write the combination report beside OUT (.txt)");
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
+  args->NoClobber.Add(app);
   return [args] { return RunStack(*args); };
 });
 

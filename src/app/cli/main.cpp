@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -32,6 +33,20 @@ namespace cli {
 
 void Error(const std::string& message) { std::fprintf(stderr, "stellon-cli: %s\n", message.c_str()); }
 
+void TNoClobber::Add(CLI::App& app) {
+  app.add_flag("-n,--no-clobber", On, "never replace an existing file: refuse instead (exit status 1)");
+}
+
+bool TNoClobber::Allows(const std::vector<std::string>& paths) const {
+  bool all = true;
+  for (const std::string& p : paths)
+    if (!Policy().MayWrite(p)) {
+      Error(p + ": exists; not replaced (--no-clobber)");
+      all = false;
+    }
+  return all;
+}
+
 int ArgumentError(const std::string& message) {
   const std::string who = CurrentCommand.empty() ? "stellon-cli" : "stellon-cli " + CurrentCommand;
   std::fprintf(stderr, "%s: %s\nRun '%s --help' for more information.\n", who.c_str(), message.c_str(), who.c_str());
@@ -41,6 +56,9 @@ int ArgumentError(const std::string& message) {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Stellon from the command line: frame and combine the images of planetary captures.",
                "stellon-cli");
   app.set_version_flag("--version", "stellon-cli " STELLON_VERSION_TEXT, "print the version and exit");

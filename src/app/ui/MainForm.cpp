@@ -46,7 +46,8 @@ void SetApplicationTitle(const QString& title) { TitleStore() = title; }
 namespace {
 // The settings are read before the controller takes its working values from them.
 TParamglob& LoadedSettings() {
-  LireParamGlob();
+  // A settings file that cannot be used leaves the defaults; the user is told why.
+  if (const TStatus read = LireParamGlob(); !read) Messages().Ok("Error", read.Message(), TMsgIcon::Error);
   return ParamGlob;
 }
 
