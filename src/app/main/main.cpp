@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <memory>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
@@ -70,7 +71,12 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   SetApplicationTitle(QStringLiteral("Stellon v0.49c (US)"));
+  // A settings file that cannot be used is told while the window is made:
+  // the splash leaves before that box.
+  TSplashClosingMessages startMessages(Messages(), splash);
+  auto startScope = std::make_unique<TMessagesScope>(startMessages);
   TMainForm form;
+  startScope.reset();
   form.CommandLineParams = params;
   form.show();
 
