@@ -8,7 +8,7 @@
 //   MainFormActions.cpp   the command table, menus, tool bar, applying the state,
 //                         tool bar, settings and help commands
 //   MainFormSequence.cpp  the Open command, the sample video
-//   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormKelvaron.cpp  BMP and Kelvaron lists (menu and command line), image preview
 //   MainFormDrop.cpp      files given on the command line or dropped on the window
 //
 // Widgets are private; tests find them by object name (the names below are
@@ -139,6 +139,10 @@ class TMainForm : public QMainWindow, private TMainView {
   void Quitter1Click();
   void mnu_barre_visibleClick();
   void mnu_texte_iconeClick();
+  // --- Lists and preview (MainFormKelvaron.cpp) ---------------------------------------
+  void Action_Ouvrir_BmpExecute();
+  void Action_ouvrir_kelvaronExecute();
+  void Action_Browse_ImageExecute();
 
   TMainController Controller_;
   QPointer<THelpWindow> HelpWindow_;  // the guide, made on first use

@@ -203,6 +203,9 @@ void TMainForm::CreateActions() {
   TMainController& c = Controller_;
   Wire(TCommand::Open, [this] { action_ouvrirExecute(); });
   Wire(TCommand::Close, [&c] { c.CloseSequence(); });
+  Wire(TCommand::OpenBmp, [this] { Action_Ouvrir_BmpExecute(); });
+  Wire(TCommand::OpenKelvaron, [this] { Action_ouvrir_kelvaronExecute(); });
+  Wire(TCommand::BrowseImages, [this] { Action_Browse_ImageExecute(); });
   Wire(TCommand::Frame, [&c] { c.Frame(); });
   Wire(TCommand::AutoFrame, [&c] { c.StartAutoFraming(); });
   Wire(TCommand::SuppressFrame, [&c] { c.SuppressFrame(); });
