@@ -32,7 +32,6 @@ extern "C" {
 }
 
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
@@ -181,7 +180,6 @@ int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
   const std::string dir = (std::filesystem::temp_directory_path() / ("bench_video_" + std::to_string(getpid()))).string();
   std::filesystem::create_directories(dir);
-  AVIFileInit();
 
   TSampleOptions o;
   o.Frames = frames;
@@ -205,7 +203,6 @@ int main(int argc, char** argv) {
     results.push_back(Measure(name, path, frames));
   }
   const long peak = PeakRssKb();
-  AVIFileExit();
   std::filesystem::remove_all(dir);
 
   std::printf("Machine: %ld cores, %s\n", sysconf(_SC_NPROCESSORS_ONLN), CpuModel().c_str());

@@ -85,7 +85,6 @@ TEST(SamplePlanet, StatesMatchThePixels) {
 
 TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
   TTempDir dir;
-  AVIFileInit();
   TSampleOptions o;
   o.Frames = 3;
   o.Width = 40;
@@ -120,7 +119,6 @@ TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
   EXPECT_FALSE(WriteSampleVideo(dir.File("bad.avi"), bad, nullptr));
   TVideoCodec c;
   EXPECT_FALSE(ParseSampleFormat("12", c));
-  AVIFileExit();
 }
 
 }  // namespace

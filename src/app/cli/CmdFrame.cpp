@@ -33,7 +33,6 @@ int RunFrame(TCliArgs args) {
   TSequence sequence;
   if (!options.Apply(params, sequence)) return 2;
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult result = AutoFrameAll(sequence, params);
   size_t next = 0;

@@ -95,7 +95,6 @@ int RunStack(TCliArgs args) {
     params.FITS.MoyRVB = false;
   }
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult framing = AutoFrameAll(sequence, params);
   const int total = sequence.ImageList.Count();

@@ -15,7 +15,7 @@
 
 #include "app/cli/Cli.h"
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
+#include "app/cli/FramingOptions.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
@@ -31,19 +31,6 @@ bool ParseInt(const std::string& s, long long lo, long long hi, long long& out) 
     return false;
   }
   return used == s.size() && out >= lo && out <= hi;
-}
-
-// The video-file service for the length of one command.
-struct TVideoService {
-  TVideoService() { AVIFileInit(); }
-  ~TVideoService() { AVIFileExit(); }
-};
-
-// Opens `path` as a sequence; tells the user when it is not a valid AVI.
-bool OpenOrTell(TSequence& seq, const std::string& path) {
-  if (seq.OpenAvi(path)) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
-  return false;
 }
 
 int Sample(const TCliArgs& argsIn) {
@@ -78,9 +65,8 @@ int Sample(const TCliArgs& argsIn) {
 
 int Info(const TCliArgs& args) {
   if (args.size() != 1) return cli::Error("usage: info FILE"), 2;
-  TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args[0])) return 2;
+  if (!cli::OpenVideo(seq, args[0])) return 2;
   TFastDIB image;
   const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
@@ -92,9 +78,8 @@ int Extract(const TCliArgs& args) {
   long long index = 0;
   if (args.size() != 3 || !ParseInt(args[1], 1, 0x7FFFFFFFll, index))
     return cli::Error("usage: extract FILE INDEX OUT.bmp (INDEX from 1)"), 2;
-  TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args[0])) return 2;
+  if (!cli::OpenVideo(seq, args[0])) return 2;
   TFastDIB image;
   seq.CurrentIndex = int32_t(index - 1);
   if (index > seq.ImageCount || !seq.FetchImage(image))

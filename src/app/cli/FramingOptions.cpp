@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "platform/VideoFile.h"
 #include "sequence/Sequence.h"
 
 namespace cli {
@@ -50,12 +49,10 @@ bool TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   return true;
 }
 
-TVideoService::TVideoService() { AVIFileInit(); }
-TVideoService::~TVideoService() { AVIFileExit(); }
-
 bool OpenVideo(TSequence& sequence, const std::string& path) {
-  if (sequence.OpenAvi(path)) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
+  const TStatus opened = sequence.Open(path);
+  if (opened) return true;
+  std::fprintf(stderr, "%s\n", opened.Message().c_str());
   return false;
 }
 

@@ -31,16 +31,8 @@ struct TFramingOptions {
   bool AutoTolerance = false, Simple = false, Complex = false;
 };
 
-// The video-file service for the life of a command.
-struct TVideoService {
-  TVideoService();
-  ~TVideoService();
-  TVideoService(const TVideoService&) = delete;
-  TVideoService& operator=(const TVideoService&) = delete;
-};
-
-// Opens FILE as the sequence; otherwise prints the path immediately followed
-// by "is not a valid AVI file." on standard error and returns false.
+// Opens FILE as the sequence; otherwise prints why on standard error (the
+// path immediately followed by "is not a valid AVI file.") and returns false.
 bool OpenVideo(TSequence& sequence, const std::string& path);
 
 }  // namespace cli

@@ -27,7 +27,6 @@
 #include "platform/Messages.h"
 #include "app/ui/ProgressForm.h"
 #include "image/ui/FastIMG.h"
-#include "platform/VideoFile.h"
 
 namespace {
 QString& TitleStore() {
@@ -54,7 +53,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 TMainForm::~TMainForm() {
   FormClose();
-  AVIFileExit();
 }
 
 void TMainForm::FormCreate() {
@@ -76,7 +74,6 @@ void TMainForm::FormCreate() {
   Action_image_smFast->setChecked(true);
   Action_image_smBilinear->setChecked(false);
   VideoPanel->SetSizeMode(smFast);
-  AVIFileInit();
 }
 
 void TMainForm::BuildLayout() {
