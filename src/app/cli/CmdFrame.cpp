@@ -34,7 +34,8 @@ int RunFrame(TCliArgs args) {
   if (!options.Apply(params, sequence)) return 2;
 
   if (!cli::OpenVideo(sequence, args[0])) return 2;
-  const TAutoFrameResult result = AutoFrameAll(sequence, params);
+  TAutoFrameResult result;
+  if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, params); })) return 1;
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
     if (next < result.Problems.size() && result.Problems[next].Index == i) {

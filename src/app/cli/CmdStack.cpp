@@ -12,6 +12,10 @@
 //   left-out: L             ticked, framed images whose frame has another size (only when L > 0)
 //   written: PATH           one line per image file written
 //   report: PATH            with --report
+//
+// Exit status: 0 done; 1 a file could not be written, or not enough memory;
+// 2 bad arguments, or FILE is not a valid AVI file; 3 no image takes part in
+// the combination (nothing is written, standard error says why).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -96,7 +100,8 @@ int RunStack(TCliArgs args) {
   }
 
   if (!cli::OpenVideo(sequence, args[0])) return 2;
-  const TAutoFrameResult framing = AutoFrameAll(sequence, params);
+  TAutoFrameResult framing;
+  if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, params); })) return 1;
   const int total = sequence.ImageList.Count();
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
@@ -106,14 +111,22 @@ int RunStack(TCliArgs args) {
   cp.rejet_kappa = params.rejet_kappa;
   const bool kappa = method == "kappa";
   if (kappa) KappaFactor = params.kappa;
-  TCombineOutcome result = kappa ? KappaSigmaCombine(sequence, cp) : MeanCombine(sequence, cp);
+  TCombineOutcome result;
+  if (!cli::KeepingFrames(sequence, [&] { result = kappa ? KappaSigmaCombine(sequence, cp) : MeanCombine(sequence, cp); }))
+    return 1;
   if (!result.Image) {
     cli::Error("the combination was stopped");
     return 1;
   }
   std::printf("combined: %d\n", result.Count());
   if (!result.WrongSize.empty()) std::printf("left-out: %d\n", int(result.WrongSize.size()));
-  if (result.Count() == 0) cli::Error("warning: no image could be framed; the result is black");
+  if (result.Count() == 0) {
+    const int framed = total - int(framing.Problems.size());
+    if (total == 0) cli::Error(args[0] + " has no images: nothing written");
+    else if (framed == 0) cli::Error("no image of " + args[0] + " could be framed: nothing written");
+    else cli::Error("no framed image has the frame size of the first: nothing written");
+    return 3;
+  }
 
   TBatchMessages answers;
   TMessagesScope scope(answers);

@@ -2,13 +2,13 @@
 //   sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
 //   info FILE
-//       prints "frames: N", "width: W", "height: H", "bits: B" of image 1 as
-//       fetched (0 when it cannot be read).
+//       prints "frames: N", "width: W", "height: H", "bits: B" of the first
+//       image that can be read (0 when none can).
 //   extract FILE INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
 // is not a valid AVI file (the path followed by "is not a valid AVI file." on
-// standard error); 3 the image cannot be read.
+// standard error); 3 the image cannot be read (info: no image can be read).
 #include <cstdio>
 #include <string>
 #include <system_error>
@@ -68,10 +68,12 @@ int Info(const TCliArgs& args) {
   TSequence seq;
   if (!cli::OpenVideo(seq, args[0])) return 2;
   TFastDIB image;
-  const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
+  bool read = false;
+  for (int i = 0; i < seq.ImageCount && !read; ++i) read = seq.ReadImage(i, image).ok();
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
               read ? image.AbsHeight : 0, read ? image.Bpp() : 0);
-  return 0;
+  if (!read) cli::Error(seq.ImageCount == 0 ? args[0] + ": no images" : args[0] + ": no image can be read");
+  return read ? 0 : 3;
 }
 
 int Extract(const TCliArgs& args) {

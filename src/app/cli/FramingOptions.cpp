@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <new>
 
 #include "sequence/Sequence.h"
 
@@ -49,11 +50,26 @@ bool TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   return true;
 }
 
+bool KeepingFrames(const TSequence& sequence, const std::function<void()>& job) {
+  try {
+    job();
+    return true;
+  } catch (const std::bad_alloc&) {
+    Error("not enough memory to keep the frames of " + std::to_string(sequence.ImageList.Count()) + " images");
+    return false;
+  }
+}
+
 bool OpenVideo(TSequence& sequence, const std::string& path) {
   const TStatus opened = sequence.Open(path);
-  if (opened) return true;
-  std::fprintf(stderr, "%s\n", opened.Message().c_str());
-  return false;
+  if (!opened) {
+    std::fprintf(stderr, "%s\n", opened.Message().c_str());
+    return false;
+  }
+  if (const int skipped = sequence.Source()->Facts().SkippedEntries; skipped > 0)
+    Error("warning: " + path + ": " + std::to_string(skipped) +
+          (skipped == 1 ? " unusable index entry skipped" : " unusable index entries skipped"));
+  return true;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/ParamGlob.h"
@@ -33,6 +34,13 @@ struct TFramingOptions {
 
 // Opens FILE as the sequence; otherwise prints why on standard error (the
 // path immediately followed by "is not a valid AVI file.") and returns false.
+// Index entries of a damaged file that were left out are told on standard
+// error ("stellon-cli: warning: FILE: 2 unusable index entries skipped").
 bool OpenVideo(TSequence& sequence, const std::string& path);
+
+// Runs a job that keeps the frames of the sequence's images (framing,
+// combination). When memory runs out, prints "not enough memory to keep the
+// frames of N images" and returns false.
+bool KeepingFrames(const TSequence& sequence, const std::function<void()>& job);
 
 }  // namespace cli
