@@ -23,7 +23,7 @@ struct TSourceFacts {
   int32_t BitsPerPixel = 0;   // as stored and shown to the user: 8, 16, 24, 32; 10, 12, 16 for a deep capture
   std::vector<TRGBQuad> Palette;  // the stored colour table of an 8-bit source, empty otherwise
   std::string ColourLayout;   // "MONO", "RGGB", ... for captures that say; empty otherwise
-  int32_t SkippedEntries = 0; // entries of a damaged index left out (their images are not listed)
+  int32_t SkippedEntries = 0; // entries of a damaged index that could not be used
 };
 
 class TImageSource {

@@ -13,23 +13,18 @@ class TSequence;
 
 namespace cli {
 
-bool ParseInt(const std::string& text, int32_t& value);
-
 struct TFramingOptions {
-  static constexpr const char* kUsage =
-      "[--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]";
-
-  // Removes the framing options from args.
-  static TFramingOptions Take(TCliArgs& args);
+  // Declares --ini, --tolerance, --auto-tolerance, --simple, --complex and --margin.
+  void Add(CLI::App& app);
 
   // Reads the settings file (the --ini one when given) into ParamGlob, then
-  // applies the options to a copy of it and to the sequence's tolerance.
-  // False after printing what is wrong with an option.
-  bool Apply(TParamglob& params, TSequence& sequence) const;
+  // applies the options given to a copy of it and to the sequence's tolerance.
+  void Apply(TParamglob& params, TSequence& sequence) const;
 
-  std::string Ini, Tolerance, Margin;
-  bool HasIni = false, HasTolerance = false, HasMargin = false;
+  std::string Ini;
+  int32_t Tolerance = 0, Margin = 0;
   bool AutoTolerance = false, Simple = false, Complex = false;
+  const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;
 };
 
 // Opens FILE as the sequence; otherwise prints why on standard error (the
