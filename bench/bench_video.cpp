@@ -3,8 +3,8 @@
 //
 // Videos: 1000 frames of 640x480 synthetic planet, uncompressed 24-bit and
 // MJPEG, written to a temporary folder. Rows:
-//   - sequential fetch of every image (open, decode, convert, flip, close per
-//     image, as the program does), images per second;
+//   - sequential fetch of every image from the sequence's open source
+//     (decode, convert, flip, as the program does), images per second;
 //   - FFmpeg's own decode of the same file: the libavformat/libavcodec loop
 //     (one thread, like ours), the same loop converting each picture to BGR24
 //     as a DIB needs, and the ffmpeg program (-f null, one thread, start-up
