@@ -50,9 +50,9 @@ struct TRange {
   CLI::Range Check() const { return CLI::Range(Min, Max); }
 };
 namespace range {
-inline constexpr TRange kTolerance{0, 255};
-inline constexpr TRange kMargin{BordureMin, BordureMax};
-inline constexpr TRange kKappa{0, 10};
+inline constexpr TRange kTolerance{kToleranceRange.Min, kToleranceRange.Max};
+inline constexpr TRange kMargin{kBordureRange.Min, kBordureRange.Max};
+inline constexpr TRange kKappa{kKappaRange.Min, kKappaRange.Max};
 inline constexpr TRange kFrames{0, 1000000};
 inline constexpr TRange kSeed{0, 0xFFFFFFFFll};
 inline constexpr TRange kSide{8, 32767};          // width or height of a generated video

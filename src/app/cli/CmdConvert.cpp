@@ -31,19 +31,19 @@ int Convert(const TConvertArgs& args) {
     cli::Error(e.what());
     return 1;
   }
-  try {
-    if (to24 && image.Bpp() != 24) {
-      TFastDIB converted;
-      converted.SetSize(image.Width(), image.AbsHeight, 24, 0);
-      ConvertTo24(converted, image);
-      converted.Info.Header.biXPelsPerMeter = image.Info.Header.biXPelsPerMeter;
-      converted.Info.Header.biYPelsPerMeter = image.Info.Header.biYPelsPerMeter;
-      converted.SaveToFile(out);
-    } else {
-      image.SaveToFile(out);
-    }
-  } catch (const std::system_error& e) {
-    cli::Error(e.what());
+  TStatus saved;
+  if (to24 && image.Bpp() != 24) {
+    TFastDIB converted;
+    converted.SetSize(image.Width(), image.AbsHeight, 24, 0);
+    ConvertTo24(converted, image);
+    converted.Info.Header.biXPelsPerMeter = image.Info.Header.biXPelsPerMeter;
+    converted.Info.Header.biYPelsPerMeter = image.Info.Header.biYPelsPerMeter;
+    saved = converted.SaveToFile(out);
+  } else {
+    saved = image.SaveToFile(out);
+  }
+  if (!saved) {
+    cli::Error(saved.Message());
     return 1;
   }
   return 0;

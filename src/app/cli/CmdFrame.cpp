@@ -42,7 +42,8 @@ int RunFrame(const TFrameArgs& args) {
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
   TAutoFrameResult result;
-  if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, params, hooks); })) return 1;
+  if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
+    return 1;
   bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

@@ -32,7 +32,6 @@
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
 #include "output/Fits.h"
-#include "platform/Messages.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -41,18 +40,6 @@ std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
-
-// A batch run answers the writers' "Replace file" question with Yes and
-// prints everything else on standard error.
-class TBatchMessages : public TMessages {
- public:
-  TMsgButton Show(const TMessageRequest& r) override {
-    for (TMsgButton b : r.Buttons)
-      if (b == TMsgButton::Yes) return b;
-    std::fprintf(stderr, "%s: %s\n", r.Caption.c_str(), r.Text.c_str());
-    return r.Buttons.empty() ? TMsgButton::None : r.Buttons.front();
-  }
-};
 
 struct TStackArgs {
   std::string File, Out, Method = "mean";
@@ -86,16 +73,13 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("framing", total, args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, params, hooks); })) return 1;
+    if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
+      return 1;
   }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
-  TCombineParams cp;
-  cp.bordure = params.bordure;
-  cp.kappa = params.kappa;
-  cp.rejet_kappa = params.rejet_kappa;
+  const TCombineParams cp = CombineParamsOf(params, params.kappa);
   const bool kappa = args.Method == "kappa";
-  if (kappa) KappaFactor = params.kappa;
   TCombineOutcome result;
   {
     const int rows = sequence.FrameSizeSet ? FrameOuterHeight(sequence, params.bordure) : 0;
@@ -121,23 +105,28 @@ int RunStack(const TStackArgs& args) {
     return 3;
   }
 
-  TBatchMessages answers;
-  TMessagesScope scope(answers);
   std::vector<std::string> written;
+  TStatus saved;
   if (toBmp) {
-    result.Image->SaveToFile(out);
+    saved = result.Image->SaveToFile(out);
     written.push_back(out);
   } else {
-    ParamFits = params.FITS;
+    TFitsOptions fits;
+    fits.Fits = params.FITS;
+    fits.Overwrite = TOverwritePolicy::Replace();
     if (params.FITS.SepRVB) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
       const std::string base = out.substr(0, out.size() - 4);
-      EcrireFitsRVB(base, "", *result.Image);
+      saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
     } else {
-      EcrireFits(out, "", kFitsMean, *result.Image);
+      saved = EcrireFits(out, "", kFitsMean, *result.Image, fits);
       written.push_back(out);
     }
+  }
+  if (!saved) {
+    cli::Error(saved.Message());
+    return 1;
   }
   for (const std::string& w : written) std::printf("written: %s\n", w.c_str());
 
@@ -148,8 +137,8 @@ int RunStack(const TStackArgs& args) {
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
     const std::string path = ReportFileName(out);
-    if (!SaveReportLines(BuildCombinationReport(sequence, facts), path)) {
-      cli::Error("cannot write " + path);
+    if (const TStatus s = SaveReportLines(BuildCombinationReport(sequence, facts), path); !s) {
+      cli::Error(s.Message());
       return 1;
     }
     std::printf("report: %s\n", path.c_str());

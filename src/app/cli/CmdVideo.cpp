@@ -73,10 +73,8 @@ int Extract(const TExtractArgs& args) {
   seq.CurrentIndex = int32_t(args.Index - 1);
   if (args.Index > seq.ImageCount || !seq.FetchImage(image))
     return cli::Error("image " + std::to_string(args.Index) + " of " + args.File + " cannot be read"), 3;
-  try {
-    image.SaveToFile(args.Out);
-  } catch (const std::system_error& e) {
-    cli::Error(e.what());
+  if (const TStatus s = image.SaveToFile(args.Out); !s) {
+    cli::Error(s.Message());
     return 1;
   }
   return 0;

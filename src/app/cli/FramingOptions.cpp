@@ -20,7 +20,8 @@ void TFramingOptions::Add(CLI::App& app) {
 
 void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   if (IniOption->count() > 0) SetIniPath(Ini);
-  LireParamGlob();
+  // A settings file that cannot be used is told, and the defaults serve.
+  if (const TStatus s = LireParamGlob(); !s) Error(s.Message() + "; using the default settings");
   params = ParamGlob;
   sequence.Tolerance = ToleranceOption->count() > 0 ? Tolerance : params.tolerance;
   if (MarginOption->count() > 0) params.bordure = Margin;

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -41,6 +42,9 @@ int ArgumentError(const std::string& message) {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("Stellon from the command line: frame and combine the images of planetary captures.",
                "stellon-cli");
   app.set_version_flag("--version", "stellon-cli " STELLON_VERSION_TEXT, "print the version and exit");

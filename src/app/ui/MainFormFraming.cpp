@@ -40,7 +40,7 @@ void TMainForm::Action_CadreExecute() {
   const TFastDIB& image = *Sequence.CurrentImage;
   TRect rect;
   const char* failure = nullptr;
-  if (!DetectObject(image, rect, Sequence, ParamGlob))
+  if (!DetectObject(image, rect, Sequence, AutoFrameOptionsOf(ParamGlob).Detect()))
     failure = kNotFoundText;
   else if (MakeFrame(Sequence, Sequence.CurrentIndex, rect, image, ParamGlob.bordure) != TFrameResult::Accepted)
     failure = kOutOfLimitText;
@@ -135,7 +135,7 @@ void TMainForm::AutoFrameAll() {
     Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
                   p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
   };
-  RunJob("Auto framing", [&] { ::AutoFrameAll(Sequence, ParamGlob, hooks); });
+  RunJob("Auto framing", [&] { ::AutoFrameAll(Sequence, AutoFrameOptionsOf(ParamGlob), hooks); });
   // The current image's frame may have moved: draw it on a clean picture.
   RestoreDisplayedImage();
   VideoPanel->Changed();
