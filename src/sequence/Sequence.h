@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "image/FastDIB.h"
 #include "base/Status.h"
+#include "image/FastDIB.h"
 #include "sequence/AviList.h"
 #include "sequence/BmpList.h"
 #include "sequence/OwnedList.h"
