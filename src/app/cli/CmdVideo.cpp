@@ -26,6 +26,7 @@ struct TSampleArgs {
   std::string Out, Size, Format;
   long long Seed = TSampleOptions().Seed;
   TSampleOptions Options;
+  cli::TNoClobber NoClobber;
 };
 
 // "WxH" with both sides in range and a picture the image buffer can hold.
@@ -40,6 +41,7 @@ std::string CheckSize(const std::string& text) {
 }
 
 int Sample(const TSampleArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TSampleOptions o = args.Options;
   o.Seed = uint32_t(args.Seed);
   if (!args.Size.empty()) std::sscanf(args.Size.c_str(), "%d%*c%d", &o.Width, &o.Height);
@@ -64,9 +66,11 @@ int Info(const std::string& file) {
 struct TExtractArgs {
   std::string File, Out;
   long long Index = 0;
+  cli::TNoClobber NoClobber;
 };
 
 int Extract(const TExtractArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TSequence seq;
   if (!cli::OpenVideo(seq, args.File)) return 2;
   TFastDIB image;
@@ -83,6 +87,7 @@ int Extract(const TExtractArgs& args) {
 const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TSampleArgs>();
   app.add_option("OUT", args->Out, "AVI file to write")->required();
+  args->NoClobber.Add(app);
   app.add_option("--frames", args->Options.Frames, "number of images")
       ->capture_default_str()
       ->check(cli::range::kFrames.Check());
@@ -110,6 +115,7 @@ const TCliCommand kExtract("extract", "save one image of an AVI video as BMP", [
   app.add_option("FILE", args->File, "AVI video")->required();
   app.add_option("INDEX", args->Index, "image number, from 1")->required()->check(cli::range::kImageIndex.Check());
   app.add_option("OUT", args->Out, "BMP file to write")->required();
+  args->NoClobber.Add(app);
   return [args] { return Extract(*args); };
 });
 

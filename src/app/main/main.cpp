@@ -74,22 +74,6 @@ int main(int argc, char** argv) {
   form.CommandLineParams = params;
   form.show();
 
-  // Messages of the openings below must not hide behind the splash.
-  if (splash) splash->SetTopMost(false);
-  if (!params.isEmpty()) {
-    if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
-      form.OpenFromCommandLine();
-    } else {
-      const QString video = params[0];
-      form.RunCommand([&form, video] { form.OpenAviFile(video); });
-    }
-  } else {
-    const QString sample = TMainForm::EnsureSampleVideo();
-    if (!sample.isEmpty()) form.RunCommand([&form, sample] { form.OpenAviFile(sample); });
-  }
-  if (splash) {
-    splash->SetTopMost(true);
-    splash->StartTimer();
-  }
+  form.OpenAtStart(params, splash);
   return app.exec();
 }

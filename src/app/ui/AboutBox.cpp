@@ -76,6 +76,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   panelLayout->addLayout(maker);
 
   OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setAccessibleName(QStringLiteral("OK"));
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
