@@ -122,6 +122,8 @@ TMainWindowState TMainController::State() const {
     state.PositionLine += std::to_string(image->Width()) + "x" + std::to_string(image->AbsHeight) + " - " +
                           std::to_string(image->Bpp()) + " bits";
   state.OpenName = TSequence::FileNameOnly(s.AviFileName);
+  // A BMP list made in the dialog, or a Kelvaron list.
+  if (s.BmpFileList) state.OpenName = s.AviFileName.empty() ? "S\xC3\xA9quence fichier BMP" : state.OpenName + " (Kelvaron)";
   if (const TAviList* record = s.CurrentRecord(); record && record->HasFrame) {
     const TRect& r = record->FrameRect;
     state.FrameBoxTicked = true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
@@ -27,11 +28,20 @@ struct TFramingOptions {
   const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;
 };
 
-// Opens FILE as the sequence; otherwise prints why on standard error (the
-// path immediately followed by "is not a valid AVI file.") and returns false.
-// Index entries of a damaged file that were left out are told on standard
+// What the commands that read a sequence take: one AVI video, one Kelvaron
+// list (".lst"), or one or more BMP files in the order of the sequence.
+inline constexpr const char* kSequenceFiles = "AVI video, Kelvaron list (.lst), or BMP files in order";
+// Declares the FILE... argument on `app`.
+CLI::Option* AddSequenceFiles(CLI::App& app, std::vector<std::string>& files);
+
+// Opens `files` as the sequence. A video that cannot be opened prints its
+// path immediately followed by "is not a valid AVI file."; a list or a BMP
+// file that cannot be read, or a list naming no file that exists, is told on
+// standard error (listed files that do not exist are skipped, each told).
+// Index entries of a damaged video that were left out are told on standard
 // error ("stellon-cli: warning: FILE: 2 unusable index entries skipped").
-bool OpenVideo(TSequence& sequence, const std::string& path);
+// False when nothing opened.
+bool OpenVideo(TSequence& sequence, const std::vector<std::string>& files);
 
 // Runs a job that keeps the frames of the sequence's images (framing,
 // combination). When memory runs out, prints "not enough memory to keep the

@@ -1,5 +1,8 @@
 // Main window: creation, layout, closing and window events.
 #include "app/ui/MainForm.h"
+#include "browse/ui/LoadBMPForm.h"
+
+#include "base/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,7 +35,7 @@
 
 namespace {
 QString& TitleStore() {
-  static QString title = QStringLiteral("Stellon v0.49c (US)");
+  static QString title = QStringLiteral(STELLON_TITLE);
   return title;
 }
 }  // namespace
@@ -59,6 +62,7 @@ void Name(QWidget* widget, const char* objectName, const QString& accessibleName
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), Controller_(*this, LoadedSettings()) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));
+  setAcceptDrops(true);
   BuildLayout();
   CreateActions();
   BuildMenus();
@@ -248,6 +252,7 @@ void TMainForm::FormClose() {
   if (Closed_) return;
   Closed_ = true;
   Controller_.Sequence().Close();
+  BmpSelection().reset();
   ParamGlob.barre_visible = mnu_barre_visible->isChecked();
   ParamGlob.barre_texte = mnu_texte_icone->isChecked();
   if (const TStatus written = Controller_.WriteSettings(); !written)
