@@ -54,7 +54,6 @@ int RunSave(const TSaveArgs& args) {
   lot.Directory = args.OutDir;
   lot.Prefix = args.Prefix;
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args.Files)) return cli::kArgumentError;
   if (args.ByFraming || args.Inside) {
     // Framing ticks every image it frames; the batch then takes the ticked
