@@ -64,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(Files, BmpInfoTest, ::testing::ValuesIn(kInfo),
 
 TEST(BmpInfo, ExtensionTestAndListing) {
   for (const auto& [name, bmp] : std::vector<std::pair<std::string, bool>>{
-           {"A.BMP", true}, {"b.bmp", true}, {"c.Bmp", true}, {".bmp", false}, {"c.txt", false}, {"x.bmpx", false}})
+           {"A.BMP", true}, {"b.bmp", true}, {"c.Bmp", true}, {".bmp", false}, {"c.txt", false}, {"x.bmpx", false},
+           {"c.xmp", false}, {"c.bxp", false}, {"c.bmx", false}, {"c_bmp", false}})
     EXPECT_EQ(IsBmpFileName(name), bmp) << name;
   TTempDir dir;
   ASSERT_TRUE(WriteBmpHeaderFile(dir.File("A.BMP"), 24, 1, 1));
