@@ -1,5 +1,11 @@
 #include "image/Demosaic.h"
 
+#include <array>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 enum : uint8_t { kR = 0, kG = 1, kB = 2 };
@@ -43,23 +49,103 @@ void EdgePixel(const uint8_t* raw, int w, int h, ptrdiff_t stride, const uint8_t
 inline uint8_t Avg2(unsigned a, unsigned b) { return uint8_t((a + b + 1) >> 1); }
 inline uint8_t Avg4(unsigned a, unsigned b, unsigned c, unsigned d) { return uint8_t((a + b + c + d + 2) >> 2); }
 
-// Interior pixel x of row `row` (1 <= x <= w-2, the row has rows above and below).
-inline void InnerPixel(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x, uint8_t own,
-                       uint8_t rowOther, TColorBGR& px) {
-  const uint8_t centre = row[x];
-  if (own == kG) {
-    // Green site: the row's other colour left and right, the third above and below.
-    const uint8_t side = Avg2(row[x - 1], row[x + 1]);
-    const uint8_t vert = Avg2(up[x], down[x]);
-    px.g = centre;
-    if (rowOther == kR) { px.r = side; px.b = vert; }
-    else { px.b = side; px.r = vert; }
-  } else {
-    const uint8_t cross = Avg4(up[x], down[x], row[x - 1], row[x + 1]);
-    const uint8_t diag = Avg4(up[x - 1], up[x + 1], down[x - 1], down[x + 1]);
-    px.g = cross;
-    if (own == kR) { px.r = centre; px.b = diag; }
-    else { px.b = centre; px.r = diag; }
+// A green site of an interior row: `other` (the row's other colour) from the
+// left and right, `third` from above and below.
+template <bool OtherIsRed>
+inline void GreenSite(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x, uint8_t* d) {
+  const uint8_t side = Avg2(row[x - 1], row[x + 1]), vert = Avg2(up[x], down[x]);
+  d[1] = row[x];
+  d[OtherIsRed ? 2 : 0] = side;
+  d[OtherIsRed ? 0 : 2] = vert;
+}
+// A red or blue site: green from the four sides, the third colour from the corners.
+template <bool OtherIsRed>
+inline void OtherSite(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x, uint8_t* d) {
+  d[1] = Avg4(up[x], down[x], row[x - 1], row[x + 1]);
+  d[OtherIsRed ? 2 : 0] = row[x];
+  d[OtherIsRed ? 0 : 2] = Avg4(up[x - 1], up[x + 1], down[x - 1], down[x + 1]);
+}
+
+
+#if defined(__x86_64__)
+// Byte shuffles that interleave 16 blue, 16 green and 16 red bytes into 48
+// bytes of blue-green-red triples: kInterleave[block][channel].
+struct TInterleaveMasks {
+  alignas(16) uint8_t m[3][3][16];
+};
+constexpr TInterleaveMasks MakeInterleaveMasks() {
+  TInterleaveMasks t{};
+  for (int block = 0; block < 3; ++block)
+    for (int ch = 0; ch < 3; ++ch)
+      for (int i = 0; i < 16; ++i) {
+        const int j = block * 16 + i;
+        t.m[block][ch][i] = j % 3 == ch ? uint8_t(j / 3) : uint8_t(0x80);
+      }
+  return t;
+}
+constexpr TInterleaveMasks kInterleave = MakeInterleaveMasks();
+
+__attribute__((target("ssse3"))) inline __m128i Mean4(__m128i a, __m128i b, __m128i c, __m128i d) {
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  const __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                                   _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero)));
+  const __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                                   _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero)));
+  return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(lo, two), 2), _mm_srli_epi16(_mm_add_epi16(hi, two), 2));
+}
+
+__attribute__((target("ssse3"))) inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Columns 1 .. 16n of an interior row, 16 at a time, exactly as the scalar
+// rule; returns the first column not done.
+__attribute__((target("ssse3"))) int InnerRowSsse3(const uint8_t* up, const uint8_t* row, const uint8_t* down,
+                                                   int width, bool evenIsGreen, bool otherIsRed, uint8_t* out) {
+  // Lane i is column 1 + 16k + i: odd columns in even lanes.
+  const __m128i oddColumns = _mm_set1_epi16(0x00FF);
+  const __m128i greenLanes = evenIsGreen ? _mm_xor_si128(oddColumns, _mm_set1_epi8(-1)) : oddColumns;
+  const auto* masks = kInterleave.m;
+  int x = 1;
+  for (; x + 16 <= width - 1; x += 16) {
+    auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    const __m128i c = load(row + x), l = load(row + x - 1), r = load(row + x + 1);
+    const __m128i u = load(up + x), ul = load(up + x - 1), ur = load(up + x + 1);
+    const __m128i d = load(down + x), dl = load(down + x - 1), dr = load(down + x + 1);
+    const __m128i side = _mm_avg_epu8(l, r), vert = _mm_avg_epu8(u, d);
+    const __m128i cross = Mean4(u, d, l, r), diag = Mean4(ul, ur, dl, dr);
+    const __m128i g = Pick(greenLanes, c, cross);
+    const __m128i other = Pick(greenLanes, side, c);
+    const __m128i third = Pick(greenLanes, vert, diag);
+    const __m128i red = otherIsRed ? other : third, blue = otherIsRed ? third : other;
+    uint8_t* o = out + 3 * x;
+    for (int block = 0; block < 3; ++block) {
+      const __m128i v = _mm_or_si128(
+          _mm_or_si128(_mm_shuffle_epi8(blue, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[block][0]))),
+                       _mm_shuffle_epi8(g, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[block][1])))),
+          _mm_shuffle_epi8(red, _mm_load_si128(reinterpret_cast<const __m128i*>(masks[block][2]))));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16 * block), v);
+    }
+  }
+  return x;
+}
+#endif
+
+// Columns from `x` to width-2 of an interior row (x odd).
+template <bool EvenIsGreen, bool OtherIsRed>
+void InnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, uint8_t* out, int x) {
+  for (; x + 1 < width - 1; x += 2) {
+    if (EvenIsGreen) {
+      OtherSite<OtherIsRed>(up, row, down, x, out + 3 * x);
+      GreenSite<OtherIsRed>(up, row, down, x + 1, out + 3 * x + 3);
+    } else {
+      GreenSite<OtherIsRed>(up, row, down, x, out + 3 * x);
+      OtherSite<OtherIsRed>(up, row, down, x + 1, out + 3 * x + 3);
+    }
+  }
+  if (x < width - 1) {
+    if (EvenIsGreen) OtherSite<OtherIsRed>(up, row, down, x, out + 3 * x);
+    else GreenSite<OtherIsRed>(up, row, down, x, out + 3 * x);
   }
 }
 
@@ -81,15 +167,22 @@ void DemosaicBilinear(const uint8_t* raw, int width, int height, ptrdiff_t strid
     const uint8_t* up = row - stride;
     const uint8_t* down = row + stride;
     const uint8_t* rowCell = cell + (y & 1) * 2;
-    const uint8_t rowOther = rowCell[0] == kG ? rowCell[1] : rowCell[0];
+    const bool evenIsGreen = rowCell[0] == kG;
+    const bool otherIsRed = (evenIsGreen ? rowCell[1] : rowCell[0]) == kR;
     EdgePixel(raw, width, height, stride, cell, y, 0, out[0]);
+    auto* bytes = reinterpret_cast<uint8_t*>(out);
     int x = 1;
-    // Two pixels per step: the odd and then the even column colour.
-    for (; x + 1 < width - 1; x += 2) {
-      InnerPixel(up, row, down, x, rowCell[1], rowOther, out[x]);
-      InnerPixel(up, row, down, x + 1, rowCell[0], rowOther, out[x + 1]);
+#if defined(__x86_64__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) x = InnerRowSsse3(up, row, down, width, evenIsGreen, otherIsRed, bytes);
+#endif
+    if (evenIsGreen) {
+      if (otherIsRed) InnerRow<true, true>(up, row, down, width, bytes, x);
+      else InnerRow<true, false>(up, row, down, width, bytes, x);
+    } else {
+      if (otherIsRed) InnerRow<false, true>(up, row, down, width, bytes, x);
+      else InnerRow<false, false>(up, row, down, width, bytes, x);
     }
-    for (; x < width - 1; ++x) InnerPixel(up, row, down, x, rowCell[x & 1], rowOther, out[x]);
     EdgePixel(raw, width, height, stride, cell, y, width - 1, out[width - 1]);
   }
 }

@@ -12,6 +12,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "image/Demosaic.h"
 #include "sources/SerFormat.h"
 
@@ -31,6 +35,44 @@ bool ReadAt(int fd, void* data, size_t size, uint64_t offset) {
     offset += uint64_t(n);
   }
   return true;
+}
+
+// Grey samples to blue-green-red triples.
+void ExpandGreyPlain(const uint8_t* s, uint8_t* d, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4, d += 12) {
+    // Four pixels as three 32-bit words: a a a b | b b c c | c d d d.
+    const uint32_t a = s[x], b = s[x + 1], c = s[x + 2], e = s[x + 3];
+    const uint32_t w0 = a | a << 8 | a << 16 | b << 24, w1 = b | b << 8 | c << 16 | c << 24, w2 = c | e << 8 | e << 16 | e << 24;
+    std::memcpy(d, &w0, 4);
+    std::memcpy(d + 4, &w1, 4);
+    std::memcpy(d + 8, &w2, 4);
+  }
+  for (; x < n; ++x, d += 3) d[0] = d[1] = d[2] = s[x];
+}
+
+#if defined(__x86_64__)
+__attribute__((target("ssse3"))) void ExpandGreySsse3(const uint8_t* s, uint8_t* d, int n) {
+  const __m128i m0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+  const __m128i m1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+  const __m128i m2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+  int x = 0;
+  for (; x + 16 <= n; x += 16, d += 48) {
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(g, m0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_shuffle_epi8(g, m1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm_shuffle_epi8(g, m2));
+  }
+  ExpandGreyPlain(s + x, d, n - x);
+}
+#endif
+
+void ExpandGrey(const uint8_t* s, uint8_t* d, int n) {
+#if defined(__x86_64__)
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (ssse3) return ExpandGreySsse3(s, d, n);
+#endif
+  ExpandGreyPlain(s, d, n);
 }
 
 uint16_t Swap16(uint16_t v) { return uint16_t(v << 8 | v >> 8); }
@@ -180,13 +222,15 @@ class TSerSource final : public TImageSource {
     const size_t rowSamples = size_t(Width_) * size_t(Planes_);
     if (SampleBytes_ == 1 && Identity_) return Bytes() + size_t(y) * rowSamples;
     Line_.resize(rowSamples);
+    // Local pointers: stores through uint8_t* may alias the vectors' own fields.
     const uint8_t* lut = Lut_.data();
+    uint8_t* out = Line_.data();
     if (SampleBytes_ == 1) {
       const uint8_t* s = Bytes() + size_t(y) * rowSamples;
-      for (size_t i = 0; i < rowSamples; ++i) Line_[i] = lut[s[i]];
+      for (size_t i = 0; i < rowSamples; ++i) out[i] = lut[s[i]];
     } else {
       const uint16_t* s = Frame_.data() + size_t(y) * rowSamples;
-      for (size_t i = 0; i < rowSamples; ++i) Line_[i] = lut[s[i]];
+      for (size_t i = 0; i < rowSamples; ++i) out[i] = lut[s[i]];
     }
     return Line_.data();
   }
@@ -211,7 +255,7 @@ class TSerSource final : public TImageSource {
       const uint8_t* s = Row8(y);
       uint8_t* d = dest.Scanlines[size_t(y)];
       if (Colour_ == ser::Mono) {
-        for (int x = 0; x < Width_; ++x, d += 3) d[0] = d[1] = d[2] = s[x];
+        ExpandGrey(s, d, Width_);
       } else if (Colour_ == ser::Bgr) {
         std::memcpy(d, s, size_t(Width_) * 3);
       } else {

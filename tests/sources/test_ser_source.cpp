@@ -30,7 +30,7 @@ ser::THeader Header(int32_t colour, int w, int h, int depth, int frames) {
   return header;
 }
 
-constexpr int W = 14, H = 9, kFrames = 3;
+constexpr int W = 37, H = 9, kFrames = 3;
 
 // The scene, 8-bit: noise-like for layouts that store every colour, a linear
 // ramp for Bayer mosaics (whose interpolation is then exact inside).
