@@ -70,3 +70,46 @@ TEST(FrameBlockPool, RecordsKeepTheirBlocksThroughMovesAndResizes) {
 }
 
 }  // namespace
+
+// Past the memory budget, blocks continue in the temporary file.
+class FrameBlockBudget : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetFrameBlockBudget(DefaultFrameBlockBudget());
+    SetFrameBlockFolder("");
+  }
+};
+
+TEST_F(FrameBlockBudget, BlocksPastTheBudgetLiveInTheFileAndKeepTheirBytes) {
+  SetFrameBlockBudget(size_t(64) << 20);
+  {
+    std::vector<TFramePixels> frames;
+    for (int i = 0; i < 1500; ++i) frames.emplace_back(kFrame, uint8_t(i * 7));
+    const TFrameBlockPoolStats s = FrameBlockPoolStats();
+    EXPECT_GE(s.FileBytes, 1500 * kFrame - (size_t(64) << 20));
+    EXPECT_LE(s.MappedBytes - s.FileBytes, size_t(64) << 20);
+    for (int i = 0; i < 1500; ++i) {
+      ASSERT_EQ(frames[size_t(i)][kFrame / 3], uint8_t(i * 7)) << i;
+      ASSERT_EQ(frames[size_t(i)].back(), uint8_t(i * 7)) << i;
+    }
+  }
+  EXPECT_EQ(FrameBlockPoolStats().Regions, 0u);
+}
+
+TEST_F(FrameBlockBudget, RoomIsCheckedAgainstMemoryAndDisk) {
+  SetFrameBlockBudget(size_t(64) << 20);
+  EXPECT_TRUE(CheckFrameBlockRoom(100, kFrame).ok());
+  const TStatus huge = CheckFrameBlockRoom(uint64_t(1) << 40, kFrame);
+  ASSERT_FALSE(huge.ok());
+  EXPECT_NE(huge.Message().find("Not enough room for the frame copies"), std::string::npos) << huge.Message();
+  SetFrameBlockFolder("/nonexistent/stellon");
+  EXPECT_FALSE(CheckFrameBlockRoom(2000, kFrame).ok());  // past the budget, and no folder
+  EXPECT_THROW(
+      {
+        std::vector<TFramePixels> frames;
+        for (int i = 0; i < 2000; ++i) frames.emplace_back(kFrame, 1);
+      },
+      std::bad_alloc);
+  SetFrameBlockBudget(0);  // off: no limit to check
+  EXPECT_TRUE(CheckFrameBlockRoom(uint64_t(1) << 40, kFrame).ok());
+}

@@ -36,6 +36,10 @@ int RunFrame(TCliArgs args) {
   const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult result = AutoFrameAll(sequence, params);
+  if (!result.NoRoom.empty()) {
+    cli::Error(result.NoRoom);
+    return 1;
+  }
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
     if (next < result.Problems.size() && result.Problems[next].Index == i) {

@@ -98,6 +98,10 @@ int RunStack(TCliArgs args) {
   const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args[0])) return 2;
   const TAutoFrameResult framing = AutoFrameAll(sequence, params);
+  if (!framing.NoRoom.empty()) {
+    cli::Error(framing.NoRoom);
+    return 1;
+  }
   const int total = sequence.ImageList.Count();
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 

@@ -135,7 +135,9 @@ void TMainForm::AutoFrameAll() {
     Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
                   p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
   };
-  RunJob("Auto framing", [&] { ::AutoFrameAll(Sequence, ParamGlob, hooks); });
+  std::string noRoom;
+  RunJob("Auto framing", [&] { noRoom = ::AutoFrameAll(Sequence, ParamGlob, hooks).NoRoom; });
+  if (!noRoom.empty()) Messages().Ok("Auto framing", noRoom, TMsgIcon::Error);
   // The current image's frame may have moved: draw it on a clean picture.
   RestoreDisplayedImage();
   VideoPanel->Changed();
