@@ -62,11 +62,12 @@ void Run(int images, size_t budget, int fd) {
   }
   const auto t1 = Clock::now();
   const long anon = StatusKb("RssAnon:");
+  const size_t inFile = FrameBlockPoolStats().FileBytes;
   std::vector<uint32_t> sum(bytes, 0);
   for (const TFramePixels& block : copies)
     for (size_t b = 0; b < bytes; ++b) sum[b] += block[b];
   const auto t2 = Clock::now();
-  dprintf(fd, "%.2f %.2f %ld %u\n", Seconds(t0, t1), Seconds(t1, t2), anon, sum[bytes / 2]);
+  dprintf(fd, "%.2f %.2f %ld %zu %u\n", Seconds(t0, t1), Seconds(t1, t2), anon, inFile >> 20, sum[bytes / 2]);
 }
 
 }  // namespace
@@ -80,8 +81,8 @@ int main(int argc, char** argv) {
   getloadavg(load, 3);
   std::printf("bench_frame_budget: copies of %dx%d pixels (%d bytes), load average %.1f\n\n", kSide, kSide,
               kSide * kSide * 3 + 1, load[0]);
-  std::printf("| images | budget | copy s | combine pass s | peak RSS MB | anonymous MB after copying |\n");
-  std::printf("|---|---|---|---|---|---|\n");
+  std::printf("| images | budget | copy s | combine pass s | peak RSS MB | anonymous MB after copying | MB in the file |\n");
+  std::printf("|---|---|---|---|---|---|---|\n");
   for (int images : counts)
     for (size_t budget : {size_t(0), budgetMb << 20}) {
       int pipefd[2];
@@ -102,13 +103,14 @@ int main(int argc, char** argv) {
       ::wait4(child, &status, 0, &usage);
       double copy = 0, combine = 0;
       long anon = 0;
-      if (std::sscanf(text, "%lf %lf %ld", &copy, &combine, &anon) != 3) {
+      size_t inFile = 0;
+      if (std::sscanf(text, "%lf %lf %ld %zu", &copy, &combine, &anon, &inFile) != 4) {
         std::printf("| %d | %s | %s |\n", images, budget ? (std::to_string(budgetMb) + " MB").c_str() : "off", text);
         continue;
       }
-      std::printf("| %d | %s | %.2f | %.2f | %ld | %ld |\n", images,
+      std::printf("| %d | %s | %.2f | %.2f | %ld | %ld | %zu |\n", images,
                   budget ? (std::to_string(budgetMb) + " MB").c_str() : "off", copy, combine, usage.ru_maxrss / 1024,
-                  anon / 1024);
+                  anon / 1024, inFile);
       std::fflush(stdout);
     }
   return 0;

@@ -118,10 +118,9 @@ TRunFacts Frame(const std::string& path, bool complexMode) {
   TSequence s;
   if (!s.OpenAvi(path)) return {};
   s.Tolerance = 30;
-  TParamglob p;
-  p.calcul_complexe = complexMode;
-  p.calcul_simple = !complexMode;
-  p.tolerance_automatique = false;
+  TAutoFrameOptions p;
+  p.ComplexMode = complexMode;
+  p.AutoTolerance = false;
   p.bordure = 10;
   const TAutoFrameResult r = AutoFrameAll(s, p);
   TRunFacts f;
@@ -145,7 +144,7 @@ int DetectAll(const std::string& path, bool complexMode) {
     s.CurrentIndex = i;
     TRect r;
     int32_t tolerance = 30;
-    found += s.FetchImage(img) && DetectObject(img, r, tolerance, complexMode, false, &scratch);
+    found += s.FetchImage(img) && DetectObject(img, r, tolerance, {complexMode, false}, &scratch);
   }
   return found;
 }

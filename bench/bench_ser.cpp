@@ -53,14 +53,15 @@ struct TCapture {
   int Depth;
 };
 
-void WriteCapture(const std::string& path, const TCapture& c, int frames, int w, int h) {
+bool WriteCapture(const std::string& path, const TCapture& c, int frames, int w, int h) {
   ser::THeader header;
   header.ColourId = c.Colour;
   header.Width = w;
   header.Height = h;
   header.Depth = c.Depth;
   header.FrameCount = frames;
-  ser::TWriter writer(path, header, false);
+  ser::TWriter writer;
+  if (!writer.Open(path, header, false)) return false;
   std::vector<uint16_t> samples(size_t(w) * size_t(h));
   std::vector<uint8_t> bytes(samples.size());
   const unsigned maxValue = (1u << c.Depth) - 1;
@@ -73,14 +74,10 @@ void WriteCapture(const std::string& path, const TCapture& c, int frames, int w,
         const unsigned v = d2 < 100 * 100 ? maxValue * 3 / 4 : (unsigned(x * 7 + y * 13 + f) % 16) * maxValue / 255;
         samples[size_t(y) * w + x] = uint16_t(std::min(v, maxValue));
       }
-    if (c.Depth > 8) {
-      writer.AddFrame(samples.data());
-    } else {
-      std::copy(samples.begin(), samples.end(), bytes.begin());
-      writer.AddFrame(bytes.data());
-    }
+    std::copy(samples.begin(), samples.end(), bytes.begin());
+    if (!(c.Depth > 8 ? writer.AddFrame(samples.data()) : writer.AddFrame(bytes.data()))) return false;
   }
-  writer.Finish();
+  return writer.Finish().ok();
 }
 
 }  // namespace
@@ -100,7 +97,7 @@ int main(int argc, char** argv) {
                                {"8-bit RGGB", ser::BayerRggb, 8}};
   for (const TCapture& c : captures) {
     const std::string path = (dir / "capture.ser").string();
-    WriteCapture(path, c, frames, w, h);
+    if (!WriteCapture(path, c, frames, w, h)) return 1;
     const size_t frameBytes = size_t(w) * h * (c.Depth > 8 ? 2 : 1);
     const long rssBefore = ResidentKb();
 

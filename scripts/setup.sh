@@ -5,7 +5,7 @@ set -euo pipefail
 
 STELLON_PACKAGES=(
   build-essential cmake pkg-config g++ clang libclang-rt-14-dev
-  libgtest-dev
+  libgtest-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev

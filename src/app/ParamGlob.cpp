@@ -1,178 +1,16 @@
-// Settings record and stellon.ini. The file layout (sections, keys, their
-// order and letter case) is the one the program has always written, so a file
-// written by the Windows version reads here unchanged and the other way round.
 #include "app/ParamGlob.h"
-
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
-#include "platform/Profile.h"
 
 TParamglob ParamGlob;
 TParamglob ParamSaisie;
 TParamFITS ParamFits;
+int32_t KappaFactor = 3;
 
 namespace {
 std::string gIniOverride;
-
-constexpr const char* kIniName = "stellon.ini";
-
-std::string ProgramDirectory() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  std::string exe(buf, size_t(n));
-  const size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsWritableDirectory(const std::string& path) { return IsDirectory(path) && ::access(path.c_str(), W_OK) == 0; }
-
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-std::string HomeDirectory() {
-  if (const char* h = std::getenv("HOME"); h && *h) return h;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/tmp";
-}
-
-std::string WithSlash(std::string dir) {
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
-}
-
-std::string UserConfigIni() {
-  std::string base;
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && x[0] == '/') base = x;
-  else base = HomeDirectory() + "/.config";
-  return WithSlash(base) + "stellon/" + kIniName;
-}
-
-bool MakeDirectories(const std::string& dir) {
-  if (dir.empty() || IsDirectory(dir)) return true;
-  const size_t slash = dir.find_last_of('/', dir.size() > 1 ? dir.size() - 2 : 0);
-  if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
-  return ::mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
-}
-
-// Integer text as the program has always accepted it: optional sign, then
-// decimal digits, or hexadecimal digits after "$" or "0x". Hexadecimal covers
-// the full 32 bits (so $FFFFFFFF is -1). Anything else, or a decimal value out
-// of range, is not a number.
-bool ParseInt(const std::string& text, int32_t& out) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  uint64_t value = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
-    value = value * uint64_t(base) + uint64_t(d);
-    if (value > 0xFFFFFFFFull) return false;
-  }
-  int64_t v;
-  if (base == 16) {
-    v = int64_t(int32_t(uint32_t(value)));
-  } else {
-    v = int64_t(value);
-    if (v > int64_t(INT32_MAX) + (negative ? 1 : 0)) return false;
-  }
-  out = int32_t(negative ? -v : v);
-  return true;
-}
-
-// True when s is well-formed UTF-8.
-bool IsUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += len;
-  }
-  return true;
-}
-
-// A file written on Windows holds its texts in the ANSI code page
-// (Windows-1252), e.g. "Téléscope" typed into the FITS dialog. Such bytes are
-// not UTF-8; they are converted so that the texts show and save correctly.
-std::string FromWindows1252(const std::string& s) {
-  static const char16_t k80[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-  std::string out;
-  for (const char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    const char32_t u = c < 0x80 ? c : c < 0xA0 ? k80[c - 0x80] : c;
-    if (u < 0x80) {
-      out += char(u);
-    } else if (u < 0x800) {
-      out += char(0xC0 | (u >> 6));
-      out += char(0x80 | (u & 0x3F));
-    } else {
-      out += char(0xE0 | (u >> 12));
-      out += char(0x80 | ((u >> 6) & 0x3F));
-      out += char(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
-class TReader {
- public:
-  explicit TReader(const TProfileFile& f) : F_(f) {}
-  int32_t Int(const char* section, const char* key, int32_t def) const {
-    int32_t v;
-    return ParseInt(F_.ReadString(section, key, ""), v) ? v : def;
-  }
-  bool Bool(const char* section, const char* key, bool def) const { return Int(section, key, def ? 1 : 0) != 0; }
-  std::string Str(const char* section, const char* key, const std::string& def) const {
-    std::string v = F_.ReadString(section, key, def);
-    return IsUtf8(v) ? v : FromWindows1252(v);
-  }
-
- private:
-  const TProfileFile& F_;
-};
+std::string gDefaultRepertoire;
 }  // namespace
 
-std::string IniPath() {
-  if (!gIniOverride.empty()) return gIniOverride;
-  const std::string dir = ProgramDirectory();
-  // Portable install: the file lives beside the program when it is already
-  // there or when the program's folder can take it.
-  if (!dir.empty() && (FileExists(dir + kIniName) || IsWritableDirectory(dir))) return dir + kIniName;
-  return UserConfigIni();
-}
+std::string IniPath() { return gIniOverride.empty() ? DefaultSettingsPath(ProgramDirectory()) : gIniOverride; }
 
 void SetIniPath(const std::string& path) { gIniOverride = path; }
 
@@ -197,88 +35,36 @@ bool TakeIniOption(int& argc, char** argv) {
 }
 
 std::string DefaultRepertoire() {
-  const std::string dir = ProgramDirectory();
-  if (!dir.empty() && IsWritableDirectory(dir)) return WithSlash(dir);
-  return WithSlash(HomeDirectory());
+  if (gDefaultRepertoire.empty()) return HomeDirectory();
+  return gDefaultRepertoire.back() == '/' ? gDefaultRepertoire : gDefaultRepertoire + '/';
 }
 
-void LireParamGlob() {
-  TParamglob p;
-  p.repertoire = DefaultRepertoire();
-  TProfileFile file;
-  file.Load(IniPath());  // an unreadable or missing file leaves every default
-  const TReader r(file);
+void SetDefaultRepertoire(const std::string& dir) { gDefaultRepertoire = dir; }
 
-  p.tolerance = r.Int("cadre", "tolerance", p.tolerance);
-  p.tolerance_automatique = r.Bool("cadre", "tolerance_automatique", p.tolerance_automatique);
-  p.calcul_simple = r.Bool("cadre", "calcul_simple", p.calcul_simple);
-  p.calcul_complexe = r.Bool("cadre", "calcul_complexe", p.calcul_complexe);
-  p.bordure = r.Int("cadre", "bordure", p.bordure);
-  p.Rapport = r.Bool("cadre", "Rapport", p.Rapport);
-  p.kappa = r.Int("compositage", "kappa", p.kappa);
-  p.rejet_kappa = r.Bool("compositage", "rejet_kappa", p.rejet_kappa);
-  p.texte_avec_compositage = r.Bool("compositage", "texte_avec_compositage", p.texte_avec_compositage);
-  p.repertoire = r.Str("repertoire", "sauvegarde", p.repertoire);
-  p.barre_texte = r.Bool("Menu bar", "texte", p.barre_texte);
-  p.barre_visible = r.Bool("Menu bar", "visible", p.barre_visible);
-  p.numerotation_zero = r.Bool("repertoire", "numerotation_zero", p.numerotation_zero);
-  p.Bitmap = r.Bool("Sauvegarde", "Bitmap", p.Bitmap);
-  p.Fits = r.Bool("Sauvegarde", "Fits", p.Fits);
-  p.FITS.Bits8 = r.Bool("Fits type", "8 bits", p.FITS.Bits8);
-  p.FITS.Bits16 = r.Bool("Fits type", "16 bits", p.FITS.Bits16);
-  p.FITS.MoyRVB = r.Bool("Fits type", "Moy RVB", p.FITS.MoyRVB);
-  p.FITS.SepRVB = r.Bool("Fits type", "Sep RVB", p.FITS.SepRVB);
-  p.FITS.Objet = r.Str("Fits type", "Objet", p.FITS.Objet);
-  p.FITS.Telescope = r.Str("Fits type", "Telescope", p.FITS.Telescope);
-  p.FITS.Instrument = r.Str("Fits type", "Instrument", p.FITS.Instrument);
-  p.FITS.Observateur = r.Str("Fits type", "Observateur", p.FITS.Observateur);
-  p.FITS.Commentaire = r.Str("Fits type", "Commentaire", p.FITS.Commentaire);
+TStatus LireParamGlob() { return ReadSettings(IniPath(), DefaultRepertoire(), ParamGlob); }
 
-  // The margin decides the size of every frame; outside the dialog's range it
-  // would give absurd or negative frames.
-  if (p.bordure < BordureMin) p.bordure = BordureMin;
-  if (p.bordure > BordureMax) p.bordure = BordureMax;
-  // A directory from another machine (or a Windows path) cannot take saves here.
-  if (!IsDirectory(p.repertoire)) p.repertoire = DefaultRepertoire();
-
-  ParamGlob = p;
-}
-
-bool EcrireParamGlob() {
+TStatus EcrireParamGlob() {
   const std::string path = IniPath();
-  if (gIniOverride.empty() && path == UserConfigIni()) MakeDirectories(path.substr(0, path.rfind('/')));
-
-  // Keep whatever else the file holds (other sections, comments).
-  TProfileFile file;
-  if (!file.Load(path)) return false;
-  const TParamglob& p = ParamGlob;
-  auto b = [](bool v) { return v ? "1" : "0"; };
-  auto i = [](int32_t v) { return std::to_string(v); };
-  file.WriteString("cadre", "tolerance", i(p.tolerance));
-  file.WriteString("cadre", "tolerance_automatique", b(p.tolerance_automatique));
-  file.WriteString("cadre", "calcul_simple", b(p.calcul_simple));
-  file.WriteString("cadre", "calcul_complexe", b(p.calcul_complexe));
-  file.WriteString("cadre", "bordure", i(p.bordure));
-  file.WriteString("cadre", "Rapport", b(p.Rapport));
-  file.WriteString("compositage", "kappa", i(p.kappa));
-  file.WriteString("compositage", "rejet_kappa", b(p.rejet_kappa));
-  file.WriteString("compositage", "texte_avec_compositage", b(p.texte_avec_compositage));
-  file.WriteString("repertoire", "sauvegarde", p.repertoire);
-  file.WriteString("Menu bar", "texte", b(p.barre_texte));
-  file.WriteString("Menu bar", "visible", b(p.barre_visible));
-  file.WriteString("repertoire", "numerotation_zero", b(p.numerotation_zero));
-  file.WriteString("Sauvegarde", "Bitmap", b(p.Bitmap));
-  file.WriteString("Sauvegarde", "Fits", b(p.Fits));
-  file.WriteString("Fits type", "8 bits", b(p.FITS.Bits8));
-  file.WriteString("Fits type", "16 bits", b(p.FITS.Bits16));
-  file.WriteString("Fits type", "Moy RVB", b(p.FITS.MoyRVB));
-  file.WriteString("Fits type", "Sep RVB", b(p.FITS.SepRVB));
-  file.WriteString("Fits type", "Objet", p.FITS.Objet);
-  file.WriteString("Fits type", "Telescope", p.FITS.Telescope);
-  file.WriteString("Fits type", "Instrument", p.FITS.Instrument);
-  file.WriteString("Fits type", "Observateur", p.FITS.Observateur);
-  file.WriteString("Fits type", "Commentaire", p.FITS.Commentaire);
-  return file.Save(path);
+  if (gIniOverride.empty()) (void)MakeParentDirectories(path);  // a failure shows as the write's
+  return WriteSettings(path, ParamGlob);
 }
 
-std::string IniWriteErrorText(const std::string& path) { return "Impossible d'\u00e9crire dans " + path; }
+std::string IniWriteErrorText(const std::string& path) { return SettingsWriteErrorText(path); }
+
+TAutoFrameOptions AutoFrameOptionsOf(const TParamglob& p) {
+  TAutoFrameOptions o;
+  o.ComplexMode = p.calcul_complexe;
+  o.AutoTolerance = p.tolerance_automatique;
+  o.bordure = p.bordure;
+  return o;
+}
+
+TCombineParams CombineParamsOf(const TParamglob& p, int32_t kappa) {
+  TCombineParams c;
+  c.bordure = p.bordure;
+  c.rejet_kappa = p.rejet_kappa;
+  c.kappa = kappa;
+  return c;
+}
+
+TCombineParams CurrentCombineParams() { return CombineParamsOf(ParamGlob, KappaFactor); }

@@ -2,16 +2,7 @@
 // entry points of the two combinations.
 #include "combine/Combine.h"
 
-#include "app/ParamGlob.h"
 #include "sequence/Sequence.h"
-
-TCombineParams CurrentCombineParams() {
-  TCombineParams p;
-  p.bordure = ParamGlob.bordure;
-  p.rejet_kappa = ParamGlob.rejet_kappa;
-  p.kappa = KappaFactor;
-  return p;
-}
 
 TTakingPart CollectTakingPart(const TSequence& seq, int32_t bordure) {
   TTakingPart t;
@@ -60,17 +51,9 @@ TCombineOutcome MeanCombine(const TSequence& seq, const TCombineParams& params, 
   });
 }
 
-TCombineOutcome MeanCombine(const TSequence& seq, const TCombineCallbacks& callbacks) {
-  return MeanCombine(seq, CurrentCombineParams(), callbacks);
-}
-
 TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineParams& params,
                                   const TCombineCallbacks& callbacks) {
   return CombineSequence(seq, params, [&](const TCombineFrames& f) {
     return KappaSigmaCombineFrames(f, params.kappa, params.rejet_kappa, callbacks, params.Threads);
   });
-}
-
-TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineCallbacks& callbacks) {
-  return KappaSigmaCombine(seq, CurrentCombineParams(), callbacks);
 }

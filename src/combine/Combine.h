@@ -29,9 +29,6 @@
 
 class TSequence;
 
-// Kappa of the last kappa-sigma run chosen in the kappa dialog (not saved).
-extern int32_t KappaFactor;
-
 struct TCombineCallbacks {
   // Asked before each row; true stops the run at that row.
   std::function<bool()> Cancelled;
@@ -55,9 +52,6 @@ struct TCombineParams {
   int Threads = 0;           // 0: decided from the machine and the size of the work
 };
 
-// bordure and rejet_kappa from ParamGlob, kappa from KappaFactor.
-TCombineParams CurrentCombineParams();
-
 // The records of `seq` that take part, in sequence order, and the ticked,
 // framed records left out for having a pixel block of another size.
 struct TTakingPart {
@@ -80,14 +74,12 @@ struct TCombineOutcome {
 // contributions (10 and 11 give 10); black where nothing takes part.
 TCombineOutcome MeanCombine(const TSequence& seq, const TCombineParams& params,
                             const TCombineCallbacks& callbacks = {});
-TCombineOutcome MeanCombine(const TSequence& seq, const TCombineCallbacks& callbacks = {});
 
 // Kappa-sigma combination: per pixel, contributions whose colour norm lies
 // further than kappa x spread from the mean norm are rejected (see Kappa.cpp);
 // the accepted colours are averaged and rounded half to even.
 TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineParams& params,
                                   const TCombineCallbacks& callbacks = {});
-TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineCallbacks& callbacks = {});
 
 // The same over explicit frames (benchmarks, tests, other front ends). Null
 // when cancelled. `threads` as TCombineParams::Threads.

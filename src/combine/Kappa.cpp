@@ -16,8 +16,6 @@
 
 using namespace combine_detail;
 
-int32_t KappaFactor = 3;
-
 namespace {
 
 constexpr int L = kKappaLanes;

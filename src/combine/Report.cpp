@@ -1,8 +1,7 @@
 #include "combine/Report.h"
 
-#include <system_error>
 
-#include "image/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -63,17 +62,13 @@ std::string ReportFileName(const std::string& imageFileName) {
   return name;
 }
 
-bool SaveReportLines(const std::vector<std::string>& lines, const std::string& path) {
+TStatus SaveReportLines(const std::vector<std::string>& lines, const std::string& path) {
   std::string text;
   for (const std::string& line : lines) text += line + '\n';
-  try {
-    TAtomicFile file(path);
-    file.Write(text.data(), text.size());
-    file.Commit();
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
+  TAtomicFile file;
+  if (TStatus s = file.Open(path); !s) return s;
+  if (TStatus s = file.Write(text.data(), text.size()); !s) return s;
+  return file.Commit();
 }
 
 TProblemRow MakeProblemRow(const TFrameProblem& problem) {

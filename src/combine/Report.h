@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Status.h"
 #include "framing/AutoFrame.h"
 
 class TSequence;
@@ -59,9 +60,9 @@ std::vector<int32_t> ImagesTakingPart(const TSequence& sequence);
 // moon.txt), or with ".txt" appended when it has none. Never the image's own name.
 std::string ReportFileName(const std::string& imageFileName);
 
-// Writes the lines, each ended by a line feed. False when the file cannot be
-// written completely; no partial file is then left under that name.
-bool SaveReportLines(const std::vector<std::string>& lines, const std::string& path);
+// Writes the lines, each ended by a line feed, through TAtomicFile. On failure
+// no partial file is left under that name and the message says why.
+TStatus SaveReportLines(const std::vector<std::string>& lines, const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Problem report

@@ -39,7 +39,7 @@ const char* FrameProblemText(TFrameProblemKind kind) {
   return kind == TFrameProblemKind::OutOfLimit ? "Frame out of limit" : "Impossible to draw frame";
 }
 
-TAutoFrameResult AutoFrameAll(TSequence& sequence, const TParamglob& params, const TAutoFrameHooks& hooks) {
+TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& options, const TAutoFrameHooks& hooks) {
   TAutoFrameResult result;
   TKeepCurrentIndex keep(sequence);
   sequence.FrameSizeSet = false;
@@ -54,12 +54,12 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TParamglob& params, con
       break;
     }
     TRect rect;
-    const bool found = FetchAt(sequence, index, image) && DetectObject(image, rect, sequence, params, &scratch);
+    const bool found = FetchAt(sequence, index, image) && DetectObject(image, rect, sequence, options.Detect(), &scratch);
     bool failed = false;
     TFrameProblem problem{index, TFrameProblemKind::NotFound};
     if (found) {
       const bool sizeWasSet = sequence.FrameSizeSet;
-      if (MakeFrame(sequence, index, rect, image, params.bordure) == TFrameResult::Accepted) {
+      if (MakeFrame(sequence, index, rect, image, options.bordure) == TFrameResult::Accepted) {
         if (hooks.Framed) hooks.Framed(index);
         if (!sizeWasSet) {
           const TStatus room =

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ParamGlob.h"
+#include "framing/Detect.h"
 
 class TSequence;
 
@@ -40,6 +40,14 @@ struct TAutoFrameHooks {
   std::function<void(int32_t)> Framed;
 };
 
+// The settings of one automatic framing run.
+struct TAutoFrameOptions {
+  bool ComplexMode = false;    // "Complex image mode"
+  bool AutoTolerance = false;  // threshold computed per image
+  int32_t bordure = 10;        // margin added round each object, pixels
+  TDetectOptions Detect() const { return {ComplexMode, AutoTolerance}; }
+};
+
 struct TAutoFrameResult {
   std::vector<TFrameProblem> Problems;  // in image order
   int32_t Done = 0;                     // images looked at
@@ -51,16 +59,16 @@ struct TAutoFrameResult {
 };
 
 // Frames every image, ticked or not, from index 0 on. FrameSizeSet is reset
-// first, so the first object found in this run fixes the frame size. Uses
-// params.calcul_complexe, params.tolerance_automatique and params.bordure, and
-// the sequence's Tolerance (replaced per image under automatic tolerance, so it
+// first, so the first object found in this run fixes the frame size. Uses the
+// options and the sequence's Tolerance (replaced per image under automatic tolerance, so it
 // keeps the last image's). CurrentIndex and CurrentImage are as before at the
 // end. Per image:
 //   accepted     - new frame of this run's size, HasFrame and Checked;
 //   out of limit - ObjectRect holds the new normalised rectangle, the rest
 //                  (an older frame included) is unchanged;
 //   not found    - unchanged. An image that cannot be read counts as not found.
-TAutoFrameResult AutoFrameAll(TSequence& sequence, const TParamglob& params, const TAutoFrameHooks& hooks = {});
+TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& options,
+                              const TAutoFrameHooks& hooks = {});
 
 // Rebuilds every existing frame with the margin `margin`, from its ObjectRect,
 // without detecting again: each framed image is read again, and its frame is

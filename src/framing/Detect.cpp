@@ -264,8 +264,9 @@ bool ScanForObject(const TFastDIB& image, int32_t tolerance, TRect& rect) {
   return true;
 }
 
-bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance,
+bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, const TDetectOptions& options,
                   TDetectScratch* scratch) {
+  const bool complexMode = options.ComplexMode, autoTolerance = options.AutoTolerance;
   if (!complexMode) {
     // Simple mode reads the pixels only, so the image itself can be scanned.
     if (autoTolerance) AutoTolerance(image, tolerance, false);
@@ -278,7 +279,7 @@ bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool c
   return ScanForObject(work, tolerance, rect);
 }
 
-bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params,
+bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TDetectOptions& options,
                   TDetectScratch* scratch) {
-  return DetectObject(image, rect, sequence.Tolerance, params.calcul_complexe, params.tolerance_automatique, scratch);
+  return DetectObject(image, rect, sequence.Tolerance, options, scratch);
 }

@@ -8,11 +8,17 @@
 
 #include <cstdint>
 
-#include "app/ParamGlob.h"
 #include "image/FastDIB.h"
 #include "sequence/AviList.h"
 
 class TSequence;
+
+// How one detection runs: the image mode (complex: enhance and smooth a copy
+// first) and whether the threshold is computed from the image.
+struct TDetectOptions {
+  bool ComplexMode = false;
+  bool AutoTolerance = false;
+};
 
 // Complex image mode: every channel value v becomes gamma(contrast(v)) through
 // the merged tables LightnessTable(0), ContrastTable(256), AdditionTable(0),
@@ -46,7 +52,7 @@ struct TDetectScratch {
 // Finds the object of `image` (24-bit as a rule; 32-bit and other depths are
 // accepted). `image` itself is never changed: in complex mode the work is done
 // on a copy, enhanced (EnhanceForDetection) then blurred (DiagonalBlur 2).
-// With autoTolerance, `tolerance` is first replaced by AutoTolerance of that
+// With AutoTolerance, `tolerance` is first replaced by AutoTolerance of that
 // copy; otherwise it is only read.
 //
 // The result, written to rect only when found:
@@ -60,10 +66,9 @@ struct TDetectScratch {
 // Found when a band started and ended and left != Width and right != 0; so an
 // object touching the bottom edge, or whose every run reaches the right edge,
 // is not found.
-bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, bool complexMode, bool autoTolerance,
+bool DetectObject(const TFastDIB& image, TRect& rect, int32_t& tolerance, const TDetectOptions& options,
                   TDetectScratch* scratch = nullptr);
 
-// The same with the sequence's working Tolerance and the settings'
-// calcul_complexe and tolerance_automatique.
-bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TParamglob& params,
+// The same with the sequence's working Tolerance.
+bool DetectObject(const TFastDIB& image, TRect& rect, TSequence& sequence, const TDetectOptions& options,
                   TDetectScratch* scratch = nullptr);

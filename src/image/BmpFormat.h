@@ -1,4 +1,4 @@
-// BMP file layout shared by the reader and writer (FastFiles.cpp) and the RLE
+// BMP file layout shared by the reader and writer (BmpFile.cpp) and the RLE
 // decoder (BmpRle.cpp). Internal to the image library.
 #pragma once
 

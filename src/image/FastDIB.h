@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Status.h"
+
 // One pixel of a 24- or 32-bit picture: blue, green, red, in memory order.
 struct TColorBGR {
   uint8_t b = 0;
@@ -135,12 +137,14 @@ class TFastDIB {
 
   // BMP files. LoadFromFile throws std::system_error when the file cannot be
   // opened; a file that is not a usable BMP leaves the buffer unchanged and
-  // returns false. Saving throws std::system_error when the file cannot be
-  // written completely, and leaves no partial file under the chosen name.
+  // returns false. SaveToFile writes through TAtomicFile (an existing file is
+  // replaced; the caller decides beforehand whether it may be) and tells why
+  // when the file cannot be written completely; no partial file is then left
+  // under the chosen name.
   bool LoadFromFile(const std::string& fileName);
   bool LoadFromStream(std::istream& stream);
   bool LoadFromMemory(const uint8_t* data, size_t size);
-  void SaveToFile(const std::string& fileName) const;
+  TStatus SaveToFile(const std::string& fileName) const;
   void SaveToStream(std::ostream& stream) const;  // throws on a stream failure
 
   static int ScreenBitFormat() { return 565; }

@@ -1,12 +1,9 @@
 #include "output/Fits.h"
 
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
-#include "image/AtomicFile.h"
-#include "platform/Messages.h"
+#include "base/AtomicFile.h"
 
 namespace {
 
@@ -114,31 +111,29 @@ std::string FitsHeaderBlock(const std::vector<std::string>& cards) {
   return block;
 }
 
-bool EcrireFits(const std::string& fileName, const std::string& comment, int component, const TFastDIB& image) {
+namespace {
+
+void CheckFitsInput(int component, const TFastDIB& image) {
   if (component < kFitsMean || component > kFitsBlue) throw std::invalid_argument("FITS component must be 0 to 3");
+  const int bpp = image.Bpp();
+  if (image.Width() > 0 && image.AbsHeight > 0 && image.Bits && bpp != 16 && bpp != 24 && bpp != 32)
+    throw std::invalid_argument("the FITS writer takes 16-, 24- or 32-bit images");
+}
+
+// Header and data of one file into `file`.
+TStatus WriteFitsData(TAtomicFile& file, const std::string& comment, int component, const TFastDIB& image,
+                      const TParamFITS& fits, std::time_t now) {
   const int W = image.Width(), H = image.AbsHeight;
   const bool hasPixels = W > 0 && H > 0 && image.Bits;
   const int bpp = image.Bpp();
-  if (hasPixels && bpp != 16 && bpp != 24 && bpp != 32)
-    throw std::invalid_argument("the FITS writer takes 16-, 24- or 32-bit images");
-
-  // One moment for every date of the file.
-  const std::time_t now = std::time(nullptr);
-
-  std::error_code ec;
-  if (std::filesystem::exists(fileName, ec)) {
-    const TMsgButton answer =
-        Messages().Show({"Warning", "Replace file" + fileName, TMsgIcon::Warning, {TMsgButton::Yes, TMsgButton::No}});
-    if (answer != TMsgButton::Yes) return false;
-  }
-
-  const TParamFITS& fits = ParamFits;
-  TAtomicFile file(fileName);
-  file.Write(FitsHeaderBlock(FitsHeaderCards(fits, W, H, component, comment, now)).data(), kRecord);
+  if (TStatus s = file.Write(FitsHeaderBlock(FitsHeaderCards(fits, W, H, component, comment, now)).data(), kRecord);
+      !s)
+    return s;
 
   // Data: one 2880-byte record at a time, bottom row first.
   uint8_t record[kRecord];
   size_t used = 0;
+  TStatus status;
   const bool eight = fits.Bits8;
   auto put = [&](uint8_t v) {
     if (!eight) {
@@ -146,12 +141,12 @@ bool EcrireFits(const std::string& fileName, const std::string& comment, int com
     }
     record[used++] = v;
     if (used == kRecord) {
-      file.Write(record, kRecord);
+      if (status) status = file.Write(record, kRecord);
       used = 0;
     }
   };
   if (hasPixels) {
-    for (int y = H - 1; y >= 0; --y) {
+    for (int y = H - 1; y >= 0 && status; --y) {
       if (bpp == 24) {
         const TColorBGR* row = image.Pixels24(y);
         for (int x = 0; x < W; ++x) put(PixelValue(row[x], component));
@@ -160,18 +155,55 @@ bool EcrireFits(const std::string& fileName, const std::string& comment, int com
       }
     }
   }
-  if (used > 0) {
+  if (status && used > 0) {
     std::memset(record + used, 0, kRecord - used);
-    file.Write(record, kRecord);
+    status = file.Write(record, kRecord);
   }
-  file.Commit();
-  return true;
+  return status;
 }
 
-int EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image) {
-  int written = 0;
-  written += EcrireFits(baseName + "R" + numberText + ".fit", "Red componant", kFitsRed, image);
-  written += EcrireFits(baseName + "V" + numberText + ".fit", "Green componant", kFitsGreen, image);
-  written += EcrireFits(baseName + "B" + numberText + ".fit", "Bleu componant", kFitsBlue, image);
-  return written;
+}  // namespace
+
+TStatus EcrireFits(const std::string& fileName, const std::string& comment, int component, const TFastDIB& image,
+                   const TFitsOptions& options, bool* written) {
+  CheckFitsInput(component, image);
+  if (written) *written = false;
+  // One moment for every date of the file.
+  const std::time_t now = std::time(nullptr);
+  if (!options.Overwrite.MayWrite(fileName)) return TStatus::Ok();
+  TAtomicFile file;
+  if (TStatus s = file.Open(fileName); !s) return s;
+  if (TStatus s = WriteFitsData(file, comment, component, image, options.Fits, now); !s) return s;
+  if (TStatus s = file.Commit(); !s) return s;
+  if (written) *written = true;
+  return TStatus::Ok();
+}
+
+TStatus EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image,
+                      const TFitsOptions& options, int* written) {
+  struct TPlane {
+    const char* Letter;
+    const char* Comment;
+    int Component;
+  };
+  static constexpr TPlane kPlanes[] = {{"R", "Red componant", kFitsRed},
+                                       {"V", "Green componant", kFitsGreen},
+                                       {"B", "Bleu componant", kFitsBlue}};
+  CheckFitsInput(kFitsRed, image);
+  if (written) *written = 0;
+  const std::time_t now = std::time(nullptr);
+  TAtomicFileSet set;
+  int count = 0;
+  for (const TPlane& p : kPlanes) {
+    const std::string name = baseName + p.Letter + numberText + ".fit";
+    if (!options.Overwrite.MayWrite(name)) continue;
+    TStatus status;
+    TAtomicFile* file = set.Add(name, status);
+    if (!file) return status;
+    if (TStatus s = WriteFitsData(*file, p.Comment, p.Component, image, options.Fits, now); !s) return s;
+    ++count;
+  }
+  if (TStatus s = set.CommitAll(); !s) return s;
+  if (written) *written = count;
+  return TStatus::Ok();
 }

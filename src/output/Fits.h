@@ -1,8 +1,10 @@
 // FITS writer: one image buffer to a two-dimensional FITS file of 8- or 16-bit
 // integer pixels, one header block, data in 2880-byte records.
 //
-// The header texts (OBJECT, TELESCOP, INSTRUME, OBSERVER, COMMENT) come from
-// the global ParamFits; the caller loads it from the settings beforehand.
+// The header texts (OBJECT, TELESCOP, INSTRUME, OBSERVER, COMMENT) and the
+// pixel size come from the caller's TParamFITS; what happens to an existing
+// file is the caller's decision too (TOverwritePolicy): the writer asks no
+// question itself.
 // Pixel rows are written from the bottom row of the picture (buffer row H-1)
 // up to the top row, each from left to right, so that FITS readers, whose
 // first row is the bottom one, show the picture upright.
@@ -12,27 +14,39 @@
 #include <string>
 #include <vector>
 
-#include "app/ParamGlob.h"
+#include "base/Overwrite.h"
+#include "base/Status.h"
 #include "image/FastDIB.h"
+#include "settings/Settings.h"
 
 // Value of a pixel: 0 = (R + G + B) / 3 truncated, 1 = red, 2 = green, 3 = blue.
 enum TFitsComponent { kFitsMean = 0, kFitsRed = 1, kFitsGreen = 2, kFitsBlue = 3 };
 
-// Writes `fileName` (used as given; the caller adds the extension). When the
-// file exists the user is asked "Replace file<name>" (Yes/No, through
-// Messages()); No writes nothing and returns false. True when the file was
-// written. A file that cannot be written completely throws std::system_error:
-// the file is first written under a temporary name in the same folder and
-// renamed at the end, so no partial file is left under `fileName` and an
-// existing file stays as it was. The image must be of 16, 24 or 32 bits
-// (std::invalid_argument otherwise, as for a component outside 0-3).
-bool EcrireFits(const std::string& fileName, const std::string& comment, int component, const TFastDIB& image);
+// How one FITS save runs.
+struct TFitsOptions {
+  TParamFITS Fits;             // Bits8, and the header texts
+  TOverwritePolicy Overwrite;  // an existing file: replace, keep, or ask the caller's question
+};
 
-// Three files through EcrireFits, in this order: base + "R" + number + ".fit"
-// (comment "Red componant", red), then "V" ("Green componant", green), then
-// "B" ("Bleu componant", blue). Each asks its own replace question. Returns how
-// many were written; a write failure throws and stops the rest.
-int EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image);
+// Writes `fileName` (used as given; the caller adds the extension) through
+// TAtomicFile: no partial file is ever left under `fileName`, and an existing
+// file stays as it was unless the whole new file was written. When the file
+// exists and the policy keeps it, nothing is written and the result is a
+// success with *written false (declining is not an error). A failure returns
+// the message naming the file and the reason. The image must be of 16, 24 or
+// 32 bits and the component 0-3 (std::invalid_argument otherwise: a
+// programming error).
+TStatus EcrireFits(const std::string& fileName, const std::string& comment, int component, const TFastDIB& image,
+                   const TFitsOptions& options, bool* written = nullptr);
+
+// Three files, in this order: base + "R" + number + ".fit" (comment "Red
+// componant", red), then "V" ("Green componant", green), then "B" ("Bleu
+// componant", blue). The policy is applied to each file in that order (a kept
+// file does not stop the others); the files to write are written as one set:
+// all of them, or, when any fails, none (files already there stay as they
+// were). *written counts the files written.
+TStatus EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image,
+                      const TFitsOptions& options, int* written = nullptr);
 
 // --- Header composition (exposed for tests) -----------------------------------
 

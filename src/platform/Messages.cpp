@@ -22,3 +22,10 @@ TMessages* SetMessages(TMessages* service) {
   gCurrent = service;
   return old;
 }
+
+TOverwritePolicy AskReplaceFile() {
+  return TOverwritePolicy::Asking([](const std::string& path) {
+    return Messages().Show({"Warning", "Replace file" + path, TMsgIcon::Warning, {TMsgButton::Yes, TMsgButton::No}}) ==
+           TMsgButton::Yes;
+  });
+}

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Overwrite.h"
+
 enum class TMsgButton { None, OK, Cancel, Yes, No, Abort, All };
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 
@@ -72,3 +74,8 @@ class TMessagesScope {
  private:
   TMessages* Previous_;
 };
+
+// The windows' policy for an existing FITS file: ask, through Messages(), the
+// warning "Replace file" immediately followed by the full name, with Yes and
+// No; only Yes replaces it.
+TOverwritePolicy AskReplaceFile();

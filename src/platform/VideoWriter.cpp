@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "base/AtomicFile.h"
 #include "platform/VideoWriterImpl.h"
 
 std::vector<TRGBQuad> GreyPalette(int n) {
@@ -169,19 +170,25 @@ TVideoWriter::TVideoWriter() = default;
 
 TVideoWriter::~TVideoWriter() {
   if (Impl_) Impl_->Close(nullptr);
+  // File_ goes with its temporary file: the destination was never touched.
 }
 
 bool TVideoWriter::Open(const std::string& path, const TVideoWriterOptions& options, std::string* error) {
   if (Impl_) Impl_->Close(nullptr);
   Impl_.reset();
+  File_.reset();
   if (options.Width < 1 || options.Height < 1 || options.Width > 32767 || options.Height > 32767)
     return Fail(error, "bad video size");
   if ((options.Codec == TVideoCodec::Yuy2 || options.Codec == TVideoCodec::Mjpeg) && (options.Width % 2 != 0))
     return Fail(error, "YUY2 and MJPEG need an even width");
   const bool raw = options.Codec != TVideoCodec::Yuy2 && options.Codec != TVideoCodec::Mjpeg;
+  auto file = std::make_unique<TAtomicFile>();
+  if (TStatus s = file->Open(path); !s) return Fail(error, s.Message());
   auto impl = raw ? MakeRiffWriter() : MakeLavfWriter();
-  if (!impl->Open(path, options, error)) return false;
+  // The encoder writes the temporary file by its name; Close renames it.
+  if (!impl->Open(file->TempPath(), options, error)) return false;
   Impl_ = std::move(impl);
+  File_ = std::move(file);
   return true;
 }
 
@@ -195,7 +202,11 @@ bool TVideoWriter::WriteDroppedFrame(std::string* error) {
 
 bool TVideoWriter::Close(std::string* error) {
   if (!Impl_) return true;
-  const bool ok = Impl_->Close(error);
+  bool ok = Impl_->Close(error);
   Impl_.reset();
+  if (ok) {
+    if (TStatus s = File_->Commit(); !s) ok = Fail(error, s.Message());
+  }
+  File_.reset();
   return ok;
 }

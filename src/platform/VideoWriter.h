@@ -4,7 +4,9 @@
 // written as a capture writes them: bottom-up rows, "00db" chunks, an idx1
 // index, biClrUsed as asked. YUY2 and MJPEG go through FFmpeg (libavformat's
 // AVI muxer, libavcodec's MJPEG encoder). Used by the sample generator, the
-// tests and the benchmarks; no FFmpeg type appears here.
+// tests and the benchmarks; no FFmpeg type appears here. The video is written
+// through TAtomicFile: until Close succeeds the destination is untouched, and a
+// writer destroyed or failed before that leaves nothing behind.
 #pragma once
 
 #include <memory>
@@ -28,6 +30,8 @@ struct TVideoWriterOptions {
   bool ClrUsedZero = false;
   int MjpegQuality = 3;             // MJPEG quantiser scale, 2 (best) .. 31
 };
+
+class TAtomicFile;
 
 class TVideoWriter {
  public:
@@ -53,6 +57,7 @@ class TVideoWriter {
 
  private:
   std::unique_ptr<TImpl> Impl_;
+  std::unique_ptr<TAtomicFile> File_;
 };
 
 // The grey ramp of n entries (0 and 255 at the ends) that Pal8 uses by default.

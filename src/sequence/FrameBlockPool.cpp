@@ -67,7 +67,7 @@ struct TPool {
   size_t Live = 0;
   size_t Budget = DefaultFrameBlockBudget();
   std::string Folder = DefaultFolder();
-  size_t HeapBytes = 0;  // blocks of the general allocator (sanitizer builds) counted in the budget
+  size_t HeapBytes = 0;  // live blocks of the general allocator, counted in the budget
 
   size_t MemoryBytes() const {
     size_t n = HeapBytes;
@@ -133,19 +133,23 @@ TPool& Pool() {
   return *pool;
 }
 
+// Blocks the pool's regions do not serve (small ones, and all of them in
+// sanitizer builds, so that overruns are caught) come from the general
+// allocator while the budget holds, and from the file past it.
+bool FromHeap(size_t bytes) { return bytes < kSmallest || !kPoolEnabled; }
+
 }  // namespace
 
 void* AllocateFrameBlock(size_t bytes) {
-  if (bytes < kSmallest) return ::operator new(bytes);
   TPool& pool = Pool();
   std::lock_guard<std::mutex> guard(pool.Lock);
-  if (!kPoolEnabled && !pool.OverBudget(bytes)) {
-    // Sanitizer builds: the general allocator while the budget holds, so that overruns are caught.
+  const bool heap = FromHeap(bytes);
+  if (heap && !pool.OverBudget(bytes)) {
     void* p = ::operator new(bytes);
     pool.HeapBytes += bytes;
     return p;
   }
-  void* p = pool.Take(Rounded(bytes), !kPoolEnabled);
+  void* p = pool.Take(Rounded(bytes), heap);
   if (!p) throw std::bad_alloc();
   ++pool.Live;
   return p;
@@ -153,13 +157,9 @@ void* AllocateFrameBlock(size_t bytes) {
 
 void FreeFrameBlock(void* block, size_t bytes) noexcept {
   if (!block) return;
-  if (bytes < kSmallest) {
-    ::operator delete(block);
-    return;
-  }
   TPool& pool = Pool();
   std::lock_guard<std::mutex> guard(pool.Lock);
-  if (!kPoolEnabled && !pool.InFileRegion(block)) {
+  if (FromHeap(bytes) && !pool.InFileRegion(block)) {
     pool.HeapBytes -= bytes;
     ::operator delete(block);
     return;
@@ -217,7 +217,7 @@ void SetFrameBlockFolder(const std::string& folder) {
 TStatus CheckFrameBlockRoom(uint64_t count, size_t bytesEach) {
   TPool& pool = Pool();
   std::lock_guard<std::mutex> guard(pool.Lock);
-  if (pool.Budget == 0 || bytesEach < kSmallest || count == 0) return TStatus::Ok();
+  if (pool.Budget == 0 || count == 0) return TStatus::Ok();
   const uint64_t each = Rounded(bytesEach);
   if (count > UINT64_MAX / each) return TStatus::Fail("too many frame copies to keep");
   const uint64_t need = count * each;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "image/Convert.h"
+#include "sources/CaptureSource.h"
 
 TSequence::TSequence() = default;
 TSequence::~TSequence() = default;
@@ -58,9 +59,23 @@ bool TSequence::OpenAvi(const std::string& path) {
   return true;
 }
 
+TStatus TSequence::OpenCapture(const std::string& path) {
+  Close();
+  TStatus status = OpenCaptureSource(path, Source_);
+  if (!status) return status;
+  AviFileName = path;
+  ImageCount = Source_->Facts().ImageCount;
+  CurrentIndex = 0;
+  FreeImageList();
+  for (int i = 0; i < ImageCount; ++i) ImageList.Add(Source_->DisplayName(i), std::make_unique<TAviList>());
+  SequenceOpen = true;
+  return status;
+}
+
 bool TSequence::FetchImage(TFastDIB& dest) {
   const TAviList* entry = CurrentRecord();
   if (!entry) return false;
+  if (Source_) return Source_->ReadImage(CurrentIndex, dest).ok();
   return entry->IsBmpFile ? FetchBmp(entry->FileName, dest) : FetchAviFrame(dest);
 }
 
@@ -197,6 +212,7 @@ void TSequence::FreeImageList() {
 
 void TSequence::Close() {
   BmpFileList.reset();
+  Source_.reset();
   CurrentImage.reset();
   FreeImageList();
   FrameSizeSet = false;

@@ -16,6 +16,7 @@
 #include "sequence/AviList.h"
 #include "sequence/BmpList.h"
 #include "sequence/OwnedList.h"
+#include "sources/ImageSource.h"
 
 class TSequence {
  public:
@@ -48,6 +49,12 @@ class TSequence {
   // Closes, then opens `path` as an AVI sequence with one unticked record per
   // image named "Image <n>". False (sequence closed) when it is not a valid AVI.
   bool OpenAvi(const std::string& path);
+  // Closes, then opens a capture other than AVI (SER, MP4, MKV, ...) with one
+  // unticked record per image named "Image <n>". On failure the sequence stays
+  // closed and the status says why.
+  TStatus OpenCapture(const std::string& path);
+  // The open capture's reader (null for an AVI or BMP sequence).
+  const TImageSource* Source() const { return Source_.get(); }
   // Reads the image at CurrentIndex into `dest` (24 bits, or 32 for a 32-bit
   // video), top-down. False when it cannot be read. A BMP file that cannot be
   // opened throws std::system_error.
@@ -77,4 +84,5 @@ class TSequence {
  private:
   bool FetchBmp(const std::string& fileName, TFastDIB& dest);
   bool FetchAviFrame(TFastDIB& dest);
+  std::unique_ptr<TImageSource> Source_;
 };

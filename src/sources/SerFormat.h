@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Status.h"
+
 class TAtomicFile;
 
 namespace ser {
@@ -56,24 +58,26 @@ std::vector<uint8_t> EncodeHeader(const THeader& h);
 
 // Writes a SER file through the atomic writer: the header, exactly
 // h.FrameCount frames, then the timestamps when Finish is given some. Nothing
-// appears under `path` unless Finish succeeds. Throws std::system_error on
-// I/O failures and std::invalid_argument on misuse (wrong frame count,
-// depth and sample size mismatch).
+// appears under `path` unless Finish succeeds. I/O failures come back as a
+// TStatus naming the file; misuse (a header it cannot write, another number
+// of frames than declared, 8-bit frames for a deeper capture) throws
+// std::invalid_argument.
 class TWriter {
  public:
-  // bigEndianData: byte order of 16-bit samples, whatever h.LittleEndian says.
-  TWriter(const std::string& path, const THeader& h, bool bigEndianData);
+  TWriter();
   ~TWriter();
+  // bigEndianData: byte order of 16-bit samples, whatever h.LittleEndian says.
+  TStatus Open(const std::string& path, const THeader& h, bool bigEndianData);
   // Width * Height * Planes samples in file order.
-  void AddFrame(const uint8_t* samples);   // depth 1..8
-  void AddFrame(const uint16_t* samples);  // depth 9..16
+  TStatus AddFrame(const uint8_t* samples);   // depth 1..8
+  TStatus AddFrame(const uint16_t* samples);  // depth 9..16
   // Writes the timestamps (none, or one per frame) and commits the file.
-  void Finish(const std::vector<int64_t>& timestamps = {});
+  TStatus Finish(const std::vector<int64_t>& timestamps = {});
 
  private:
   std::unique_ptr<TAtomicFile> File_;
   THeader Header_;
-  bool BigEndian_;
+  bool BigEndian_ = false;
   int32_t Written_ = 0;
   std::vector<uint8_t> Buffer_;
 };

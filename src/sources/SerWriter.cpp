@@ -2,8 +2,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "image/AtomicFile.h"
 #include "sources/SerFormat.h"
+
+#include "base/AtomicFile.h"
 
 namespace ser {
 
@@ -53,24 +54,32 @@ std::vector<uint8_t> EncodeHeader(const THeader& h) {
   return b;
 }
 
-TWriter::TWriter(const std::string& path, const THeader& h, bool bigEndianData) : Header_(h), BigEndian_(bigEndianData) {
-  if (h.Width < 1 || h.Height < 1 || h.Depth < 1 || h.Depth > 16 || h.FrameCount < 0 || Planes(h.ColourId) == 0)
-    throw std::invalid_argument("SER writer: unusable header");
-  File_ = std::make_unique<TAtomicFile>(path);
-  const std::vector<uint8_t> head = EncodeHeader(h);
-  File_->Write(head.data(), head.size());
-}
-
+TWriter::TWriter() = default;
 TWriter::~TWriter() = default;
 
-void TWriter::AddFrame(const uint8_t* samples) {
-  if (Header_.Depth > 8 || Written_ >= Header_.FrameCount) throw std::invalid_argument("SER writer: unexpected 8-bit frame");
-  File_->Write(samples, size_t(Header_.Width) * size_t(Header_.Height) * size_t(Planes(Header_.ColourId)));
-  ++Written_;
+TStatus TWriter::Open(const std::string& path, const THeader& h, bool bigEndianData) {
+  if (h.Width < 1 || h.Height < 1 || h.Depth < 1 || h.Depth > 16 || h.FrameCount < 0 || Planes(h.ColourId) == 0)
+    throw std::invalid_argument("SER writer: unusable header");
+  Header_ = h;
+  BigEndian_ = bigEndianData;
+  Written_ = 0;
+  File_ = std::make_unique<TAtomicFile>();
+  TStatus status = File_->Open(path);
+  if (!status) return status;
+  const std::vector<uint8_t> head = EncodeHeader(h);
+  return File_->Write(head.data(), head.size());
 }
 
-void TWriter::AddFrame(const uint16_t* samples) {
-  if (Header_.Depth <= 8 || Written_ >= Header_.FrameCount) throw std::invalid_argument("SER writer: unexpected 16-bit frame");
+TStatus TWriter::AddFrame(const uint8_t* samples) {
+  if (!File_ || Header_.Depth > 8 || Written_ >= Header_.FrameCount)
+    throw std::invalid_argument("SER writer: unexpected 8-bit frame");
+  ++Written_;
+  return File_->Write(samples, size_t(Header_.Width) * size_t(Header_.Height) * size_t(Planes(Header_.ColourId)));
+}
+
+TStatus TWriter::AddFrame(const uint16_t* samples) {
+  if (!File_ || Header_.Depth <= 8 || Written_ >= Header_.FrameCount)
+    throw std::invalid_argument("SER writer: unexpected 16-bit frame");
   const size_t n = size_t(Header_.Width) * size_t(Header_.Height) * size_t(Planes(Header_.ColourId));
   Buffer_.resize(n * 2);
   for (size_t i = 0; i < n; ++i) {
@@ -78,19 +87,20 @@ void TWriter::AddFrame(const uint16_t* samples) {
     Buffer_[2 * i + (BigEndian_ ? 1 : 0)] = uint8_t(v);
     Buffer_[2 * i + (BigEndian_ ? 0 : 1)] = uint8_t(v >> 8);
   }
-  File_->Write(Buffer_.data(), Buffer_.size());
   ++Written_;
+  return File_->Write(Buffer_.data(), Buffer_.size());
 }
 
-void TWriter::Finish(const std::vector<int64_t>& timestamps) {
-  if (Written_ != Header_.FrameCount || (!timestamps.empty() && timestamps.size() != size_t(Written_)))
+TStatus TWriter::Finish(const std::vector<int64_t>& timestamps) {
+  if (!File_ || Written_ != Header_.FrameCount || (!timestamps.empty() && timestamps.size() != size_t(Written_)))
     throw std::invalid_argument("SER writer: frame or timestamp count differs from the header");
   if (!timestamps.empty()) {
     std::vector<uint8_t> trailer(timestamps.size() * 8);
     for (size_t i = 0; i < timestamps.size(); ++i) Put64(&trailer[8 * i], uint64_t(timestamps[i]));
-    File_->Write(trailer.data(), trailer.size());
+    TStatus status = File_->Write(trailer.data(), trailer.size());
+    if (!status) return status;
   }
-  File_->Commit();
+  return File_->Commit();
 }
 
 }  // namespace ser

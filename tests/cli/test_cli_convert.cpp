@@ -26,7 +26,7 @@ class CliConvert : public ::testing::Test {
     for (int i = 0; i < 3; ++i) src_.Colors[i] = TRGBQuad{uint8_t(50 * i), uint8_t(10 + i), uint8_t(200 - i), 0};
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 5; ++x) src_.Pixels8(y)[x] = uint8_t((x + y) % 3);
-    src_.SaveToFile(Path("in.bmp"));
+    ASSERT_TRUE(src_.SaveToFile(Path("in.bmp")));
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const char* name) const { return (dir_ / name).string(); }

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "app/ParamGlob.h"
 #include "combine/Combine.h"
 #include "sequence/Sequence.h"
 
@@ -105,28 +104,20 @@ TEST_F(CombineSequence, NoImageTakingPartGivesABlackResultOfTheFrameSize) {
   EXPECT_EQ(o.Image->GetPixel(4, 6), TColorBGR{});
 }
 
-TEST_F(CombineSequence, SettingsComeFromParamGlobAndKappaFactor) {
-  const TParamglob saved = ParamGlob;
-  const int32_t savedKappa = KappaFactor;
-  ParamGlob.bordure = 0;
-  ParamGlob.rejet_kappa = true;
-  KappaFactor = 1;
-  const TCombineParams p = CurrentCombineParams();
-  EXPECT_EQ(p.bordure, 0);
-  EXPECT_TRUE(p.rejet_kappa);
-  EXPECT_EQ(p.kappa, 1);
-
+TEST_F(CombineSequence, RejectionFollowsTheGivenParams) {
   // Kappa 1 on two different colours rejects both; rejet_kappa gives their mean.
   Seq.FrameWidth = Seq.FrameHeight = 0;  // 1 x 1 frames with margin 0
   Add(Record(true, true, 1, 1, {0, 0, 100}));
   Add(Record(true, true, 1, 1, {0, 0, 200}));
-  TCombineOutcome o = KappaSigmaCombine(Seq);
+  TCombineParams p;
+  p.bordure = 0;
+  p.kappa = 1;
+  p.rejet_kappa = true;
+  TCombineOutcome o = KappaSigmaCombine(Seq, p);
   ASSERT_TRUE(o.Image);
   EXPECT_EQ(o.Image->GetPixel(0, 0), (TColorBGR{0, 0, 150}));
-  ParamGlob.rejet_kappa = false;
-  EXPECT_EQ(KappaSigmaCombine(Seq).Image->GetPixel(0, 0), TColorBGR{});
-  ParamGlob = saved;
-  KappaFactor = savedKappa;
+  p.rejet_kappa = false;
+  EXPECT_EQ(KappaSigmaCombine(Seq, p).Image->GetPixel(0, 0), TColorBGR{});
 }
 
 TEST_F(CombineSequence, CancelGivesNoResult) {

@@ -37,8 +37,8 @@ class AutoFrameTest : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(Dir_);
     fs::create_directories(Dir_);
-    Params_.tolerance_automatique = false;
-    Params_.calcul_complexe = false;
+    Params_.AutoTolerance = false;
+    Params_.ComplexMode = false;
     Params_.bordure = 2;
     Seq_.Tolerance = 30;
   }
@@ -48,7 +48,7 @@ class AutoFrameTest : public ::testing::Test {
   void Add(const TFastDIB& picture) {
     const int i = Seq_.ImageList.Count();
     const std::string path = (Dir_ / ("img" + std::to_string(i) + ".bmp")).string();
-    picture.SaveToFile(path);
+    ASSERT_TRUE(picture.SaveToFile(path));
     AddMissing(path);
   }
   void AddMissing(const std::string& path) {
@@ -64,7 +64,7 @@ class AutoFrameTest : public ::testing::Test {
 
   fs::path Dir_;
   TSequence Seq_;
-  TParamglob Params_;
+  TAutoFrameOptions Params_;
 };
 
 }  // namespace
@@ -168,7 +168,7 @@ TEST_F(AutoFrameTest, AutomaticToleranceKeepsTheLastImagesThreshold) {
     for (int x = 0; x < 10; ++x) last.SetPixel(y, x, {0, 0, 0});
   last.SetPixel(3, 3, {255, 255, 255});  // one pixel in a hundred: threshold 52
   Add(last);
-  Params_.tolerance_automatique = true;
+  Params_.AutoTolerance = true;
   Seq_.Tolerance = 200;
   const TAutoFrameResult res = AutoFrameAll(Seq_, Params_);
   EXPECT_EQ(Seq_.Tolerance, 52);

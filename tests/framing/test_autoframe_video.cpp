@@ -82,9 +82,9 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
   ASSERT_EQ(s.ImageCount, o.Frames);
   s.Tolerance = 30;
   s.CurrentIndex = 5;
-  TParamglob params;
-  params.calcul_complexe = false;
-  params.tolerance_automatique = false;
+  TAutoFrameOptions params;
+  params.ComplexMode = false;
+  params.AutoTolerance = false;
   params.bordure = 4;
   const TAutoFrameResult res = AutoFrameAll(s, params);
   EXPECT_EQ(s.CurrentIndex, 5);

@@ -33,7 +33,7 @@ TEST(DetectObject, SquareIncludesTheDarkRingAroundIt) {
   Fill(img, 4, 4, 6, 6);
   TRect r;
   int32_t tol = 30;
-  ASSERT_TRUE(DetectObject(img, r, tol, false, false));
+  ASSERT_TRUE(DetectObject(img, r, tol, {false, false}));
   EXPECT_EQ(r, (TRect{3, 3, 7, 7}));
   EXPECT_EQ(tol, 30);
 }
@@ -43,7 +43,7 @@ TEST(DetectObject, PixelInTheTopLeftCorner) {
   img.SetPixel(0, 0, {200, 200, 200});
   TRect r;
   int32_t tol = 30;
-  ASSERT_TRUE(DetectObject(img, r, tol, false, false));
+  ASSERT_TRUE(DetectObject(img, r, tol, {false, false}));
   EXPECT_EQ(r, (TRect{0, 0, 1, 1}));
 }
 
@@ -53,7 +53,7 @@ TEST(DetectObject, TwoBlobsVerticalExtentIsTheUpperBandHorizontalExtentBoth) {
   Fill(img, 1, 5, 8, 6);  // lower, wider blob after a dark row
   TRect r;
   int32_t tol = 30;
-  ASSERT_TRUE(DetectObject(img, r, tol, false, false));
+  ASSERT_TRUE(DetectObject(img, r, tol, {false, false}));
   EXPECT_EQ(r, (TRect{0, 1, 9, 4}));
 }
 
@@ -62,14 +62,14 @@ TEST(DetectObject, ObjectsTouchingTheBottomOrOnlyTheRightEdgeAreNotFound) {
   int32_t tol = 30;
   TFastDIB bottom = Black(10, 10);
   Fill(bottom, 0, 7, 9, 9);
-  EXPECT_FALSE(DetectObject(bottom, r, tol, false, false));
+  EXPECT_FALSE(DetectObject(bottom, r, tol, {false, false}));
   TFastDIB rightEdge = Black(10, 10);
   Fill(rightEdge, 6, 3, 9, 5);
-  EXPECT_FALSE(DetectObject(rightEdge, r, tol, false, false));
+  EXPECT_FALSE(DetectObject(rightEdge, r, tol, {false, false}));
   EXPECT_EQ(r, kUntouched);
   // A run reaching the edge does not count, but an earlier run of the row does.
   Fill(rightEdge, 2, 4, 3, 4);
-  ASSERT_TRUE(DetectObject(rightEdge, r, tol, false, false));
+  ASSERT_TRUE(DetectObject(rightEdge, r, tol, {false, false}));
   EXPECT_EQ(r, (TRect{1, 2, 4, 6}));
 }
 
@@ -79,18 +79,18 @@ TEST(DetectObject, ThresholdIsStrictAndHalvesRoundToEven) {
   // max + min = 61: lightness 30.5 -> 30, not above 30.
   img.SetPixel(2, 2, {0, 0, 61});
   int32_t tol = 30;
-  EXPECT_FALSE(DetectObject(img, r, tol, false, false));
+  EXPECT_FALSE(DetectObject(img, r, tol, {false, false}));
   // 63: 31.5 -> 32, above 30.
   img.SetPixel(2, 2, {0, 0, 63});
-  EXPECT_TRUE(DetectObject(img, r, tol, false, false));
+  EXPECT_TRUE(DetectObject(img, r, tol, {false, false}));
   // Tolerance 0: lightness 0 (one byte at 1, 0.5 -> 0) stays dark, 1 is bright.
   TFastDIB faint = Black(5, 5);
   faint.SetPixel(2, 2, {1, 0, 0});
   tol = 0;
   r = kUntouched;
-  EXPECT_FALSE(DetectObject(faint, r, tol, false, false));
+  EXPECT_FALSE(DetectObject(faint, r, tol, {false, false}));
   faint.SetPixel(2, 2, {2, 0, 0});
-  ASSERT_TRUE(DetectObject(faint, r, tol, false, false));
+  ASSERT_TRUE(DetectObject(faint, r, tol, {false, false}));
   EXPECT_EQ(r, (TRect{1, 1, 3, 3}));
 }
 
@@ -99,9 +99,9 @@ TEST(DetectObject, Tolerance255FindsNothingEvenOnWhite) {
   Fill(img, 3, 3, 5, 5);
   TRect r = kUntouched;
   int32_t tol = 255;
-  EXPECT_FALSE(DetectObject(img, r, tol, false, false));
+  EXPECT_FALSE(DetectObject(img, r, tol, {false, false}));
   tol = 400;
-  EXPECT_FALSE(DetectObject(img, r, tol, true, false));
+  EXPECT_FALSE(DetectObject(img, r, tol, {true, false}));
   EXPECT_EQ(r, kUntouched);
 }
 
@@ -109,8 +109,8 @@ TEST(DetectObject, EmptyPictureIsNotFound) {
   TFastDIB img;
   TRect r = kUntouched;
   int32_t tol = 30;
-  EXPECT_FALSE(DetectObject(img, r, tol, false, true));
-  EXPECT_FALSE(DetectObject(img, r, tol, true, false));
+  EXPECT_FALSE(DetectObject(img, r, tol, {false, true}));
+  EXPECT_FALSE(DetectObject(img, r, tol, {true, false}));
   EXPECT_EQ(r, kUntouched);
   EXPECT_EQ(tol, 0);  // the automatic threshold of nothing is 0
 }
@@ -141,7 +141,7 @@ TEST(DetectObject, MatchesThePixelByPixelScanOnRandomPictures) {
       TRect expect = kUntouched, got = kUntouched;
       const bool e = ReferenceScan(img, tol, expect);
       int32_t t = tol;
-      const bool g = DetectObject(img, got, t, false, false);
+      const bool g = DetectObject(img, got, t, {false, false});
       ASSERT_EQ(g, e) << "round " << round << " tolerance " << tol;
       EXPECT_EQ(got, expect) << "round " << round << " tolerance " << tol;
       (e ? foundCount : missedCount)++;
@@ -167,18 +167,18 @@ TEST(DetectObject, ComplexModeWorksOnAnEnhancedBlurredCopy) {
   TRect expect, got;
   ASSERT_TRUE(ReferenceScan(copy, 100, expect));
   int32_t tol = 100;
-  ASSERT_TRUE(DetectObject(img, got, tol, true, false));
+  ASSERT_TRUE(DetectObject(img, got, tol, {true, false}));
   EXPECT_EQ(got, expect);
   // The image as fetched is never changed, in either mode.
   EXPECT_EQ(std::vector<uint8_t>(img.Bits, img.Bits + img.Size()), before);
-  DetectObject(img, got, tol, false, true);
+  DetectObject(img, got, tol, {false, true});
   EXPECT_EQ(std::vector<uint8_t>(img.Bits, img.Bits + img.Size()), before);
 
   // With automatic tolerance the threshold comes from the enhanced copy.
   int32_t fromCopy = -1;
   ASSERT_TRUE(AutoTolerance(copy, fromCopy, true));
   tol = 5;
-  DetectObject(img, got, tol, true, true);
+  DetectObject(img, got, tol, {true, true});
   EXPECT_EQ(tol, fromCopy);
 }
 

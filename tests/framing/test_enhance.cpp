@@ -91,8 +91,8 @@ TEST(EnhanceAndBlur, ScratchGivesTheSameDetectionAsAFreshCopy) {
       for (int x = x0; x < x0 + 15; ++x) img.SetPixel(y, x, {150, 160, 170});
     TRect a{-1, -1, -1, -1}, b{-1, -1, -1, -1};
     int32_t ta = 60, tb = 60;
-    const bool fa = DetectObject(img, a, ta, true, round % 2 == 0);
-    const bool fb = DetectObject(img, b, tb, true, round % 2 == 0, &scratch);
+    const bool fa = DetectObject(img, a, ta, {true, round % 2 == 0});
+    const bool fb = DetectObject(img, b, tb, {true, round % 2 == 0}, &scratch);
     EXPECT_EQ(fa, fb);
     EXPECT_EQ(a, b);
     EXPECT_EQ(ta, tb);

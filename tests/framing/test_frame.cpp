@@ -117,7 +117,7 @@ TEST(MakeFrame, FramingTheSquareFoundByDetection) {
   for (int y = 4; y <= 6; ++y)
     for (int x = 4; x <= 6; ++x) img.SetPixel(y, x, {255, 255, 255});
   TRect rect;
-  ASSERT_TRUE(DetectObject(img, rect, s, TParamglob{}));
+  ASSERT_TRUE(DetectObject(img, rect, s, TDetectOptions{}));
   ASSERT_EQ(MakeFrame(s, 0, rect, img, 1), TFrameResult::Accepted);
   EXPECT_EQ(s.Record(0)->FrameRect, (TRect{2, 2, 8, 8}));
 }

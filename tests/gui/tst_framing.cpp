@@ -298,7 +298,7 @@ class TestFraming : public QObject {
     TSequence check;
     QVERIFY(check.OpenAvi(Local(Troubled_)));
     check.Tolerance = 30;
-    const TAutoFrameResult expected = AutoFrameAll(check, ParamGlob);
+    const TAutoFrameResult expected = AutoFrameAll(check, AutoFrameOptionsOf(ParamGlob));
     QVERIFY(expected.Problems.size() >= 3);
     QStringList rows;
     for (const TFrameProblem& p : expected.Problems)
@@ -336,7 +336,7 @@ class TestFraming : public QObject {
     ParamGlob.tolerance_automatique = true;
     TSequence check;
     QVERIFY(check.OpenAvi(Local(Troubled_)));
-    const TAutoFrameResult expected = AutoFrameAll(check, ParamGlob);
+    const TAutoFrameResult expected = AutoFrameAll(check, AutoFrameOptionsOf(ParamGlob));
     QStringList boxes;
     for (const TFrameProblem& p : expected.Problems)
       boxes << QStringLiteral("Building frame : image%1 | %2")

@@ -513,7 +513,7 @@ class TestMainWindow : public QObject {
     QVERIFY(written.contains(QRegularExpression("\\[Menu bar\\][^\\[]*visible=1")));
 
     f.close();
-    LireParamGlob();
+    QVERIFY(LireParamGlob());
     QVERIFY(!ParamGlob.barre_visible);
     QVERIFY(ParamGlob.barre_texte);
     Form_ = std::make_unique<TMainForm>();
@@ -553,7 +553,7 @@ class TestMainWindow : public QObject {
     QVERIFY(!f.EditTolerance1->isEnabled());
     QVERIFY(!f.LabTolerance->isEnabled());
     QVERIFY(f.UpDown1->isEnabled());
-    LireParamGlob();
+    QVERIFY(LireParamGlob());
     QVERIFY(ParamGlob.tolerance_automatique);
 
     // Cancel stores nothing.
@@ -562,7 +562,7 @@ class TestMainWindow : public QObject {
       if (auto* dialog = qobject_cast<TFormParam*>(QApplication::activeModalWidget())) dialog->reject();
     });
     f.Action_Parametre->trigger();
-    LireParamGlob();
+    QVERIFY(LireParamGlob());
     QCOMPARE(ParamGlob.kappa, 3);
     ParamGlob.tolerance_automatique = false;
   }

@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fitsio.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "output/Fits.h"
@@ -30,16 +26,11 @@ class FitsTest : public ::testing::Test {
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(Dir);
     fs::create_directories(Dir);
-    ParamFits = TParamFITS{};
   }
-  void TearDown() override {
-    fs::remove_all(Dir);
-    ParamFits = TParamFITS{};
-  }
+  void TearDown() override { fs::remove_all(Dir); }
   std::string Path(const std::string& name) const { return (Dir / name).string(); }
   fs::path Dir;
-  TScriptedMessages Msgs;
-  TMessagesScope Scope{Msgs};
+  TFitsOptions Opt;  // default FITS parameters; an existing file is replaced
 };
 
 // A W x H picture whose pixel (x, y) is (blue x, green y, red x + y), mod 256.
@@ -103,14 +94,13 @@ bool Verify(const std::string& path, std::string& out) {
 }
 
 TEST_F(FitsTest, EightBitMeanFileReadsBackUprightWithItsHeader) {
-  ParamFits.Objet = "Jupiter";
-  ParamFits.Telescope = "C8";
-  ParamFits.Observateur = "Ann";
-  ParamFits.Commentaire = "seeing 3/5";
+  Opt.Fits.Objet = "Jupiter";
+  Opt.Fits.Telescope = "C8";
+  Opt.Fits.Observateur = "Ann";
+  Opt.Fits.Commentaire = "seeing 3/5";
   const TFastDIB img = Pattern(640, 480);
   const std::string f = Path("jup.fit");
-  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img));
-  EXPECT_TRUE(Msgs.Asked.empty());
+  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img, Opt));
   EXPECT_EQ(fs::file_size(f), 311040u);  // 2880 + 107 x 2880
   const std::string raw = ReadAll(f);
   EXPECT_EQ(raw.substr(2880 + 307200), std::string(960, '\0'));
@@ -139,12 +129,12 @@ TEST_F(FitsTest, EightBitMeanFileReadsBackUprightWithItsHeader) {
 }
 
 TEST_F(FitsTest, SixteenBitValuesAreBigEndianWithoutScaling) {
-  ParamFits.Bits8 = false;
-  ParamFits.Bits16 = true;
+  Opt.Fits.Bits8 = false;
+  Opt.Fits.Bits16 = true;
   TFastDIB img = Pattern(640, 480);
   img.SetPixel(479, 0, {200, 200, 200});  // bottom-left: the first value of the file
   const std::string f = Path("a16.fit");
-  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img));
+  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img, Opt));
   EXPECT_EQ(fs::file_size(f), 2880u + 214u * 2880u);
   const std::string raw = ReadAll(f);
   EXPECT_EQ(uint8_t(raw[2880]), 0);
@@ -165,13 +155,13 @@ TEST_F(FitsTest, SixteenBitValuesAreBigEndianWithoutScaling) {
 
 TEST_F(FitsTest, RecordsArePaddedOnlyWhenNotFullAndAnEmptyImageGivesTheHeaderAlone) {
   const std::string exact = Path("exact.fit");
-  ASSERT_TRUE(EcrireFits(exact, "", kFitsMean, Pattern(1440, 2)));
+  ASSERT_TRUE(EcrireFits(exact, "", kFitsMean, Pattern(1440, 2), Opt));
   EXPECT_EQ(fs::file_size(exact), 5760u);
   const std::string raw = ReadAll(exact);
   EXPECT_EQ(uint8_t(raw.back()), ((1439 % 256) + 0 + (1439 % 256)) / 3) << "last value: top-right, no padding";
 
   const std::string empty = Path("empty.fit");
-  ASSERT_TRUE(EcrireFits(empty, "", kFitsMean, TFastDIB{}));
+  ASSERT_TRUE(EcrireFits(empty, "", kFitsMean, TFastDIB{}, Opt));
   EXPECT_EQ(fs::file_size(empty), 2880u);
 }
 
@@ -181,15 +171,15 @@ TEST_F(FitsTest, MeanOfComponentsTruncates) {
   img.SetPixel(0, 0, {255, 255, 255});
   img.SetPixel(0, 1, {2, 1, 1});  // blue 2, green 1, red 1
   const std::string f = Path("m.fit");
-  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img));
+  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, img, Opt));
   const std::string raw = ReadAll(f);
   EXPECT_EQ(uint8_t(raw[2880]), 255);
   EXPECT_EQ(uint8_t(raw[2881]), 1);
 }
 
 TEST_F(FitsTest, CardsInOrderWithIntegersRightJustifiedToColumn30) {
-  ParamFits.Commentaire = "note";
-  const std::vector<std::string> cards = FitsHeaderCards(ParamFits, 64, 1024, kFitsMean, "", 1778577330);
+  Opt.Fits.Commentaire = "note";
+  const std::vector<std::string> cards = FitsHeaderCards(Opt.Fits, 64, 1024, kFitsMean, "", 1778577330);
   ASSERT_EQ(cards.size(), 20u) << "a mean file has 20 cards, END last";
   EXPECT_EQ(cards[0], "SIMPLE  =                    T");
   EXPECT_EQ(cards[1], "BITPIX  =                    8");
@@ -219,7 +209,7 @@ TEST_F(FitsTest, CardsInOrderWithIntegersRightJustifiedToColumn30) {
   EXPECT_EQ(block.substr(20 * 80), std::string(16 * 80, ' '));
 
   // A one-component file with a comment also has 20 cards: the comment, no mean card.
-  const std::vector<std::string> red = FitsHeaderCards(ParamFits, 5, 5, kFitsRed, "Red componant", 0);
+  const std::vector<std::string> red = FitsHeaderCards(Opt.Fits, 5, 5, kFitsRed, "Red componant", 0);
   ASSERT_EQ(red.size(), 20u);
   EXPECT_EQ(red[16], "COMMENT   Red componant");
   EXPECT_EQ(red[18].substr(0, 7), "HISTORY");
@@ -229,7 +219,7 @@ TEST_F(FitsTest, CardsInOrderWithIntegersRightJustifiedToColumn30) {
 TEST_F(FitsTest, DatesAreIsoInUtcAndTheSameInEveryCard) {
   const std::string f = Path("d.fit");
   const std::time_t before = std::time(nullptr);
-  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3)));
+  ASSERT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt));
   const std::time_t after = std::time(nullptr);
   Fits in(f);
   const std::string obs = in.Str("DATE-OBS"), date = in.Str("DATE");
@@ -251,13 +241,13 @@ TEST_F(FitsTest, DatesAreIsoInUtcAndTheSameInEveryCard) {
 }
 
 TEST_F(FitsTest, QuotesAreDoubledLongTextsCutAndOtherCharactersReplaced) {
-  ParamFits.Objet = "Jupiter's moon";
-  ParamFits.Telescope = std::string(100, 'T');
-  ParamFits.Instrument = std::string(67, 'i') + "'x";  // the doubled quote would pass column 79
-  ParamFits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";  // UTF-8 accents and a tab
-  ParamFits.Commentaire = std::string(90, 'c');
+  Opt.Fits.Objet = "Jupiter's moon";
+  Opt.Fits.Telescope = std::string(100, 'T');
+  Opt.Fits.Instrument = std::string(67, 'i') + "'x";  // the doubled quote would pass column 79
+  Opt.Fits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";  // UTF-8 accents and a tab
+  Opt.Fits.Commentaire = std::string(90, 'c');
   const std::string f = Path("q.fit");
-  ASSERT_TRUE(EcrireFits(f, std::string(75, 'k'), kFitsMean, Pattern(4, 4)));
+  ASSERT_TRUE(EcrireFits(f, std::string(75, 'k'), kFitsMean, Pattern(4, 4), Opt));
 
   EXPECT_EQ(Trim(Card(f, 10)), "OBJECT  = 'Jupiter''s moon'");
   EXPECT_EQ(Card(f, 11), "TELESCOP= '" + std::string(68, 'T') + "'");
@@ -280,7 +270,9 @@ TEST_F(FitsTest, SplitWritesThreeComponentFiles) {
   img.SetSize(2, 2, 24, 0);
   img.SetPixel(1, 0, {30, 20, 10});  // bottom-left: blue 30, green 20, red 10
   const std::string base = Path("Temp");
-  EXPECT_EQ(EcrireFitsRVB(base, "0003", img), 3);
+  int written = 0;
+  ASSERT_TRUE(EcrireFitsRVB(base, "0003", img, Opt, &written));
+  EXPECT_EQ(written, 3);
   const struct {
     const char* Name;
     const char* Comment;
@@ -299,76 +291,61 @@ TEST_F(FitsTest, SplitWritesThreeComponentFiles) {
   }
 }
 
-TEST_F(FitsTest, AnExistingFileIsReplacedOnlyOnYes) {
+// The windows' policy asks "Replace file<name>" through the message interface;
+// only Yes replaces. Declining is not an error.
+TEST_F(FitsTest, AnExistingFileIsReplacedOnlyWhenThePolicySaysSo) {
+  TScriptedMessages msgs;
+  TMessagesScope scope(msgs);
+  Opt.Overwrite = AskReplaceFile();
   const std::string f = Path("old.fit");
   { std::ofstream(f) << "precious"; }
-  Msgs.Answers = {TMsgButton::No};
-  EXPECT_FALSE(EcrireFits(f, "", kFitsMean, Pattern(3, 3)));
-  ASSERT_EQ(Msgs.Asked.size(), 1u);
-  EXPECT_EQ(Msgs.Asked[0].Text, "Replace file" + f);
-  EXPECT_EQ(Msgs.Asked[0].Buttons, (std::vector<TMsgButton>{TMsgButton::Yes, TMsgButton::No}));
-  EXPECT_EQ(Msgs.Asked[0].Icon, TMsgIcon::Warning);
-  EXPECT_EQ(ReadAll(f), "precious");
-
-  Msgs.Answers = {TMsgButton::None};  // box closed
-  EXPECT_FALSE(EcrireFits(f, "", kFitsMean, Pattern(3, 3)));
-  EXPECT_EQ(ReadAll(f), "precious");
-
-  Msgs.Answers = {TMsgButton::Yes};
-  EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3)));
+  for (TMsgButton answer : {TMsgButton::No, TMsgButton::None}) {  // None: the box was closed
+    msgs.Answers = {answer};
+    bool written = true;
+    EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt, &written));
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadAll(f), "precious");
+  }
+  ASSERT_EQ(msgs.Asked.size(), 2u);
+  EXPECT_EQ(msgs.Asked[0].Text, "Replace file" + f);
+  EXPECT_EQ(msgs.Asked[0].Buttons, (std::vector<TMsgButton>{TMsgButton::Yes, TMsgButton::No}));
+  EXPECT_EQ(msgs.Asked[0].Icon, TMsgIcon::Warning);
+  msgs.Answers = {TMsgButton::Yes};
+  EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt));
   EXPECT_EQ(fs::file_size(f), 5760u);
 
   // Split: declining one file does not stop the others.
-  const std::string base = Path("S");
   { std::ofstream(Path("SV.fit")) << "keep"; }
-  Msgs.Answers = {TMsgButton::No};
-  EXPECT_EQ(EcrireFitsRVB(base, "", Pattern(3, 3)), 2);
+  msgs.Answers = {TMsgButton::No};
+  int written = 0;
+  EXPECT_TRUE(EcrireFitsRVB(Path("S"), "", Pattern(3, 3), Opt, &written));
+  EXPECT_EQ(written, 2);
   EXPECT_EQ(ReadAll(Path("SV.fit")), "keep");
   EXPECT_TRUE(fs::exists(Path("SR.fit")) && fs::exists(Path("SB.fit")));
+
+  // The command line's --no-clobber: keep without asking.
+  Opt.Overwrite = TOverwritePolicy::Keep();
+  EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(4, 4), Opt));
+  EXPECT_EQ(fs::file_size(f), 5760u);
+  EXPECT_EQ(msgs.Asked.size(), 4u);
 }
 
-TEST_F(FitsTest, AFailedWriteThrowsAndLeavesNoPartialFile) {
-  EXPECT_THROW(EcrireFits(Path("no/such/dir/x.fit"), "", kFitsMean, Pattern(3, 3)), std::system_error);
-
-  // A file-size limit makes the data writes fail part-way (as a full disk
-  // would). Run in a child so that the limit stays there.
-  const std::string f = Path("big.fit");
-  { std::ofstream(f) << "previous"; }
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim{8000, 8000};
-    ::setrlimit(RLIMIT_FSIZE, &lim);
-    TScriptedMessages yes;
-    yes.Fallback = TMsgButton::Yes;
-    SetMessages(&yes);
-    int code = 3;
-    try {
-      EcrireFits(f, "", kFitsMean, Pattern(640, 480));
-      code = 1;
-    } catch (const std::system_error&) {
-      code = 0;
-    } catch (...) {
-      code = 2;
-    }
-    ::_exit(code);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure reaches the caller as std::system_error";
-  EXPECT_EQ(ReadAll(f), "previous") << "the existing file is untouched";
-  int entries = 0;
-  for (const auto& e : fs::directory_iterator(Dir)) entries += e.path().filename() != "big.fit";
-  EXPECT_EQ(entries, 0) << "no temporary file left behind";
+// The three planes are written all or none: a plane that cannot be written
+// leaves no other plane behind.
+TEST_F(FitsTest, AFailedPlaneLeavesNoPlane) {
+  fs::create_directory(Path("PV.fit"));
+  const TStatus s = EcrireFitsRVB(Path("P"), "", Pattern(3, 3), Opt);
+  ASSERT_FALSE(s);
+  EXPECT_NE(s.Message().find(Path("PV.fit")), std::string::npos) << s.Message();
+  EXPECT_FALSE(fs::exists(Path("PR.fit")) || fs::exists(Path("PB.fit")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(FitsTest, RefusesWhatItCannotWrite) {
-  EXPECT_THROW(EcrireFits(Path("c.fit"), "", 4, Pattern(2, 2)), std::invalid_argument);
+  EXPECT_THROW((void)EcrireFits(Path("c.fit"), "", 4, Pattern(2, 2), Opt), std::invalid_argument);
   TFastDIB grey;
   grey.SetSize(2, 2, 8, 0);
-  EXPECT_THROW(EcrireFits(Path("g.fit"), "", kFitsMean, grey), std::invalid_argument);
+  EXPECT_THROW((void)EcrireFits(Path("g.fit"), "", kFitsMean, grey, Opt), std::invalid_argument);
   EXPECT_FALSE(fs::exists(Path("c.fit")) || fs::exists(Path("g.fit")));
 }
 

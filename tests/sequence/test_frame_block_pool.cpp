@@ -12,6 +12,7 @@
 namespace {
 
 constexpr size_t kFrame = 160 * 160 * 3 + 1;  // a typical frame copy
+constexpr size_t kSmallFrame = 100 * 100 * 3 + 1;  // below the pooled sizes
 
 TEST(FrameBlockPool, BlocksAreDistinctWritableAndReleasedWithTheLast) {
   ASSERT_EQ(FrameBlockPoolStats().LiveBlocks, 0u);
@@ -82,18 +83,20 @@ class FrameBlockBudget : public ::testing::Test {
 
 TEST_F(FrameBlockBudget, BlocksPastTheBudgetLiveInTheFileAndKeepTheirBytes) {
   SetFrameBlockBudget(size_t(64) << 20);
-  {
+  for (const size_t size : {kFrame, kSmallFrame}) {
+    const int count = int((size_t(160) << 20) / size);  // 2.5 times the budget
     std::vector<TFramePixels> frames;
-    for (int i = 0; i < 1500; ++i) frames.emplace_back(kFrame, uint8_t(i * 7));
+    for (int i = 0; i < count; ++i) frames.emplace_back(size, uint8_t(i * 7));
     const TFrameBlockPoolStats s = FrameBlockPoolStats();
-    EXPECT_GE(s.FileBytes, 1500 * kFrame - (size_t(64) << 20));
-    EXPECT_LE(s.MappedBytes - s.FileBytes, size_t(64) << 20);
-    for (int i = 0; i < 1500; ++i) {
-      ASSERT_EQ(frames[size_t(i)][kFrame / 3], uint8_t(i * 7)) << i;
+    EXPECT_GE(s.FileBytes, size_t(count) * size - (size_t(64) << 20)) << size;
+    EXPECT_LE(s.MappedBytes - s.FileBytes, size_t(64) << 20) << size;
+    for (int i = 0; i < count; ++i) {
+      ASSERT_EQ(frames[size_t(i)][size / 3], uint8_t(i * 7)) << i;
       ASSERT_EQ(frames[size_t(i)].back(), uint8_t(i * 7)) << i;
     }
+    frames.clear();
+    EXPECT_EQ(FrameBlockPoolStats().Regions, 0u);
   }
-  EXPECT_EQ(FrameBlockPoolStats().Regions, 0u);
 }
 
 TEST_F(FrameBlockBudget, RoomIsCheckedAgainstMemoryAndDisk) {

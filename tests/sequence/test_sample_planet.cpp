@@ -2,6 +2,9 @@
 // partial, absent) match their pixels, written in every capture format.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 #include "support/VideoFixtures.h"
@@ -121,6 +124,35 @@ TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
   TVideoCodec c;
   EXPECT_FALSE(ParseSampleFormat("12", c));
   AVIFileExit();
+}
+
+// The video goes through the atomic writer: until Close succeeds the old file
+// stays, and a writer given up leaves no piece of file behind.
+TEST(SamplePlanet, VideoReplacesTheOldFileOnlyWhenComplete) {
+  TTempDir dir;
+  const std::string path = dir.File("v.avi");
+  std::ofstream(path) << "old video";
+  auto entries = [&] { return std::distance(std::filesystem::directory_iterator(dir.Path()), {}); };
+  TVideoWriterOptions w;
+  w.Width = w.Height = 16;
+  TFastDIB frame;
+  frame.SetSize(16, 16, 24, 0);
+  for (TVideoCodec codec : {TVideoCodec::Bgr24, TVideoCodec::Mjpeg}) {
+    w.Codec = codec;
+    {
+      TVideoWriter writer;
+      ASSERT_TRUE(writer.Open(path, w, nullptr));
+      ASSERT_TRUE(writer.WriteFrame(frame, nullptr));
+    }  // given up before Close
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old video");
+    EXPECT_EQ(entries(), 1);
+  }
+  TSampleOptions o;
+  o.Frames = 2;
+  ASSERT_TRUE(WriteSampleVideo(path, o, nullptr));
+  EXPECT_GT(std::filesystem::file_size(path), 1000u);
+  EXPECT_EQ(entries(), 1);
 }
 
 }  // namespace

@@ -305,8 +305,8 @@ TEST_F(SequenceTest, BmpFetchConvertsToTwentyFourBits) {
   for (int i = 0; i < 256; ++i) gray.Colors[i] = TRGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
   gray.Pixels8(0)[0] = 200;
   gray.Pixels8(1)[2] = 50;
-  gray.SaveToFile(Dir.File("g.bmp"));
-  Pattern24(4, 3, 5).SaveToFile(Dir.File("c.bmp"));
+  ASSERT_TRUE(gray.SaveToFile(Dir.File("g.bmp")));
+  ASSERT_TRUE(Pattern24(4, 3, 5).SaveToFile(Dir.File("c.bmp")));
   Seq.BuildBmpSequence(Entries(Dir.Path(), {"g.bmp", "c.bmp"}));
   TFastDIB img;
   ASSERT_TRUE(Seq.FetchImage(img));

@@ -65,7 +65,8 @@ TEST_P(SerReadBack, KnownPixelsComeBack) {
   const std::string layout = ser::ColourName(colour);
   const int planes = ser::Planes(colour);
   {
-    ser::TWriter writer(path, h, big);
+    ser::TWriter writer;
+    ASSERT_TRUE(writer.Open(path, h, big).ok());
     std::vector<uint16_t> samples(size_t(W * H * planes));
     for (int f = 0; f < kFrames; ++f) {
       for (int y = 0; y < H; ++y)
@@ -79,10 +80,10 @@ TEST_P(SerReadBack, KnownPixelsComeBack) {
             s[0] = Stored(Channel(c, filter), depth, unsigned(f * 13 + y * 7 + x));
           }
         }
-      if (depth > 8) writer.AddFrame(samples.data());
-      else writer.AddFrame(std::vector<uint8_t>(samples.begin(), samples.end()).data());
+      const std::vector<uint8_t> bytes(samples.begin(), samples.end());
+      ASSERT_TRUE((depth > 8 ? writer.AddFrame(samples.data()) : writer.AddFrame(bytes.data())).ok());
     }
-    writer.Finish(trailer ? std::vector<int64_t>{1, 2, 3} : std::vector<int64_t>{});
+    ASSERT_TRUE(writer.Finish(trailer ? std::vector<int64_t>{1, 2, 3} : std::vector<int64_t>{}).ok());
   }
   std::unique_ptr<TImageSource> source;
   const TStatus opened = OpenSerSource(path, source);
@@ -130,10 +131,9 @@ TEST(SerDepth, LowDepthsUseTheirFullRange) {
   for (int depth = 1; depth <= 7; ++depth) {
     const fs::path path = TempPath("low.ser");
     const ser::THeader h = Header(ser::Mono, 2, 1, depth, 1);
-    ser::TWriter writer(path, h, false);
+    ser::TWriter writer;
     const uint8_t top = uint8_t((1 << depth) - 1), samples[2] = {0, top};
-    writer.AddFrame(samples);
-    writer.Finish();
+    ASSERT_TRUE(writer.Open(path, h, false).ok() && writer.AddFrame(samples).ok() && writer.Finish().ok());
     std::unique_ptr<TImageSource> source;
     TFastDIB image;
     ASSERT_TRUE(OpenSerSource(path, source).ok());

@@ -1,25 +1,62 @@
-// stellon-cli: a thin command-line front over the core. Every file of this
-// folder registers its subcommands with a static TCliCommand.
+// stellon-cli: a thin command-line front over the core, parsed by CLI11. Every
+// file of this folder registers its subcommands with a static TCliCommand:
+//
+//   const TCliCommand kInfo("info", "frames and size of an AVI video", [](CLI::App& app) -> TCliRun {
+//     auto file = std::make_shared<std::string>();
+//     app.add_option("FILE", *file, "AVI video")->required();
+//     return [file] { return Info(*file); };
+//   });
+//
+// Numbers are typed options checked with the ranges of cli::range; every
+// argument error reaches the user in one format and exits with status 2.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-using TCliArgs = std::vector<std::string>;
+#include "app/ParamGlob.h"
+
+// What a command does once its arguments are parsed; returns the exit status.
+using TCliRun = std::function<int()>;
 
 struct TCliCommand {
-  // name: the subcommand word; usage: one line shown by "stellon-cli help";
-  // run: gets the arguments after the subcommand word, returns the exit status.
-  TCliCommand(const char* name, const char* usage, std::function<int(const TCliArgs&)> run);
+  // name: the subcommand word; description: its line in "stellon-cli --help";
+  // setup: declares the command's arguments on its CLI11 subcommand, bound to
+  // storage the returned run function keeps alive.
+  TCliCommand(const char* name, const char* description, std::function<TCliRun(CLI::App&)> setup);
 };
 
-// Shared helpers for subcommands.
 namespace cli {
+
+// Exit status of every argument error.
+inline constexpr int kArgumentError = 2;
+
 // Prints "stellon-cli: <message>" on standard error.
 void Error(const std::string& message);
-// Removes "--name VALUE" (or "--name=VALUE") from args; true and value when present.
-bool TakeOption(TCliArgs& args, const std::string& name, std::string& value);
-// Removes a "--name" switch from args; true when present.
-bool TakeFlag(TCliArgs& args, const std::string& name);
+
+// Prints an argument error found after parsing in the format of the parser's
+// own errors, and returns kArgumentError:
+//   stellon-cli COMMAND: MESSAGE
+//   Run 'stellon-cli COMMAND --help' for more information.
+int ArgumentError(const std::string& message);
+
+// The ranges of numeric options, in one place. Those the Parameters dialog
+// also edits use its ranges.
+struct TRange {
+  long long Min, Max;
+  CLI::Range Check() const { return CLI::Range(Min, Max); }
+};
+namespace range {
+inline constexpr TRange kTolerance{kToleranceRange.Min, kToleranceRange.Max};
+inline constexpr TRange kMargin{kBordureRange.Min, kBordureRange.Max};
+inline constexpr TRange kKappa{kKappaRange.Min, kKappaRange.Max};
+inline constexpr TRange kFrames{0, 1000000};
+inline constexpr TRange kSeed{0, 0xFFFFFFFFll};
+inline constexpr TRange kSide{8, 32767};          // width or height of a generated video
+inline constexpr TRange kImageIndex{1, 0x7FFFFFFFll};  // image number as users count, from 1
+}  // namespace range
+
 }  // namespace cli

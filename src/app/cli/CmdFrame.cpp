@@ -8,38 +8,46 @@
 //
 // Settings come from the settings file (--ini PATH picks it); the options
 // override the tolerance, the automatic threshold, the image mode and the margin.
+// A progress bar shows on standard error when it is a terminal (not with --quiet).
 // Exit status: 0 done (whatever the images gave); 2 bad arguments, or FILE is
 // not a valid AVI file (the path followed by "is not a valid AVI file." on
 // standard error).
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
 #include "app/cli/FramingOptions.h"
+#include "app/cli/Progress.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
 #include "sequence/Sequence.h"
 
 namespace {
 
-int RunFrame(TCliArgs args) {
-  const cli::TFramingOptions options = cli::TFramingOptions::Take(args);
-  if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-    cli::Error(std::string("usage: frame FILE ") + cli::TFramingOptions::kUsage);
-    return 2;
-  }
+struct TFrameArgs {
+  std::string File;
+  cli::TFramingOptions Framing;
+  bool Quiet = false;
+};
+
+int RunFrame(const TFrameArgs& args) {
   TParamglob params;
   TSequence sequence;
-  if (!options.Apply(params, sequence)) return 2;
+  args.Framing.Apply(params, sequence);
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args[0])) return 2;
-  const TAutoFrameResult result = AutoFrameAll(sequence, params);
+  if (!cli::OpenVideo(sequence, args.File)) return 2;
+  cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
+  TAutoFrameHooks hooks;
+  hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
+  const TAutoFrameResult result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
   if (!result.NoRoom.empty()) {
     cli::Error(result.NoRoom);
     return 1;
   }
+  bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
     if (next < result.Problems.size() && result.Problems[next].Index == i) {
@@ -58,8 +66,12 @@ int RunFrame(TCliArgs args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const TCliCommand kFrame("frame",
-                         "frame FILE [--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]",
-                         [](const TCliArgs& args) { return RunFrame(args); });
+const TCliCommand kFrame("frame", "automatic framing of every image of an AVI video", [](CLI::App& app) -> TCliRun {
+  auto args = std::make_shared<TFrameArgs>();
+  app.add_option("FILE", args->File, "AVI video")->required();
+  args->Framing.Add(app);
+  cli::TProgressBar::AddQuietOption(app, args->Quiet);
+  return [args] { return RunFrame(*args); };
+});
 
 }  // namespace

@@ -6,6 +6,7 @@
 // Settings come from the settings file (--ini PATH picks it); the options
 // override them for this run only. An existing output file is replaced.
 //
+// A progress bar shows on standard error when it is a terminal (not with --quiet).
 // Printed on standard output:
 //   framed: F of M          images framed by automatic framing, of all images
 //   combined: N             images that took part
@@ -14,104 +15,79 @@
 //   report: PATH            with --report
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
 #include "app/cli/FramingOptions.h"
+#include "app/cli/Progress.h"
 #include "combine/Combine.h"
 #include "combine/Report.h"
 #include "framing/AutoFrame.h"
+#include "framing/Frame.h"
 #include "output/Fits.h"
-#include "platform/Messages.h"
 #include "sequence/Sequence.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "stack FILE -o OUT [--method mean|kappa] [--kappa K] [--reject-mean] [--fits-bits 8|16] [--fits-split] "
-    "[--report] [--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
-// A batch run answers the writers' "Replace file" question with Yes and
-// prints everything else on standard error.
-class TBatchMessages : public TMessages {
- public:
-  TMsgButton Show(const TMessageRequest& r) override {
-    for (TMsgButton b : r.Buttons)
-      if (b == TMsgButton::Yes) return b;
-    std::fprintf(stderr, "%s: %s\n", r.Caption.c_str(), r.Text.c_str());
-    return r.Buttons.empty() ? TMsgButton::None : r.Buttons.front();
-  }
+struct TStackArgs {
+  std::string File, Out, Method = "mean";
+  int32_t Kappa = 0, Bits = 8;
+  bool RejectMean = false, Split = false, Report = false, Quiet = false;
+  const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
+  cli::TFramingOptions Framing;
 };
 
-int RunStack(TCliArgs args) {
-  std::string out, method = "mean", kappaText, bits;
-  const bool hasOut = cli::TakeOption(args, "-o", out);
-  cli::TakeOption(args, "--method", method);
-  const bool hasKappa = cli::TakeOption(args, "--kappa", kappaText);
-  const bool rejectMean = cli::TakeFlag(args, "--reject-mean");
-  const bool hasBits = cli::TakeOption(args, "--fits-bits", bits);
-  const bool split = cli::TakeFlag(args, "--fits-split");
-  const bool report = cli::TakeFlag(args, "--report");
-  const cli::TFramingOptions options = cli::TFramingOptions::Take(args);
-  if (args.size() != 1 || args[0].rfind("-", 0) == 0 || !hasOut || out.empty()) {
-    cli::Error(std::string("usage: ") + kUsage);
-    return 2;
-  }
-  const std::string ext = Lower(std::filesystem::path(out).extension().string());
-  const bool toBmp = ext == ".bmp", toFits = ext == ".fit";
-  if (!toBmp && !toFits) {
-    cli::Error("OUT must end in .bmp or .fit, not '" + out + "'");
-    return 2;
-  }
-  if (method != "mean" && method != "kappa") {
-    cli::Error("--method is mean or kappa, not '" + method + "'");
-    return 2;
-  }
-  if (hasBits && bits != "8" && bits != "16") {
-    cli::Error("--fits-bits is 8 or 16, not '" + bits + "'");
-    return 2;
-  }
+int RunStack(const TStackArgs& args) {
+  const std::string& out = args.Out;
   TParamglob params;
   TSequence sequence;
-  if (!options.Apply(params, sequence)) return 2;
-  if (hasKappa && (!cli::ParseInt(kappaText, params.kappa) || params.kappa < 0)) {
-    cli::Error("--kappa wants a whole number of 0 or more, not '" + kappaText + "'");
-    return 2;
+  args.Framing.Apply(params, sequence);
+  if (args.KappaOption->count() > 0) params.kappa = args.Kappa;
+  if (args.RejectMean) params.rejet_kappa = true;
+  if (args.BitsOption->count() > 0) {
+    params.FITS.Bits8 = args.Bits == 8;
+    params.FITS.Bits16 = args.Bits == 16;
   }
-  if (rejectMean) params.rejet_kappa = true;
-  if (hasBits) {
-    params.FITS.Bits8 = bits == "8";
-    params.FITS.Bits16 = bits == "16";
-  }
-  if (split) {
+  if (args.Split) {
     params.FITS.SepRVB = true;
     params.FITS.MoyRVB = false;
   }
+  const bool toBmp = Lower(std::filesystem::path(out).extension().string()) == ".bmp";
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args[0])) return 2;
-  const TAutoFrameResult framing = AutoFrameAll(sequence, params);
+  if (!cli::OpenVideo(sequence, args.File)) return 2;
+  const int total = sequence.ImageList.Count();
+  TAutoFrameResult framing;
+  {
+    cli::TProgressBar bar("framing", total, args.Quiet);
+    TAutoFrameHooks hooks;
+    hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
+    framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
+  }
   if (!framing.NoRoom.empty()) {
     cli::Error(framing.NoRoom);
     return 1;
   }
-  const int total = sequence.ImageList.Count();
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
-  TCombineParams cp;
-  cp.bordure = params.bordure;
-  cp.kappa = params.kappa;
-  cp.rejet_kappa = params.rejet_kappa;
-  const bool kappa = method == "kappa";
-  if (kappa) KappaFactor = params.kappa;
-  TCombineOutcome result = kappa ? KappaSigmaCombine(sequence, cp) : MeanCombine(sequence, cp);
+  const TCombineParams cp = CombineParamsOf(params, params.kappa);
+  const bool kappa = args.Method == "kappa";
+  TCombineOutcome result;
+  {
+    const int rows = sequence.FrameSizeSet ? FrameOuterHeight(sequence, params.bordure) : 0;
+    cli::TProgressBar bar("combining", rows, args.Quiet, "rows");
+    TCombineCallbacks callbacks;
+    callbacks.Progress = [&bar](int position) { bar.Update(position); };
+    result = kappa ? KappaSigmaCombine(sequence, cp, callbacks) : MeanCombine(sequence, cp, callbacks);
+  }
   if (!result.Image) {
     cli::Error("the combination was stopped");
     return 1;
@@ -120,35 +96,40 @@ int RunStack(TCliArgs args) {
   if (!result.WrongSize.empty()) std::printf("left-out: %d\n", int(result.WrongSize.size()));
   if (result.Count() == 0) cli::Error("warning: no image could be framed; the result is black");
 
-  TBatchMessages answers;
-  TMessagesScope scope(answers);
   std::vector<std::string> written;
+  TStatus saved;
   if (toBmp) {
-    result.Image->SaveToFile(out);
+    saved = result.Image->SaveToFile(out);
     written.push_back(out);
   } else {
-    ParamFits = params.FITS;
+    TFitsOptions fits;
+    fits.Fits = params.FITS;
+    fits.Overwrite = TOverwritePolicy::Replace();
     if (params.FITS.SepRVB) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
       const std::string base = out.substr(0, out.size() - 4);
-      EcrireFitsRVB(base, "", *result.Image);
+      saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
     } else {
-      EcrireFits(out, "", kFitsMean, *result.Image);
+      saved = EcrireFits(out, "", kFitsMean, *result.Image, fits);
       written.push_back(out);
     }
   }
+  if (!saved) {
+    cli::Error(saved.Message());
+    return 1;
+  }
   for (const std::string& w : written) std::printf("written: %s\n", w.c_str());
 
-  if (report) {
+  if (args.Report) {
     TCombinationReportFacts facts;
     facts.Title = kappa ? kReportTitleKappa : kReportTitleMean;
     if (kappa) facts.Kappa = params.kappa;
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
     const std::string path = ReportFileName(out);
-    if (!SaveReportLines(BuildCombinationReport(sequence, facts), path)) {
-      cli::Error("cannot write " + path);
+    if (const TStatus s = SaveReportLines(BuildCombinationReport(sequence, facts), path); !s) {
+      cli::Error(s.Message());
       return 1;
     }
     std::printf("report: %s\n", path.c_str());
@@ -156,6 +137,32 @@ int RunStack(TCliArgs args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const TCliCommand kStack("stack", kUsage, [](const TCliArgs& args) { return RunStack(args); });
+// OUT ends in .bmp or .fit, either case.
+std::string CheckOutputName(const std::string& out) {
+  const std::string ext = Lower(std::filesystem::path(out).extension().string());
+  return ext == ".bmp" || ext == ".fit" ? std::string() : "OUT must end in .bmp or .fit, not '" + out + "'";
+}
+
+const TCliCommand kStack("stack", "frame every image of an AVI video and combine them into one image",
+                         [](CLI::App& app) -> TCliRun {
+  auto args = std::make_shared<TStackArgs>();
+  app.add_option("FILE", args->File, "AVI video")->required();
+  app.add_option("-o,--output", args->Out, "result file, .bmp or .fit")
+      ->required()
+      ->check(CLI::Validator(CheckOutputName, ""));
+  app.add_option("--method", args->Method, "combination: mean or kappa (kappa-sigma)")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"mean", "kappa"}));
+  args->KappaOption =
+      app.add_option("--kappa", args->Kappa, "kappa-sigma elimination factor")->check(cli::range::kKappa.Check());
+  app.add_flag("--reject-mean", args->RejectMean, "all colours of a pixel rejected: their mean instead of black");
+  args->BitsOption =
+      app.add_option("--fits-bits", args->Bits, "bits per FITS pixel: 8 or 16")->check(CLI::IsMember({8, 16}));
+  app.add_flag("--fits-split", args->Split, "one FITS file per colour component (OUTR, OUTV, OUTB)");
+  app.add_flag("--report", args->Report, "write the combination report beside OUT (.txt)");
+  args->Framing.Add(app);
+  cli::TProgressBar::AddQuietOption(app, args->Quiet);
+  return [args] { return RunStack(*args); };
+});
 
 }  // namespace

@@ -1,37 +1,31 @@
 // Video subcommands of stellon-cli:
 //   sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
+//   sample OUT.ser [--format 8|16] [--bayer RGGB|GRBG|GBRG|BGGR] [--depth D]
+//       the same planet as a SER capture, mono or a raw Bayer mosaic.
 //   info FILE
 //       prints "frames: N", "width: W", "height: H", "bits: B" of image 1 as
-//       fetched (0 when it cannot be read).
+//       fetched (0 when it cannot be read), "format: AVI|SER|MP4|...", and for
+//       SER "colour: MONO|RGGB|..." and "depth: D".
 //   extract FILE INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
 // is not a valid AVI file (the path followed by "is not a valid AVI file." on
 // standard error); 3 the image cannot be read.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <system_error>
 
 #include "app/cli/Cli.h"
+#include "app/cli/FramingOptions.h"
 #include "image/FastDIB.h"
 #include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
+#include "sources/SerFormat.h"
 
 namespace {
-
-// Whole decimal number in [lo, hi].
-bool ParseInt(const std::string& s, long long lo, long long hi, long long& out) {
-  if (s.empty() || s.size() > 18) return false;
-  size_t used = 0;
-  try {
-    out = std::stoll(s, &used, 10);
-  } catch (...) {
-    return false;
-  }
-  return used == s.size() && out >= lo && out <= hi;
-}
 
 // The video-file service for the length of one command.
 struct TVideoService {
@@ -39,80 +33,121 @@ struct TVideoService {
   ~TVideoService() { AVIFileExit(); }
 };
 
-// Opens `path` as a sequence; tells the user when it is not a valid AVI.
-bool OpenOrTell(TSequence& seq, const std::string& path) {
-  if (seq.OpenAvi(path)) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
-  return false;
+// Opens `path` as a sequence (an AVI or another capture); tells the user
+// when it cannot.
+bool OpenOrTell(TSequence& seq, const std::string& path) { return cli::OpenVideo(seq, path); }
+
+struct TSampleArgs {
+  std::string Out, Size, Format, Bayer;
+  int Depth = 0;
+  long long Seed = TSampleOptions().Seed;
+  TSampleOptions Options;
+};
+
+// "WxH" with both sides in range and a picture the image buffer can hold.
+std::string CheckSize(const std::string& text) {
+  int w = 0, h = 0;
+  char x = 0, extra = 0;
+  const auto side = cli::range::kSide;
+  if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X') || w < side.Min ||
+      w > side.Max || h < side.Min || h > side.Max || (long long)w * h > TFastDIB::kMaxPixels)
+    return "WxH wanted, " + std::to_string(side.Min) + " to " + std::to_string(side.Max) + " each, not '" + text + "'";
+  return {};
 }
 
-int Sample(const TCliArgs& argsIn) {
-  TCliArgs args = argsIn;
-  TSampleOptions o;
-  std::string value;
-  long long n = 0;
-  if (cli::TakeOption(args, "--frames", value)) {
-    if (!ParseInt(value, 0, 1000000, n)) return cli::Error("bad --frames value"), 2;
-    o.Frames = int(n);
-  }
-  if (cli::TakeOption(args, "--seed", value)) {
-    if (!ParseInt(value, 0, 0xFFFFFFFFll, n)) return cli::Error("bad --seed value"), 2;
-    o.Seed = uint32_t(n);
-  }
-  if (cli::TakeOption(args, "--size", value)) {
-    const size_t x = value.find_first_of("xX");
-    long long w = 0, h = 0;
-    if (x == std::string::npos || !ParseInt(value.substr(0, x), 8, 32767, w) ||
-        !ParseInt(value.substr(x + 1), 8, 32767, h) || w * h > TFastDIB::kMaxPixels)
-      return cli::Error("bad --size value (WxH, 8 to 32767 each)"), 2;
-    o.Width = int(w);
-    o.Height = int(h);
-  }
-  if (cli::TakeOption(args, "--format", value) && !ParseSampleFormat(value, o.Format))
-    return cli::Error("bad --format value (8, 16, 24, 32, yuy2, mjpeg)"), 2;
-  if (args.size() != 1) return cli::Error("usage: sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]"), 2;
+bool IsSerPath(const std::string& path) {
+  return path.size() > 4 && (path.compare(path.size() - 4, 4, ".ser") == 0 || path.compare(path.size() - 4, 4, ".SER") == 0);
+}
+
+int Sample(const TSampleArgs& args) {
+  TSampleOptions o = args.Options;
+  o.Seed = uint32_t(args.Seed);
+  if (!args.Size.empty()) std::sscanf(args.Size.c_str(), "%d%*c%d", &o.Width, &o.Height);
   std::string error;
-  if (!WriteSampleVideo(args[0], o, &error)) return cli::Error(args[0] + ": " + error), 1;
+  if (IsSerPath(args.Out)) {
+    // A SER capture: mono, or a raw Bayer mosaic; 8 or 16 bits (or --depth).
+    int32_t colour = ser::Mono;
+    for (const int32_t id : {ser::BayerRggb, ser::BayerGrbg, ser::BayerGbrg, ser::BayerBggr})
+      if (ser::ColourName(id) == args.Bayer) colour = id;
+    const int depth = args.Depth ? args.Depth : args.Format == "16" ? 16 : 8;
+    if (!WriteSampleSer(args.Out, o, colour, depth, &error)) return cli::Error(args.Out + ": " + error), 1;
+    return 0;
+  }
+  if (!args.Format.empty()) ParseSampleFormat(args.Format, o.Format);
+  if (!WriteSampleVideo(args.Out, o, &error)) return cli::Error(args.Out + ": " + error), 1;
   return 0;
 }
 
-int Info(const TCliArgs& args) {
-  if (args.size() != 1) return cli::Error("usage: info FILE"), 2;
+int Info(const std::string& file) {
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args[0])) return 2;
+  if (!OpenOrTell(seq, file)) return 2;
   TFastDIB image;
   const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
               read ? image.AbsHeight : 0, read ? image.Bpp() : 0);
+  const TImageSource* source = seq.Source();
+  std::printf("format: %s\n", source ? source->Facts().Format.c_str() : "AVI");
+  if (source && source->Facts().Format == "SER")
+    std::printf("colour: %s\ndepth: %d\n", source->Facts().ColourLayout.c_str(), source->Facts().BitsPerPixel);
   return 0;
 }
 
-int Extract(const TCliArgs& args) {
-  long long index = 0;
-  if (args.size() != 3 || !ParseInt(args[1], 1, 0x7FFFFFFFll, index))
-    return cli::Error("usage: extract FILE INDEX OUT.bmp (INDEX from 1)"), 2;
+struct TExtractArgs {
+  std::string File, Out;
+  long long Index = 0;
+};
+
+int Extract(const TExtractArgs& args) {
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args[0])) return 2;
+  if (!OpenOrTell(seq, args.File)) return 2;
   TFastDIB image;
-  seq.CurrentIndex = int32_t(index - 1);
-  if (index > seq.ImageCount || !seq.FetchImage(image))
-    return cli::Error("image " + args[1] + " of " + args[0] + " cannot be read"), 3;
-  try {
-    image.SaveToFile(args[2]);
-  } catch (const std::system_error& e) {
-    cli::Error(e.what());
+  seq.CurrentIndex = int32_t(args.Index - 1);
+  if (args.Index > seq.ImageCount || !seq.FetchImage(image))
+    return cli::Error("image " + std::to_string(args.Index) + " of " + args.File + " cannot be read"), 3;
+  if (const TStatus s = image.SaveToFile(args.Out); !s) {
+    cli::Error(s.Message());
     return 1;
   }
   return 0;
 }
 
-const TCliCommand kSample("sample",
-                          "sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format 8|16|24|32|yuy2|mjpeg]"
-                          "   write a synthetic planet video",
-                          Sample);
-const TCliCommand kInfo("info", "info FILE   frames and size of an AVI video", Info);
-const TCliCommand kExtract("extract", "extract FILE INDEX OUT.bmp   save image INDEX (from 1) of an AVI as BMP", Extract);
+const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::App& app) -> TCliRun {
+  auto args = std::make_shared<TSampleArgs>();
+  app.add_option("OUT", args->Out, "AVI file to write, or a SER capture (OUT.ser)")->required();
+  app.add_option("--frames", args->Options.Frames, "number of images")
+      ->capture_default_str()
+      ->check(cli::range::kFrames.Check());
+  app.add_option("--size", args->Size, "image size WxH (default 320x240)")->check(CLI::Validator(CheckSize, "WxH"));
+  app.add_option("--seed", args->Seed, "seed of the planet's wandering")
+      ->capture_default_str()->check(cli::range::kSeed.Check());
+  app.add_option("--format", args->Format, "pixel format: 8, 16, 24, 32, yuy2 or mjpeg (default 24)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            TVideoCodec codec;
+            return ParseSampleFormat(text, codec) ? std::string() : "8, 16, 24, 32, yuy2 or mjpeg, not '" + text + "'";
+          },
+          "FORMAT"));
+  app.add_option("--bayer", args->Bayer, "SER only: a raw Bayer mosaic instead of mono")
+      ->check(CLI::IsMember({"RGGB", "GRBG", "GBRG", "BGGR"}));
+  app.add_option("--depth", args->Depth, "SER only: bits per sample, 1 to 16 (default 8, or 16 with --format 16)")
+      ->check(CLI::Range(1, 16));
+  return [args] { return Sample(*args); };
+});
+
+const TCliCommand kInfo("info", "frames, size and format of a video or capture", [](CLI::App& app) -> TCliRun {
+  auto file = std::make_shared<std::string>();
+  app.add_option("FILE", *file, "AVI video, SER capture, MP4, MKV, MOV or WebM")->required();
+  return [file] { return Info(*file); };
+});
+
+const TCliCommand kExtract("extract", "save one image of a video or capture as BMP", [](CLI::App& app) -> TCliRun {
+  auto args = std::make_shared<TExtractArgs>();
+  app.add_option("FILE", args->File, "AVI video, SER capture, MP4, MKV, MOV or WebM")->required();
+  app.add_option("INDEX", args->Index, "image number, from 1")->required()->check(cli::range::kImageIndex.Check());
+  app.add_option("OUT", args->Out, "BMP file to write")->required();
+  return [args] { return Extract(*args); };
+});
 
 }  // namespace

@@ -1,59 +1,47 @@
 #include "app/cli/FramingOptions.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "platform/VideoFile.h"
 #include "sequence/Sequence.h"
+#include "sources/CaptureSource.h"
 
 namespace cli {
 
-bool ParseInt(const std::string& text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && !text.empty();
+void TFramingOptions::Add(CLI::App& app) {
+  IniOption = app.add_option("--ini", Ini, "settings file to read instead of stellon.ini");
+  ToleranceOption = app.add_option("--tolerance", Tolerance, "brightness threshold of the object")
+                        ->check(range::kTolerance.Check());
+  app.add_flag("--auto-tolerance", AutoTolerance, "threshold chosen for each image");
+  CLI::Option* simple = app.add_flag("--simple", Simple, "simple image mode");
+  app.add_flag("--complex", Complex, "complex image mode: contrast, gamma and blur before detection")
+      ->excludes(simple);
+  MarginOption = app.add_option("--margin", Margin, "margin round the object, pixels")->check(range::kMargin.Check());
 }
 
-TFramingOptions TFramingOptions::Take(TCliArgs& args) {
-  TFramingOptions o;
-  o.HasIni = TakeOption(args, "--ini", o.Ini);
-  o.HasTolerance = TakeOption(args, "--tolerance", o.Tolerance);
-  o.HasMargin = TakeOption(args, "--margin", o.Margin);
-  o.AutoTolerance = TakeFlag(args, "--auto-tolerance");
-  o.Simple = TakeFlag(args, "--simple");
-  o.Complex = TakeFlag(args, "--complex");
-  return o;
-}
-
-bool TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
-  if (Simple && Complex) {
-    Error("--simple and --complex exclude each other");
-    return false;
-  }
-  if (HasIni) SetIniPath(Ini);
-  LireParamGlob();
+void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
+  if (IniOption->count() > 0) SetIniPath(Ini);
+  // A settings file that cannot be used is told, and the defaults serve.
+  if (const TStatus s = LireParamGlob(); !s) Error(s.Message() + "; using the default settings");
   params = ParamGlob;
-  sequence.Tolerance = params.tolerance;
-  if (HasTolerance && !ParseInt(Tolerance, sequence.Tolerance)) {
-    Error("--tolerance wants a whole number, not '" + Tolerance + "'");
-    return false;
-  }
-  if (HasMargin && (!ParseInt(Margin, params.bordure) || params.bordure < 0)) {
-    Error("--margin wants a whole number of 0 or more, not '" + Margin + "'");
-    return false;
-  }
+  sequence.Tolerance = ToleranceOption->count() > 0 ? Tolerance : params.tolerance;
+  if (MarginOption->count() > 0) params.bordure = Margin;
   if (AutoTolerance) params.tolerance_automatique = true;
   if (Simple || Complex) {
     params.calcul_simple = Simple;
     params.calcul_complexe = Complex;
   }
-  return true;
 }
 
 TVideoService::TVideoService() { AVIFileInit(); }
 TVideoService::~TVideoService() { AVIFileExit(); }
 
 bool OpenVideo(TSequence& sequence, const std::string& path) {
+  if (!IsAviPath(path)) {
+    const TStatus opened = sequence.OpenCapture(path);
+    if (!opened) Error(opened.Message());
+    return opened.ok();
+  }
   if (sequence.OpenAvi(path)) return true;
   std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
   return false;

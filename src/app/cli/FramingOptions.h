@@ -12,23 +12,18 @@ class TSequence;
 
 namespace cli {
 
-bool ParseInt(const std::string& text, int32_t& value);
-
 struct TFramingOptions {
-  static constexpr const char* kUsage =
-      "[--ini PATH] [--tolerance T] [--auto-tolerance] [--simple|--complex] [--margin M]";
-
-  // Removes the framing options from args.
-  static TFramingOptions Take(TCliArgs& args);
+  // Declares --ini, --tolerance, --auto-tolerance, --simple, --complex and --margin.
+  void Add(CLI::App& app);
 
   // Reads the settings file (the --ini one when given) into ParamGlob, then
-  // applies the options to a copy of it and to the sequence's tolerance.
-  // False after printing what is wrong with an option.
-  bool Apply(TParamglob& params, TSequence& sequence) const;
+  // applies the options given to a copy of it and to the sequence's tolerance.
+  void Apply(TParamglob& params, TSequence& sequence) const;
 
-  std::string Ini, Tolerance, Margin;
-  bool HasIni = false, HasTolerance = false, HasMargin = false;
+  std::string Ini;
+  int32_t Tolerance = 0, Margin = 0;
   bool AutoTolerance = false, Simple = false, Complex = false;
+  const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;
 };
 
 // The video-file service for the life of a command.
@@ -39,8 +34,10 @@ struct TVideoService {
   TVideoService& operator=(const TVideoService&) = delete;
 };
 
-// Opens FILE as the sequence; otherwise prints the path immediately followed
-// by "is not a valid AVI file." on standard error and returns false.
+// Opens FILE as the sequence: an AVI video, or another capture (SER, MP4,
+// MKV, MOV, WebM). Otherwise prints the path immediately followed by "is not
+// a valid AVI file." (for an AVI), or what is wrong with the file, on
+// standard error and returns false.
 bool OpenVideo(TSequence& sequence, const std::string& path);
 
 }  // namespace cli

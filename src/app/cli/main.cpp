@@ -1,72 +1,99 @@
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/cli/Cli.h"
+#include "base/Version.h"
 
 namespace {
-struct Entry {
-  std::string Usage;
-  std::function<int(const TCliArgs&)> Run;
+
+struct TEntry {
+  std::string Description;
+  std::function<TCliRun(CLI::App&)> Setup;
 };
-std::map<std::string, Entry>& Registry() {
-  static std::map<std::string, Entry> r;
+std::map<std::string, TEntry>& Registry() {
+  static std::map<std::string, TEntry> r;
   return r;
 }
 
-int Usage(FILE* out) {
-  std::fprintf(out, "usage: stellon-cli COMMAND [ARGS...]\n");
-  for (const auto& [name, e] : Registry()) std::fprintf(out, "  %s\n", e.Usage.c_str());
-  return out == stderr ? 2 : 0;
-}
+// The command being run, for the hint of an argument error.
+std::string CurrentCommand;
+
 }  // namespace
 
-TCliCommand::TCliCommand(const char* name, const char* usage, std::function<int(const TCliArgs&)> run) {
-  Registry()[name] = Entry{usage, std::move(run)};
+TCliCommand::TCliCommand(const char* name, const char* description, std::function<TCliRun(CLI::App&)> setup) {
+  Registry()[name] = TEntry{description, std::move(setup)};
 }
 
 namespace cli {
+
 void Error(const std::string& message) { std::fprintf(stderr, "stellon-cli: %s\n", message.c_str()); }
 
-bool TakeOption(TCliArgs& args, const std::string& name, std::string& value) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == name && i + 1 < args.size()) {
-      value = args[i + 1];
-      args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
-      return true;
-    }
-    if (args[i].rfind(name + "=", 0) == 0) {
-      value = args[i].substr(name.size() + 1);
-      args.erase(args.begin() + long(i));
-      return true;
-    }
-  }
-  return false;
+int ArgumentError(const std::string& message) {
+  const std::string who = CurrentCommand.empty() ? "stellon-cli" : "stellon-cli " + CurrentCommand;
+  std::fprintf(stderr, "%s: %s\nRun '%s --help' for more information.\n", who.c_str(), message.c_str(), who.c_str());
+  return kArgumentError;
 }
 
-bool TakeFlag(TCliArgs& args, const std::string& name) {
-  for (size_t i = 0; i < args.size(); ++i)
-    if (args[i] == name) {
-      args.erase(args.begin() + long(i));
-      return true;
-    }
-  return false;
-}
 }  // namespace cli
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage(stderr);
-  const std::string command = argv[1];
-  if (command == "help" || command == "--help" || command == "-h") return Usage(stdout);
-  auto it = Registry().find(command);
-  if (it == Registry().end()) {
-    cli::Error("unknown command '" + command + "'");
-    return Usage(stderr);
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
+  CLI::App app("Stellon from the command line: frame and combine the images of planetary captures.",
+               "stellon-cli");
+  app.set_version_flag("--version", "stellon-cli " STELLON_VERSION_TEXT, "print the version and exit");
+  app.require_subcommand(1);
+  app.footer("Run 'stellon-cli COMMAND --help' for the arguments of a command. Exit status 2: bad arguments.");
+
+  std::map<const CLI::App*, TCliRun> runs;
+  for (const auto& [name, entry] : Registry()) {
+    CLI::App* sub = app.add_subcommand(name, entry.Description);
+    sub->footer("");
+    runs[sub] = entry.Setup(*sub);
   }
-  TCliArgs args(argv + 2, argv + argc);
+
+  // "stellon-cli help" and "stellon-cli help COMMAND" as --help.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "help") {
+    args.erase(args.begin());
+    args.push_back("--help");
+  }
+  if (args.empty()) {
+    std::fputs(app.help().c_str(), stderr);
+    return cli::kArgumentError;
+  }
+
+  if (args[0].rfind('-', 0) != 0 && Registry().count(args[0]) == 0)
+    return cli::ArgumentError("unknown command '" + args[0] + "'");
+
   try {
-    return it->second.Run(args);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);  // the chosen command's help, when there is one
+    return 0;
+  } catch (const CLI::CallForAllHelp&) {
+    std::fputs(app.help("", CLI::AppFormatMode::All).c_str(), stdout);
+    return 0;
+  } catch (const CLI::CallForVersion& e) {
+    std::printf("%s\n", e.what());
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    const std::vector<CLI::App*> chosen = app.get_subcommands();
+    if (!chosen.empty()) CurrentCommand = chosen.front()->get_name();
+    return cli::ArgumentError(e.what());
+  }
+
+  const CLI::App* chosen = app.get_subcommands().front();
+  CurrentCommand = chosen->get_name();
+  try {
+    return runs.at(chosen)();
   } catch (const std::exception& e) {
     cli::Error(e.what());
     return 1;

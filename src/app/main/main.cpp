@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QPointer>
+#include <QStandardPaths>
+
+#include <csignal>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
@@ -42,8 +45,14 @@ void ChooseIconTheme() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write beyond the file-size limit must fail as an error the writer
+  // reports and cleans up, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   TakeIniOption(argc, argv);
   QApplication app(argc, argv);
+  // Saved images go to the user's pictures folder unless the settings say otherwise.
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) SetDefaultRepertoire(QFile::encodeName(pictures).toStdString());
   QApplication::setApplicationName(QStringLiteral("stellon"));
   InitStellonResources();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));

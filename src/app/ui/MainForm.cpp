@@ -58,7 +58,8 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-  LireParamGlob();
+  // A settings file that cannot be used leaves the defaults; the user is told why.
+  if (const TStatus read = LireParamGlob(); !read) Messages().Ok("Error", read.Message(), TMsgIcon::Error);
   Sequence.Close();
   Sequence.Tolerance = ParamGlob.tolerance;
   SaveDirectory = ParamGlob.repertoire;

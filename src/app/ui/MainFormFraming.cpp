@@ -40,7 +40,7 @@ void TMainForm::Action_CadreExecute() {
   const TFastDIB& image = *Sequence.CurrentImage;
   TRect rect;
   const char* failure = nullptr;
-  if (!DetectObject(image, rect, Sequence, ParamGlob))
+  if (!DetectObject(image, rect, Sequence, AutoFrameOptionsOf(ParamGlob).Detect()))
     failure = kNotFoundText;
   else if (MakeFrame(Sequence, Sequence.CurrentIndex, rect, image, ParamGlob.bordure) != TFrameResult::Accepted)
     failure = kOutOfLimitText;
@@ -136,7 +136,7 @@ void TMainForm::AutoFrameAll() {
                   p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
   };
   std::string noRoom;
-  RunJob("Auto framing", [&] { noRoom = ::AutoFrameAll(Sequence, ParamGlob, hooks).NoRoom; });
+  RunJob("Auto framing", [&] { noRoom = ::AutoFrameAll(Sequence, AutoFrameOptionsOf(ParamGlob), hooks).NoRoom; });
   if (!noRoom.empty()) Messages().Ok("Auto framing", noRoom, TMsgIcon::Error);
   // The current image's frame may have moved: draw it on a clean picture.
   RestoreDisplayedImage();

@@ -244,18 +244,13 @@ QString TMainForm::EnsureSampleVideo() {
   const QString path = SampleVideoPath();
   if (QFileInfo(path).size() > 0) return path;
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) return QString();
-  const QString partial = path + QStringLiteral(".part");
+  // The video writer goes through the atomic writer: a failed write leaves
+  // no piece of file under the name.
   try {
     std::string error;
-    if (!WriteSampleVideo(LocalPath(partial), StartupSampleOptions(), &error)) {
-      QFile::remove(partial);
-      return QString();
-    }
+    if (!WriteSampleVideo(LocalPath(path), StartupSampleOptions(), &error)) return QString();
   } catch (const std::exception&) {
-    QFile::remove(partial);
     return QString();
   }
-  QFile::remove(path);
-  if (!QFile::rename(partial, path)) return QString();
   return path;
 }

@@ -1,4 +1,4 @@
-#include "platform/Profile.h"
+#include "settings/IniFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
-#include "image/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -40,42 +39,58 @@ void TruncateUtf8(std::string& s, size_t limit) {
 
 }  // namespace
 
-std::string_view ProfileTrim(std::string_view s) {
+std::string_view IniTrim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
 }
 
-bool ProfileNameEquals(std::string_view a, std::string_view b) {
-  a = ProfileTrim(a);
-  b = ProfileTrim(b);
+bool IniNameEquals(std::string_view a, std::string_view b) {
+  a = IniTrim(a);
+  b = IniTrim(b);
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (Lower(a[i]) != Lower(b[i])) return false;
   return true;
 }
 
-bool TProfileFile::Load(const std::string& path) {
+TStatus TIniFile::Load(const std::string& path) {
   Lines_.clear();
   CrLf_ = false;
   Bom_ = false;
+  // Opened without blocking, so that a FIFO cannot hang the program before
+  // fstat tells what it is.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return TStatus::Ok();
+    return TStatus::Fail(FileErrorText(path, "cannot read", errno));
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
-  if (S_ISDIR(st.st_mode)) return false;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  if (::fstat(fd, &st) != 0) return TStatus::Fail(FileErrorText(path, "cannot read", errno));
+  if (!S_ISREG(st.st_mode)) return TStatus::Fail(path + ": not a regular file");
+  if (uint64_t(st.st_size) > IniFileLimit)
+    return TStatus::Fail(path + ": too large for a settings file (" + std::to_string(st.st_size) +
+                         " bytes; at most " + std::to_string(IniFileLimit) + ")");
   std::string text;
   char buf[8192];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  if (!ok) return false;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return TStatus::Fail(FileErrorText(path, "cannot read", errno));
+    if (n == 0) break;
+    text.append(buf, size_t(n));
+    // A file that grows while it is read is bounded all the same.
+    if (text.size() > IniFileLimit) return TStatus::Fail(path + ": too large for a settings file");
+  }
   Parse(text);
-  return true;
+  return TStatus::Ok();
 }
 
-void TProfileFile::Parse(std::string_view text) {
+void TIniFile::Parse(std::string_view text) {
   Lines_.clear();
   CrLf_ = false;
   Bom_ = false;
@@ -96,15 +111,15 @@ void TProfileFile::Parse(std::string_view text) {
 
     TLine line;
     line.Raw = std::string(raw);
-    const std::string_view t = ProfileTrim(raw);
+    const std::string_view t = IniTrim(raw);
     if (t.empty() || t.front() == ';' || t.front() == '#') {
       // blank line or comment: kept as it is
     } else if (t.front() == '[') {
       const size_t close = t.find(']');
       line.Kind = TLineKind::Section;
-      line.Name = std::string(ProfileTrim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)));
+      line.Name = std::string(IniTrim(t.substr(1, close == std::string_view::npos ? t.npos : close - 1)));
     } else if (const size_t eq = raw.find('='); eq != std::string_view::npos) {
-      const std::string_view name = ProfileTrim(raw.substr(0, eq));
+      const std::string_view name = IniTrim(raw.substr(0, eq));
       if (!name.empty()) {
         line.Kind = TLineKind::Key;
         line.Name = std::string(name);
@@ -115,41 +130,41 @@ void TProfileFile::Parse(std::string_view text) {
   }
 }
 
-size_t TProfileFile::FindSection(std::string_view section) const {
+size_t TIniFile::FindSection(std::string_view section) const {
   for (size_t i = 0; i < Lines_.size(); ++i)
-    if (Lines_[i].Kind == TLineKind::Section && ProfileNameEquals(Lines_[i].Name, section)) return i;
+    if (Lines_[i].Kind == TLineKind::Section && IniNameEquals(Lines_[i].Name, section)) return i;
   return std::string::npos;
 }
 
-size_t TProfileFile::FindKey(size_t s, std::string_view key) const {
+size_t TIniFile::FindKey(size_t s, std::string_view key) const {
   for (size_t i = s + 1; i < Lines_.size() && Lines_[i].Kind != TLineKind::Section; ++i)
-    if (Lines_[i].Kind == TLineKind::Key && ProfileNameEquals(Lines_[i].Name, key)) return i;
+    if (Lines_[i].Kind == TLineKind::Key && IniNameEquals(Lines_[i].Name, key)) return i;
   return std::string::npos;
 }
 
-bool TProfileFile::HasSection(std::string_view section) const { return FindSection(section) != std::string::npos; }
+bool TIniFile::HasSection(std::string_view section) const { return FindSection(section) != std::string::npos; }
 
-bool TProfileFile::HasKey(std::string_view section, std::string_view key) const {
+bool TIniFile::HasKey(std::string_view section, std::string_view key) const {
   const size_t s = FindSection(section);
   return s != std::string::npos && FindKey(s, key) != std::string::npos;
 }
 
-std::string TProfileFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
   const size_t s = FindSection(section);
   const size_t k = s == std::string::npos ? s : FindKey(s, key);
   std::string value;
   if (k == std::string::npos) {
     value = std::string(def);
   } else {
-    std::string_view v = ProfileTrim(Lines_[k].Value);
+    std::string_view v = IniTrim(Lines_[k].Value);
     if (v.size() >= 2 && IsQuote(v.front()) && v.back() == v.front()) v = v.substr(1, v.size() - 2);
     value = std::string(v);
   }
-  TruncateUtf8(value, ProfileValueLimit);
+  TruncateUtf8(value, IniValueLimit);
   return value;
 }
 
-void TProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::string v(value);
   for (char& c : v)
     if (c == '\r' || c == '\n') c = ' ';
@@ -160,7 +175,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key, s
 
   TLine line;
   line.Kind = TLineKind::Key;
-  line.Name = std::string(ProfileTrim(key));
+  line.Name = std::string(IniTrim(key));
   line.Value = v;
   line.Raw = line.Name + "=" + v;
 
@@ -168,7 +183,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key, s
   if (s == std::string::npos) {
     TLine header;
     header.Kind = TLineKind::Section;
-    header.Name = std::string(ProfileTrim(section));
+    header.Name = std::string(IniTrim(section));
     header.Raw = "[" + header.Name + "]";
     Lines_.push_back(std::move(header));
     Lines_.push_back(std::move(line));
@@ -189,7 +204,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key, s
   Lines_.insert(Lines_.begin() + long(at), std::move(line));
 }
 
-bool TProfileFile::DeleteKey(std::string_view section, std::string_view key) {
+bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   const size_t s = FindSection(section);
   const size_t k = s == std::string::npos ? s : FindKey(s, key);
   if (k == std::string::npos) return false;
@@ -197,7 +212,7 @@ bool TProfileFile::DeleteKey(std::string_view section, std::string_view key) {
   return true;
 }
 
-std::string TProfileFile::Text() const {
+std::string TIniFile::Text() const {
   const char* eol = CrLf_ ? "\r\n" : "\n";
   std::string out;
   if (Bom_) out += kBom;
@@ -208,48 +223,10 @@ std::string TProfileFile::Text() const {
   return out;
 }
 
-bool TProfileFile::Save(const std::string& path, std::string* error) const {
-  auto fail = [&](std::string reason) {
-    if (error) *error = std::move(reason);
-    return false;
-  };
-  if (path.empty()) return fail("empty settings file name");
-
-  // Replace the file a symbolic link points to, not the link itself.
-  std::string target = path;
-  struct stat lst {};
-  if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-
-  try {
-    TAtomicFile file(target);
-    const std::string text = Text();
-    file.Write(text.data(), text.size());
-    file.Commit(/*flushToDisk=*/true);
-  } catch (const std::system_error& e) {
-    return fail(e.what());
-  }
-  return true;
-}
-
-std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
-                             std::string_view def) {
-  TProfileFile f;
-  f.Load(path);
-  return f.ReadString(section, key, def);
-}
-
-bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value, std::string* error) {
-  TProfileFile f;
-  if (!f.Load(path)) {
-    if (error) *error = "cannot read " + path;
-    return false;
-  }
-  f.WriteString(section, key, value);
-  return f.Save(path, error);
+TStatus TIniFile::Save(const std::string& path) const {
+  TAtomicFile file;
+  if (TStatus s = file.Open(path); !s) return s;
+  const std::string text = Text();
+  if (TStatus s = file.Write(text.data(), text.size()); !s) return s;
+  return file.Commit(/*flushToDisk=*/true);
 }

@@ -20,7 +20,7 @@
 #include <system_error>
 #include <vector>
 
-#include "image/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "image/BmpFormat.h"
 
 using namespace bmp;
@@ -260,27 +260,31 @@ void TFastDIB::SaveToStream(std::ostream& stream) const {
   });
 }
 
-void TFastDIB::SaveToFile(const std::string& fileName) const {
+TStatus TFastDIB::SaveToFile(const std::string& fileName) const {
   // Written beside the target under a temporary name, then renamed over it: a
   // failure at any point leaves no partial file under the chosen name.
-  TAtomicFile file(fileName);
+  TAtomicFile file;
+  if (TStatus s = file.Open(fileName); !s) return s;
   // Rows are gathered into large writes: one system call per row costs far
   // more than the copy.
   const size_t kStage = std::min(size_t(1) << 20, size_t(Size()) + kFileHeader + kInfoHeader + 1024);
   std::unique_ptr<uint8_t[]> stage(new uint8_t[kStage]);
   size_t staged = 0;
+  TStatus status;
   WriteBmp(*this, [&](const void* p, size_t n) {
+    if (!status) return;
     if (staged + n > kStage) {
-      file.Write(stage.get(), staged);
+      status = file.Write(stage.get(), staged);
       staged = 0;
     }
     if (n >= kStage) {
-      file.Write(p, n);
+      if (status) status = file.Write(p, n);
     } else {
       std::memcpy(stage.get() + staged, p, n);
       staged += n;
     }
   });
-  file.Write(stage.get(), staged);
-  file.Commit();
+  if (status) status = file.Write(stage.get(), staged);
+  if (status) status = file.Commit();
+  return status;
 }

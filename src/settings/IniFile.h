@@ -1,7 +1,7 @@
-// Profile (INI) files: our own stand-in for the Windows profile functions
-// GetPrivateProfileString / WritePrivateProfileString.
+// INI files (the settings file): our own stand-in for the Windows profile
+// functions GetPrivateProfileString / WritePrivateProfileString.
 //
-// A TProfileFile is the whole file held in memory: load it, read and change
+// A TIniFile is the whole file held in memory: load it, read and change
 // keys, then save it in one go. Saving writes a temporary file in the same
 // folder and renames it over the old one, so a crash or a full disk never
 // leaves a half-written file behind.
@@ -9,7 +9,7 @@
 // Matching rules are those of the Windows functions: section and key names are
 // trimmed and compared without regard to ASCII letter case; values are trimmed
 // and one pair of enclosing quotes ("..." or '...') is removed; a value comes
-// back with at most ProfileValueLimit bytes. Lines that are not section headers
+// back with at most IniValueLimit bytes. Lines that are not section headers
 // or key lines (comments, blank lines, anything else) are kept where they are.
 // CR LF and LF line ends are both read; a file is saved with the line end it
 // was read with (LF for a new file).
@@ -19,17 +19,24 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Status.h"
+
 // The Windows functions read through a caller's buffer; the program's buffer is
 // 2048 characters, so at most 2047 come back.
-inline constexpr size_t ProfileValueLimit = 2047;
+inline constexpr size_t IniValueLimit = 2047;
+// A settings file is a few hundred bytes; anything over this is not one, and
+// is refused before it is read (a device such as /dev/zero never ends).
+inline constexpr size_t IniFileLimit = 1 << 20;
 
-class TProfileFile {
+class TIniFile {
  public:
-  TProfileFile() = default;
+  TIniFile() = default;
 
-  // Reads the file. A missing file gives an empty document and true; a file
-  // that exists but cannot be read gives an empty document and false.
-  bool Load(const std::string& path);
+  // Reads the file. A missing file gives an empty document and success. A file
+  // that exists but cannot be read, is not a regular file (directory, FIFO,
+  // device) or is larger than IniFileLimit gives an empty document and a
+  // message naming the file and the reason.
+  TStatus Load(const std::string& path);
   // Parses text as the content of a file.
   void Parse(std::string_view text);
 
@@ -50,10 +57,10 @@ class TProfileFile {
   // The document as file text.
   std::string Text() const;
 
-  // Writes the whole document to path atomically (temporary file in the same
-  // folder, flushed, renamed over path). On failure returns false, leaves any
-  // existing file untouched, and puts the reason into *error when given.
-  bool Save(const std::string& path, std::string* error = nullptr) const;
+  // Writes the whole document to path through TAtomicFile (temporary file in
+  // the folder of the real file, flushed, renamed over it). On failure any
+  // existing file is left untouched and the message tells why.
+  TStatus Save(const std::string& path) const;
 
  private:
   enum class TLineKind { Other, Section, Key };
@@ -74,14 +81,7 @@ class TProfileFile {
   bool Bom_ = false;
 };
 
-// One-call forms with the Windows functions' behaviour: each loads the file,
-// and WriteProfileString saves it again (atomically).
-std::string GetProfileString(const std::string& path, std::string_view section, std::string_view key,
-                             std::string_view def = {});
-bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value, std::string* error = nullptr);
-
 // Trims blanks (space, tab, CR, LF, vertical tab, form feed) from both ends.
-std::string_view ProfileTrim(std::string_view s);
+std::string_view IniTrim(std::string_view s);
 // ASCII case-insensitive equality, as the profile functions compare names.
-bool ProfileNameEquals(std::string_view a, std::string_view b);
+bool IniNameEquals(std::string_view a, std::string_view b);

@@ -1,0 +1,2 @@
+// A core header that reaches up into the application: the layering check must refuse it.
+#include "app/ParamGlob.h"
