@@ -26,6 +26,13 @@ bool HasSerHeader(const std::string& path) {
 
 bool IsAviPath(const std::string& path) { return LowerExtension(path) == "avi"; }
 
+bool IsCapturePath(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  for (const char* known : {"ser", "mp4", "m4v", "mkv", "mov", "webm"})
+    if (ext == known) return true;
+  return false;
+}
+
 TStatus OpenCaptureSource(const std::string& path, std::unique_ptr<TImageSource>& source) {
   if (LowerExtension(path) == "ser" || HasSerHeader(path)) return OpenSerSource(path, source);
   return OpenMediaSource(path, source);

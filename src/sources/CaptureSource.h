@@ -9,4 +9,7 @@
 
 // True for a path the AVI reader takes (".avi", any case).
 bool IsAviPath(const std::string& path);
+// True for the extensions of the captures this reader takes by name: .ser,
+// .mp4, .m4v, .mkv, .mov, .webm (any case).
+bool IsCapturePath(const std::string& path);
 TStatus OpenCaptureSource(const std::string& path, std::unique_ptr<TImageSource>& source);

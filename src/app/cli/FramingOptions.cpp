@@ -37,12 +37,16 @@ TVideoService::TVideoService() { AVIFileInit(); }
 TVideoService::~TVideoService() { AVIFileExit(); }
 
 bool OpenVideo(TSequence& sequence, const std::string& path) {
-  if (!IsAviPath(path)) {
+  // Captures known by their extension go to their readers, which say what is
+  // wrong; any other file is an AVI first, then whatever FFmpeg can read, and
+  // the AVI answer when neither takes it.
+  if (IsCapturePath(path)) {
     const TStatus opened = sequence.OpenCapture(path);
     if (!opened) Error(opened.Message());
     return opened.ok();
   }
   if (sequence.OpenAvi(path)) return true;
+  if (!IsAviPath(path) && sequence.OpenCapture(path).ok()) return true;
   std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
   return false;
 }

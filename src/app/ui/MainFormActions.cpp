@@ -387,7 +387,9 @@ void TMainForm::RefreshWindowState() {
   const TFastDIB* image = Sequence.CurrentImage.get();
   const bool shown = image != nullptr;
   QString line = QStringLiteral("Pos : %1/%2 - ").arg(Sequence.CurrentIndex + 1).arg(Sequence.ImageCount);
-  if (shown) line += QStringLiteral("%1x%2 - %3 bits").arg(image->Width()).arg(image->AbsHeight).arg(image->Bpp());
+  // A deep capture shows its real depth ("12 bits"), not the 24 bits it is shown at.
+  const int bits = Sequence.Source() ? Sequence.Source()->Facts().BitsPerPixel : shown ? image->Bpp() : 0;
+  if (shown) line += QStringLiteral("%1x%2 - %3 bits").arg(image->Width()).arg(image->AbsHeight).arg(bits);
   StatusPanel2->setText(line);
 
   BtPrec->setEnabled(Sequence.CurrentIndex > 0);

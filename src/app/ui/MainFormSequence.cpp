@@ -17,6 +17,7 @@
 #include "platform/Messages.h"
 #include "platform/VideoWriter.h"
 #include "sequence/SamplePlanet.h"
+#include "sources/CaptureSource.h"
 
 namespace {
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -42,7 +43,7 @@ TSampleOptions StartupSampleOptions() {
 // --- Opening and closing ----------------------------------------------------------
 
 void TMainForm::action_ouvrirExecute() {
-  const QString filter = QStringLiteral("Video File AVI (*.avi *.AVI)");
+  const QString filter = QStringLiteral("Video File AVI (*.avi *.AVI);;Videos (*.avi *.ser *.mp4 *.mkv *.mov *.webm)");
   const QString path = ChooseOpenFile ? ChooseOpenFile(QStringLiteral("Open"), filter)
                                       : QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), filter);
   if (path.isEmpty()) return;
@@ -51,7 +52,14 @@ void TMainForm::action_ouvrirExecute() {
 
 bool TMainForm::OpenAviFile(const QString& path) {
   Action_fermerExecute();
-  if (!Sequence.OpenAvi(LocalPath(path))) {
+  if (!IsAviPath(LocalPath(path))) {
+    // SER captures and other containers: the reader says what is wrong.
+    if (const TStatus opened = Sequence.OpenCapture(LocalPath(path)); !opened) {
+      Messages().Ok("Error", opened.Message(), TMsgIcon::Error);
+      RefreshWindowState();
+      return false;
+    }
+  } else if (!Sequence.OpenAvi(LocalPath(path))) {
     Messages().Ok("Error", LocalPath(path) + "is not a valid AVI file.", TMsgIcon::Error);
     RefreshWindowState();
     return false;
