@@ -3,6 +3,7 @@
 // a key frame. The header is written first with zero counts and patched when
 // the file is closed.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -43,8 +44,8 @@ class TRiffWriter final : public TVideoWriter::TImpl {
     Stride_ = ((o.Width * Bpp_ + 31) & ~31) / 8;
     Frame_.resize(size_t(Stride_) * size_t(o.Height));
     F_ = std::fopen(path.c_str(), "wb");
-    if (!F_) return Fail(error, "cannot create " + path);
-    return WriteHeader(0) || Fail(error, "cannot write " + path);
+    if (!F_) return SysFail(error, "cannot create the video file");
+    return WriteHeader(0) || SysFail(error, "cannot write the video file");
   }
 
   bool WriteFrame(const TFastDIB& f, std::string* error) override {
@@ -77,11 +78,11 @@ class TRiffWriter final : public TVideoWriter::TImpl {
         }
       }
     }
-    return WriteChunk(Frame_.data(), uint32_t(Frame_.size())) || Fail(error, "cannot write the video file");
+    return WriteChunk(Frame_.data(), uint32_t(Frame_.size())) || SysFail(error, "cannot write the video file");
   }
 
   bool WriteDropped(std::string* error) override {
-    return WriteChunk(nullptr, 0) || Fail(error, "cannot write the video file");
+    return WriteChunk(nullptr, 0) || SysFail(error, "cannot write the video file");
   }
 
   bool Close(std::string* error) override {
@@ -101,13 +102,18 @@ class TRiffWriter final : public TVideoWriter::TImpl {
     ok = ok && end > 0 && std::fseek(F_, 0, SEEK_SET) == 0 && WriteHeader(uint32_t(end));
     ok = std::fclose(F_) == 0 && ok;
     F_ = nullptr;
-    return ok || Fail(error, "cannot finish the video file");
+    return ok || SysFail(error, "cannot finish the video file");
   }
 
  private:
   static bool Fail(std::string* error, const std::string& message) {
     if (error) *error = message;
     return false;
+  }
+  // With the system's reason (the errno of the failed call).
+  static bool SysFail(std::string* error, const std::string& message) {
+    const int err = errno;
+    return Fail(error, err ? message + ": " + std::strerror(err) : message);
   }
 
   // RIFF, hdrl (avih, strl with strh and strf) and the movi list header.

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ParamGlob.h"
 
@@ -42,6 +43,20 @@ void Error(const std::string& message);
 //   stellon-cli COMMAND: MESSAGE
 //   Run 'stellon-cli COMMAND --help' for more information.
 int ArgumentError(const std::string& message);
+
+// --no-clobber of the commands that write files: an existing file is replaced
+// unless it is given; with it, the command refuses before writing anything,
+// says which file is in the way, and exits with kNotReplaced.
+inline constexpr int kNotReplaced = 1;  // the status of "a file could not be written"
+struct TNoClobber {
+  bool On = false;
+  void Add(CLI::App& app);
+  // True when every path may be written; otherwise prints
+  // "stellon-cli: PATH: exists; not replaced (--no-clobber)" for each in the way.
+  bool Allows(const std::vector<std::string>& paths) const;
+  // The writers' policy: keep or replace an existing file.
+  TOverwritePolicy Policy() const { return On ? TOverwritePolicy::Keep() : TOverwritePolicy::Replace(); }
+};
 
 // The ranges of numeric options, in one place. Those the Parameters dialog
 // also edits use its ranges.

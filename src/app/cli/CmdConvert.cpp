@@ -15,12 +15,14 @@ namespace {
 struct TConvertArgs {
   std::string In, Out;
   bool To24 = false;
+  cli::TNoClobber NoClobber;
 };
 
 int Convert(const TConvertArgs& args) {
   const std::string& in = args.In;
   const std::string& out = args.Out;
   const bool to24 = args.To24;
+  if (!args.NoClobber.Allows({out})) return cli::kNotReplaced;
   TFastDIB image;
   try {
     if (!image.LoadFromFile(in)) {
@@ -53,6 +55,7 @@ const TCliCommand kConvert("convert", "re-save a BMP file, optionally as 24 bits
   auto args = std::make_shared<TConvertArgs>();
   app.add_option("IN", args->In, "BMP file to read")->required();
   app.add_option("OUT", args->Out, "BMP file to write")->required();
+  args->NoClobber.Add(app);
   app.add_flag("--to24", args->To24, "convert to 24 bits per pixel");
   return [args] { return Convert(*args); };
 });

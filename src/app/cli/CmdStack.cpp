@@ -4,7 +4,8 @@
 // it on request (OUT less its extension + ".txt").
 //
 // Settings come from the settings file (--ini PATH picks it); the options
-// override them for this run only. An existing output file is replaced.
+// override them for this run only. An existing output file is replaced, unless
+// --no-clobber is given: then the run refuses before any work (exit status 1).
 //
 // A progress bar shows on standard error when it is a terminal (not with --quiet).
 // Printed on standard output:
@@ -38,11 +39,13 @@ std::string Lower(std::string s) {
 }
 
 struct TStackArgs {
-  std::string File, Out, Method = "mean";
+  std::vector<std::string> Files;
+  std::string Out, Method = "mean";
   int32_t Kappa = 0, Bits = 8;
   bool RejectMean = false, Split = false, Report = false, Quiet = false;
   const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
   cli::TFramingOptions Framing;
+  cli::TNoClobber NoClobber;
 };
 
 int RunStack(const TStackArgs& args) {
@@ -61,9 +64,17 @@ int RunStack(const TStackArgs& args) {
     params.FITS.MoyRVB = false;
   }
   const bool toBmp = Lower(std::filesystem::path(out).extension().string()) == ".bmp";
+  // Every file this run would write, checked before any work is done.
+  const std::string base = out.substr(0, out.size() - 4);
+  const std::string report = args.Report ? ReportFileName(out) : std::string();
+  const bool split = !toBmp && params.FITS.SepRVB;
+  std::vector<std::string> outputs = split ? std::vector<std::string>{base + "R.fit", base + "V.fit", base + "B.fit"}
+                                           : std::vector<std::string>{out};
+  if (args.Report) outputs.push_back(report);
+  if (!args.NoClobber.Allows(outputs)) return cli::kNotReplaced;
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args.File)) return 2;
+  if (!cli::OpenVideo(sequence, args.Files)) return 2;
   const int total = sequence.ImageList.Count();
   TAutoFrameResult framing;
   {
@@ -104,10 +115,9 @@ int RunStack(const TStackArgs& args) {
   } else {
     TFitsOptions fits;
     fits.Fits = params.FITS;
-    fits.Overwrite = TOverwritePolicy::Replace();
-    if (params.FITS.SepRVB) {
+    fits.Overwrite = args.NoClobber.Policy();
+    if (split) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
-      const std::string base = out.substr(0, out.size() - 4);
       saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
     } else {
@@ -127,7 +137,7 @@ int RunStack(const TStackArgs& args) {
     if (kappa) facts.Kappa = params.kappa;
     facts.UsedImages.assign(result.Used.begin(), result.Used.end());
     facts.LeftOutImages.assign(result.WrongSize.begin(), result.WrongSize.end());
-    const std::string path = ReportFileName(out);
+    const std::string& path = report;
     if (const TStatus s = SaveReportLines(BuildCombinationReport(sequence, facts), path); !s) {
       cli::Error(s.Message());
       return 1;
@@ -143,10 +153,10 @@ std::string CheckOutputName(const std::string& out) {
   return ext == ".bmp" || ext == ".fit" ? std::string() : "OUT must end in .bmp or .fit, not '" + out + "'";
 }
 
-const TCliCommand kStack("stack", "frame every image of an AVI video and combine them into one image",
+const TCliCommand kStack("stack", "frame every image of a video or an image list and combine them into one image",
                          [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TStackArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
+  cli::AddSequenceFiles(app, args->Files);
   app.add_option("-o,--output", args->Out, "result file, .bmp or .fit")
       ->required()
       ->check(CLI::Validator(CheckOutputName, ""));
@@ -162,6 +172,7 @@ const TCliCommand kStack("stack", "frame every image of an AVI video and combine
   app.add_flag("--report", args->Report, "write the combination report beside OUT (.txt)");
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
+  args->NoClobber.Add(app);
   return [args] { return RunStack(*args); };
 });
 

@@ -3,16 +3,18 @@
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
 //   sample OUT.ser [--format 8|16] [--bayer RGGB|GRBG|GBRG|BGGR] [--depth D]
 //       the same planet as a SER capture, mono or a raw Bayer mosaic.
-//   info FILE
+//   info FILE...   (FILE...: one AVI video, one Kelvaron list .lst, or BMP files in order)
 //       prints "frames: N", "width: W", "height: H", "bits: B" of image 1 as
 //       fetched (0 when it cannot be read), "format: AVI|SER|MP4|...", and for
 //       SER "colour: MONO|RGGB|..." and "depth: D".
-//   extract FILE INDEX OUT.bmp
+//   extract FILE... INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
 // is not a valid AVI file (the path followed by "is not a valid AVI file." on
 // standard error); 3 the image cannot be read.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -27,21 +29,15 @@
 
 namespace {
 
-// The video-file service for the length of one command.
-struct TVideoService {
-  TVideoService() { AVIFileInit(); }
-  ~TVideoService() { AVIFileExit(); }
-};
+using cli::TVideoService;
 
-// Opens `path` as a sequence (an AVI or another capture); tells the user
-// when it cannot.
-bool OpenOrTell(TSequence& seq, const std::string& path) { return cli::OpenVideo(seq, path); }
 
 struct TSampleArgs {
   std::string Out, Size, Format, Bayer;
   int Depth = 0;
   long long Seed = TSampleOptions().Seed;
   TSampleOptions Options;
+  cli::TNoClobber NoClobber;
 };
 
 // "WxH" with both sides in range and a picture the image buffer can hold.
@@ -60,6 +56,7 @@ bool IsSerPath(const std::string& path) {
 }
 
 int Sample(const TSampleArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TSampleOptions o = args.Options;
   o.Seed = uint32_t(args.Seed);
   if (!args.Size.empty()) std::sscanf(args.Size.c_str(), "%d%*c%d", &o.Width, &o.Height);
@@ -78,34 +75,37 @@ int Sample(const TSampleArgs& args) {
   return 0;
 }
 
-int Info(const std::string& file) {
+int Info(const std::vector<std::string>& files) {
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, file)) return 2;
+  if (!cli::OpenVideo(seq, files)) return 2;
   TFastDIB image;
   const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
               read ? image.AbsHeight : 0, read ? image.Bpp() : 0);
   const TImageSource* source = seq.Source();
-  std::printf("format: %s\n", source ? source->Facts().Format.c_str() : "AVI");
+  std::printf("format: %s\n", source ? source->Facts().Format.c_str() : seq.BmpFileList ? "BMP" : "AVI");
   if (source && source->Facts().Format == "SER")
     std::printf("colour: %s\ndepth: %d\n", source->Facts().ColourLayout.c_str(), source->Facts().BitsPerPixel);
   return 0;
 }
 
 struct TExtractArgs {
-  std::string File, Out;
+  std::vector<std::string> Files;
+  std::string Out;
   long long Index = 0;
+  cli::TNoClobber NoClobber;
 };
 
 int Extract(const TExtractArgs& args) {
+  if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args.File)) return 2;
+  if (!cli::OpenVideo(seq, args.Files)) return 2;
   TFastDIB image;
   seq.CurrentIndex = int32_t(args.Index - 1);
   if (args.Index > seq.ImageCount || !seq.FetchImage(image))
-    return cli::Error("image " + std::to_string(args.Index) + " of " + args.File + " cannot be read"), 3;
+    return cli::Error("image " + std::to_string(args.Index) + " of " + args.Files[0] + " cannot be read"), 3;
   if (const TStatus s = image.SaveToFile(args.Out); !s) {
     cli::Error(s.Message());
     return 1;
@@ -116,6 +116,7 @@ int Extract(const TExtractArgs& args) {
 const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TSampleArgs>();
   app.add_option("OUT", args->Out, "AVI file to write, or a SER capture (OUT.ser)")->required();
+  args->NoClobber.Add(app);
   app.add_option("--frames", args->Options.Frames, "number of images")
       ->capture_default_str()
       ->check(cli::range::kFrames.Check());
@@ -136,18 +137,34 @@ const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::Ap
   return [args] { return Sample(*args); };
 });
 
-const TCliCommand kInfo("info", "frames, size and format of a video or capture", [](CLI::App& app) -> TCliRun {
-  auto file = std::make_shared<std::string>();
-  app.add_option("FILE", *file, "AVI video, SER capture, MP4, MKV, MOV or WebM")->required();
-  return [file] { return Info(*file); };
+const TCliCommand kInfo("info", "frames and size of a video or an image list", [](CLI::App& app) -> TCliRun {
+  auto files = std::make_shared<std::vector<std::string>>();
+  cli::AddSequenceFiles(app, *files);
+  return [files] { return Info(*files); };
 });
 
-const TCliCommand kExtract("extract", "save one image of a video or capture as BMP", [](CLI::App& app) -> TCliRun {
+const TCliCommand kExtract("extract", "save one image of a video or an image list as BMP", [](CLI::App& app) -> TCliRun {
+  // FILE... INDEX OUT: the sequence's files take every argument but the last two.
   auto args = std::make_shared<TExtractArgs>();
-  app.add_option("FILE", args->File, "AVI video, SER capture, MP4, MKV, MOV or WebM")->required();
-  app.add_option("INDEX", args->Index, "image number, from 1")->required()->check(cli::range::kImageIndex.Check());
-  app.add_option("OUT", args->Out, "BMP file to write")->required();
-  return [args] { return Extract(*args); };
+  auto all = std::make_shared<std::vector<std::string>>();
+  app.add_option("FILE... INDEX OUT", *all,
+                 std::string(cli::kSequenceFiles) + ", then the image number (from 1) and the BMP file to write")
+      ->required()
+      ->expected(3, -1);
+  args->NoClobber.Add(app);
+  return [args, all] {
+    args->Files.assign(all->begin(), all->end() - 2);
+    args->Out = all->back();
+    const std::string& index = (*all)[all->size() - 2];
+    const auto range = cli::range::kImageIndex;
+    char* end = nullptr;
+    errno = 0;
+    args->Index = std::strtoll(index.c_str(), &end, 10);
+    if (index.empty() || *end != '\0' || errno != 0 || args->Index < range.Min || args->Index > range.Max)
+      return cli::ArgumentError("INDEX: Value " + index + " not in range " + std::to_string(range.Min) + " to " +
+                                std::to_string(range.Max));
+    return Extract(*args);
+  };
 });
 
 }  // namespace

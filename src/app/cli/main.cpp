@@ -33,6 +33,20 @@ namespace cli {
 
 void Error(const std::string& message) { std::fprintf(stderr, "stellon-cli: %s\n", message.c_str()); }
 
+void TNoClobber::Add(CLI::App& app) {
+  app.add_flag("-n,--no-clobber", On, "never replace an existing file: refuse instead (exit status 1)");
+}
+
+bool TNoClobber::Allows(const std::vector<std::string>& paths) const {
+  bool all = true;
+  for (const std::string& p : paths)
+    if (!Policy().MayWrite(p)) {
+      Error(p + ": exists; not replaced (--no-clobber)");
+      all = false;
+    }
+  return all;
+}
+
 int ArgumentError(const std::string& message) {
   const std::string who = CurrentCommand.empty() ? "stellon-cli" : "stellon-cli " + CurrentCommand;
   std::fprintf(stderr, "%s: %s\nRun '%s --help' for more information.\n", who.c_str(), message.c_str(), who.c_str());

@@ -14,11 +14,14 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/QtMessages.h"
+#include "base/Version.h"
 
 namespace {
 
@@ -45,6 +48,10 @@ void ChooseIconTheme() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", STELLON_TITLE);
+    return 0;
+  }
   // A write beyond the file-size limit must fail as an error the writer
   // reports and cleans up, not kill the program halfway.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -69,27 +76,11 @@ int main(int argc, char** argv) {
   splash->repaint();
   QApplication::processEvents();
 
-  SetApplicationTitle(QStringLiteral("Stellon v0.49c (US)"));
+  SetApplicationTitle(QStringLiteral(STELLON_TITLE));
   TMainForm form;
   form.CommandLineParams = params;
   form.show();
 
-  // Messages of the openings below must not hide behind the splash.
-  if (splash) splash->SetTopMost(false);
-  if (!params.isEmpty()) {
-    if (params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
-      form.OpenFromCommandLine();
-    } else {
-      const QString video = params[0];
-      form.RunCommand([&form, video] { form.OpenAviFile(video); });
-    }
-  } else {
-    const QString sample = TMainForm::EnsureSampleVideo();
-    if (!sample.isEmpty()) form.RunCommand([&form, sample] { form.OpenAviFile(sample); });
-  }
-  if (splash) {
-    splash->SetTopMost(true);
-    splash->StartTimer();
-  }
+  form.OpenAtStart(params, splash);
   return app.exec();
 }

@@ -72,6 +72,18 @@ TFormParam::TFormParam(QWidget* parent)
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
+  // Names for screen readers and tests: the caption a user sees next to each control.
+  const std::pair<QWidget*, const char*> names[] = {
+      {PageControl1, "Parameter pages"}, {Edit_Tolerance, "Default tolerance"}, {EditBordure, "Margin size"},
+      {cd_tolerance_auto, "Automatic tolerance"}, {cdauto_rapport, "Report after automatic framing"},
+      {Radio_CalculSimple, "Simple image mode"}, {Radio_CalculComplexe, "Complex image mode"},
+      {Edit_kappa, "Kappa-Sigma parameter"}, {CheckBox_kappamoyenne, "In case of reject, color mean"},
+      {CheckBox_texte_compositage, "Save a text file with combined image"}, {rep_sauve, "Directory"},
+      {BitBtn1, "Browse directory"}, {CheckBox_Numerotation, "Numbers aligned with 4 digits"},
+      {Radio_BMP, "BMP type"}, {Radio_FITS, "FITS type"}, {BtnParamFits, "FITS Parameters"}, {BtOk, "OK"},
+      {BtCancel, "Cancel"}};
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
+
   BrowseDirectory = [this](const QString& start) {
     return QFileDialog::getExistingDirectory(this, QStringLiteral("Browse ..."), start, QFileDialog::ShowDirsOnly);
   };

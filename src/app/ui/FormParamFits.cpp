@@ -88,6 +88,12 @@ TFormParamFits::TFormParamFits(QWidget* parent)
   BtnOK->setDefault(true);
   BtnAnnuler = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
   BtnAnnuler->setObjectName("BtnAnnuler");
+  const std::pair<QWidget*, const char*> names[] = {
+      {PageControl1, "FITS parameter pages"}, {Radio_8bits, "8 bits type"}, {Radio_16bits, "16 bits type"},
+      {Radio_MoyRVB, "RGB mean"}, {Radio_SepRVB, "RGB layer separation"}, {Edit_Objet, "Objet"},
+      {Edit_telescope, "Téléscope"}, {Edit_instrument, "Instrument"}, {Edit_observateur, "Observateur"},
+      {Edit_Commentaire, "Commentaire"}, {BtnOK, "OK"}, {BtnAnnuler, "Cancel"}};
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
   connect(BtnOK, &QPushButton::clicked, this, &TFormParamFits::BtnOKClick);
   connect(BtnAnnuler, &QPushButton::clicked, this, &QDialog::reject);
 

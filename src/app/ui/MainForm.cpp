@@ -1,5 +1,8 @@
 // Main window: creation, layout, closing and window events.
 #include "app/ui/MainForm.h"
+#include "browse/ui/LoadBMPForm.h"
+
+#include "base/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,13 +28,15 @@
 
 #include "app/ParamGlob.h"
 #include "platform/Messages.h"
+#include "app/ui/ParamUpDown.h"
 #include "app/ui/ProgressForm.h"
+#include "combine/ui/FicheRapport.h"
 #include "image/ui/FastIMG.h"
 #include "platform/VideoFile.h"
 
 namespace {
 QString& TitleStore() {
-  static QString title = QStringLiteral("Stellon v0.49c (US)");
+  static QString title = QStringLiteral(STELLON_TITLE);
   return title;
 }
 }  // namespace
@@ -41,9 +46,24 @@ void SetApplicationTitle(const QString& title) { TitleStore() = title; }
 
 // --- Creation -------------------------------------------------------------------
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+namespace {
+// The settings are read before the controller takes its working values from them.
+TParamglob& LoadedSettings() {
+  // A settings file that cannot be used leaves the defaults; the user is told why.
+  if (const TStatus read = LireParamGlob(); !read) Messages().Ok("Error", read.Message(), TMsgIcon::Error);
+  return ParamGlob;
+}
+
+void Name(QWidget* widget, const char* objectName, const QString& accessibleName) {
+  widget->setObjectName(QString::fromLatin1(objectName));
+  widget->setAccessibleName(accessibleName);
+}
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), Controller_(*this, LoadedSettings()) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));
+  setAcceptDrops(true);
   BuildLayout();
   CreateActions();
   BuildMenus();
@@ -58,25 +78,17 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-  // A settings file that cannot be used leaves the defaults; the user is told why.
-  if (const TStatus read = LireParamGlob(); !read) Messages().Ok("Error", read.Message(), TMsgIcon::Error);
-  Sequence.Close();
-  Sequence.Tolerance = ParamGlob.tolerance;
-  SaveDirectory = ParamGlob.repertoire;
-  SaveBaseName = "Temp";
-  SaveNumber = 1;
+  Controller_.WriteSettings = [] {
+    return EcrireParamGlob() ? TStatus::Ok() : TStatus::Fail(IniWriteErrorText(IniPath()));
+  };
   AppTitle = ApplicationTitle();
   setWindowTitle(AppTitle);
-  UpDown1->SetPosition(Sequence.Tolerance);
-  Sequence.FrameSizeSet = false;
-  RefreshWindowState();
+  UpDown1->SetPosition(Controller_.Tolerance());
+  Controller_.Refresh();
   mnu_texte_icone->setChecked(ParamGlob.barre_texte);
   ApplyToolBarText(ParamGlob.barre_texte);
   mnu_barre_visible->setChecked(ParamGlob.barre_visible);
   ToolBar1->setVisible(ParamGlob.barre_visible);
-  Action_image_smFast->setChecked(true);
-  Action_image_smBilinear->setChecked(false);
-  VideoPanel->SetSizeMode(smFast);
   AVIFileInit();
 }
 
@@ -84,20 +96,23 @@ void TMainForm::BuildLayout() {
   resize(1040, 720);
 
   CheckListBox1 = new QListWidget;
-  CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
+  Name(CheckListBox1, "CheckListBox1", QStringLiteral("Image list"));
   CheckListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
   CheckListBox1->setMinimumWidth(110);
   CheckListBox1->installEventFilter(this);
 
   VideoPanel = new TFastIMG;
-  VideoPanel->setObjectName(QStringLiteral("VideoPanel"));
+  Name(VideoPanel, "VideoPanel", QStringLiteral("Picture"));
   VideoPanel->SetSizeMode(smFast);
   VideoPanel->SetDrawStyle(dsCenter);
+  // Clicked, the picture takes the focus: Left and Right then step the images.
+  VideoPanel->setFocusPolicy(Qt::StrongFocus);
+  VideoPanel->installEventFilter(this);
   VideoPanel->setContextMenuPolicy(Qt::CustomContextMenu);
   VideoPanel->SetColor(QColor(48, 48, 52));
 
   ScrollBox1 = new QScrollArea;
-  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+  Name(ScrollBox1, "ScrollBox1", QStringLiteral("Picture area"));
   ScrollBox1->setAlignment(Qt::AlignCenter);
   ScrollBox1->setWidget(VideoPanel);
   ScrollBox1->setWidgetResizable(true);
@@ -110,9 +125,10 @@ void TMainForm::BuildLayout() {
   ScrollBox1->viewport()->setBackgroundRole(QPalette::Window);
   ScrollBox1->viewport()->setAutoFillBackground(true);
   ScrollBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+  ScrollBox1->installEventFilter(this);
 
   auto* splitter = new QSplitter(Qt::Horizontal);
-  splitter->setObjectName(QStringLiteral("Splitter1"));
+  Name(splitter, "Splitter1", QStringLiteral("Image list and picture"));
   splitter->addWidget(CheckListBox1);
   splitter->addWidget(ScrollBox1);
   splitter->setStretchFactor(0, 0);
@@ -130,13 +146,13 @@ void TMainForm::BuildLayout() {
   left->setHorizontalSpacing(8);
   auto* labelPos = new QLabel(QStringLiteral("Pos :"));
   TrackBar1 = new QSlider(Qt::Horizontal);
-  TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+  Name(TrackBar1, "TrackBar1", QStringLiteral("Position"));
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setRange(0, 0);
   TrackBar1->setMinimumWidth(240);
   auto* labelSeq = new QLabel(QStringLiteral("# sequence :"));
   label_sequence = new QLabel(QStringLiteral("0000"));
-  label_sequence->setObjectName(QStringLiteral("label_sequence"));
+  Name(label_sequence, "label_sequence", QStringLiteral("Next save number"));
   left->addWidget(labelPos, 0, 0);
   left->addWidget(TrackBar1, 0, 1);
   left->addWidget(labelSeq, 1, 0);
@@ -145,19 +161,19 @@ void TMainForm::BuildLayout() {
   bottomLayout->addLayout(left, 1);
 
   GroupCadre = new QGroupBox;
-  GroupCadre->setObjectName(QStringLiteral("GroupCadre"));
+  Name(GroupCadre, "GroupCadre", QStringLiteral("Frame group"));
   auto* frameLayout = new QGridLayout(GroupCadre);
   frameLayout->setContentsMargins(8, 4, 8, 4);
   frameLayout->setHorizontalSpacing(6);
   Checkcadre = new QCheckBox(QStringLiteral("Frame"));
-  Checkcadre->setObjectName(QStringLiteral("Checkcadre"));
+  Name(Checkcadre, "Checkcadre", QStringLiteral("Frame"));
   poscadre = new QLabel;
-  poscadre->setObjectName(QStringLiteral("poscadre"));
+  Name(poscadre, "poscadre", QStringLiteral("Frame position"));
   poscadre->setMinimumWidth(170);
   LabTolerance = new QLabel(QStringLiteral("Tolerance :"));
-  LabTolerance->setObjectName(QStringLiteral("LabTolerance"));
+  Name(LabTolerance, "LabTolerance", QStringLiteral("Tolerance label"));
   EditTolerance1 = new QLineEdit;
-  EditTolerance1->setObjectName(QStringLiteral("EditTolerance1"));
+  Name(EditTolerance1, "EditTolerance1", QStringLiteral("Tolerance"));
   // Three digit places, blank when empty; the text keeps its blanks, which
   // the tolerance handler removes before reading the number.
   EditTolerance1->setInputMask(QStringLiteral("000; "));
@@ -165,7 +181,7 @@ void TMainForm::BuildLayout() {
   EditTolerance1->setText(QStringLiteral("0  "));
   EditTolerance1->setFixedWidth(EditTolerance1->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
   UpDown1 = new TParamUpDown;
-  UpDown1->setObjectName(QStringLiteral("UpDown1"));
+  Name(UpDown1, "UpDown1", QStringLiteral("Tolerance arrows"));
   UpDown1->SetRange(0, 255);
   UpDown1->Associate(EditTolerance1);
   auto* tolerance = new QHBoxLayout;
@@ -189,10 +205,10 @@ void TMainForm::BuildLayout() {
   setCentralWidget(central);
 
   StatusPanel1 = new QLabel;
-  StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+  Name(StatusPanel1, "StatusPanel1", QStringLiteral("Hint"));
   StatusPanel1->setFixedWidth(360);
   StatusPanel2 = new QLabel;
-  StatusPanel2->setObjectName(QStringLiteral("StatusPanel2"));
+  Name(StatusPanel2, "StatusPanel2", QStringLiteral("Position line"));
   StatusPanel2->setMinimumWidth(150);
   for (QLabel* panel : {StatusPanel1, StatusPanel2}) {
     panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -203,18 +219,24 @@ void TMainForm::BuildLayout() {
 }
 
 void TMainForm::ConnectControls() {
-  connect(BtPrec, &QToolButton::clicked, this, [this] { RunCommand([this] { BtPrecClick(); }); });
-  connect(BtSuiv, &QToolButton::clicked, this, [this] { RunCommand([this] { BtSuivClick(); }); });
-  connect(TrackBar1, &QSlider::valueChanged, this, [this] { RunCommand([this] { trackbar1Change(); }); });
-  connect(CheckListBox1, &QListWidget::currentRowChanged, this,
-          [this] { RunCommand([this] { CheckListBox1Click(); }); });
-  connect(CheckListBox1, &QListWidget::itemChanged, this,
-          [this](QListWidgetItem* item) { RunCommand([this, item] { CheckListBox1ClickCheck(item); }); });
-  connect(Checkcadre, &QCheckBox::toggled, this, [this] { RunCommand([this] { CheckcadreClick(); }); });
-  connect(EditTolerance1, &QLineEdit::textChanged, this, [this] { RunCommand([this] { EditTolerance1Change(); }); });
-  connect(UpDown1, &TParamUpDown::Changed, this, [this] {
-    if (!Refreshing) RunCommand([this] { UpDown1Click(); });
+  TMainController& c = Controller_;
+  connect(BtPrec, &QToolButton::clicked, this, [&c] { c.Run([&c] { c.Previous(); }); });
+  connect(BtSuiv, &QToolButton::clicked, this, [&c] { c.Run([&c] { c.Next(); }); });
+  connect(TrackBar1, &QSlider::valueChanged, this, [&c](int value) { c.Run([&c, value] { c.GoTo(value); }); });
+  connect(CheckListBox1, &QListWidget::currentRowChanged, this, [this, &c](int row) {
+    if (!FillingList_) c.Run([&c, row] { c.GoTo(row); });
   });
+  connect(CheckListBox1, &QListWidget::itemChanged, this, [this, &c](QListWidgetItem* item) {
+    if (FillingList_ || !item) return;
+    const int row = CheckListBox1->row(item);
+    const bool ticked = item->checkState() == Qt::Checked;
+    const TAviList* record = c.Sequence().Record(row);
+    if (record && record->Checked != ticked) c.Run([&c, row, ticked] { c.TickImage(row, ticked); });
+  });
+  connect(Checkcadre, &QCheckBox::toggled, this, [&c](bool ticked) { c.Run([&c, ticked] { c.FrameBoxClicked(ticked); }); });
+  connect(EditTolerance1, &QLineEdit::textChanged, this,
+          [&c](const QString& text) { c.SetToleranceText(text.toStdString()); });
+  connect(UpDown1, &TParamUpDown::Changed, this, [&c](int position) { c.SetTolerance(position); });
   auto popup = [this](QWidget* from, const QPoint& at) { Popup_VideoPanel->popup(from->mapToGlobal(at)); };
   connect(VideoPanel, &QWidget::customContextMenuRequested, this,
           [this, popup](const QPoint& at) { popup(VideoPanel, at); });
@@ -232,10 +254,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::FormClose() {
   if (Closed_) return;
   Closed_ = true;
-  Sequence.Close();
+  Controller_.Sequence().Close();
+  BmpSelection().reset();
   ParamGlob.barre_visible = mnu_barre_visible->isChecked();
   ParamGlob.barre_texte = mnu_texte_icone->isChecked();
-  if (!EcrireParamGlob()) Messages().Ok("Error", IniWriteErrorText(IniPath()), TMsgIcon::Error);
+  if (const TStatus written = Controller_.WriteSettings(); !written)
+    Messages().Ok("Error", written.Message(), TMsgIcon::Error);
 }
 
 // --- Window events ----------------------------------------------------------------
@@ -246,20 +270,87 @@ bool TMainForm::event(QEvent* event) {
     StatusPanel1->setText(static_cast<QStatusTipEvent*>(event)->tip());
     return true;
   }
-  if (event->type() == JobEventType(JobAutoFrame)) {
-    RunCommand([this] { AutoFrameAll(); });
+  const int type = int(event->type());
+  if (type >= int(TJobKind::BatchSave) && type <= int(TJobKind::Kappa)) {
+    const TJobHooks hooks{JobCancelCheck(), JobProgress(), [] { EndJob(); }};
+    RunJob(JobCaption_, [this, type, &hooks] { Controller_.RunJob(TJobKind(type), hooks); });
     return true;
   }
   return QMainWindow::event(event);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == CheckListBox1 && event->type() == QEvent::KeyPress) {
-    const QString text = static_cast<QKeyEvent*>(event)->text();
-    if (text.size() == 1 && (text[0] == QLatin1Char('c') || text[0] == QLatin1Char('C'))) {
-      RunCommand([this, key = text[0]] { CheckListBox1KeyPress(key); });
-      return true;
-    }
+  if (event->type() != QEvent::KeyPress || (watched != CheckListBox1 && watched != VideoPanel && watched != ScrollBox1))
+    return QMainWindow::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  TMainController& c = Controller_;
+  // C or c toggles the Frame box, in the image list and on the picture.
+  const QString text = key->text();
+  if (text.size() == 1 && (text[0] == QLatin1Char('c') || text[0] == QLatin1Char('C'))) {
+    c.Run([&c] { c.FrameKey(); });
+    return true;
+  }
+  // On the picture, Left and Right step the images (the list has its own keys).
+  if (watched != CheckListBox1 && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
+    const bool back = key->key() == Qt::Key_Left;
+    c.Run([&c, back] { back ? c.Previous() : c.Next(); });
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+// --- What the controller asks the window to show ----------------------------------
+
+void TMainForm::SequenceChanged() {
+  const TSequence& s = Controller_.Sequence();
+  const QSignalBlocker blockTrack(TrackBar1);
+  FillingList_ = true;
+  CheckListBox1->clear();
+  for (int i = 0; i < s.ImageList.Count(); ++i) {
+    auto* item = new QListWidgetItem(QString::fromStdString(s.ImageList.Strings(i)));
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(s.Record(i)->Checked ? Qt::Checked : Qt::Unchecked);
+    CheckListBox1->addItem(item);
+  }
+  FillingList_ = false;
+  const int step = TMainController::PositionStep(s.ImageCount);
+  TrackBar1->setRange(0, std::max(0, s.ImageCount - 1));
+  TrackBar1->setValue(0);
+  TrackBar1->setTickInterval(step);
+  TrackBar1->setPageStep(step);
+}
+
+void TMainForm::TickChanged(int32_t index) {
+  const TAviList* record = Controller_.Sequence().Record(index);
+  QListWidgetItem* item = CheckListBox1->item(index);
+  if (!record || !item) return;
+  FillingList_ = true;
+  item->setCheckState(record->Checked ? Qt::Checked : Qt::Unchecked);
+  FillingList_ = false;
+}
+
+void TMainForm::PictureChanged() {
+  TFastDIB& shown = VideoPanel->Bmp();
+  if (const TFastDIB* image = Controller_.CurrentImage()) {
+    shown.CopyFrom(*image);
+    Controller_.DrawFrameOutline(shown);
+  } else {
+    shown.SetSize(0, 0, 24, 0);
+  }
+  VideoPanel->Changed();
+}
+
+void TMainForm::RunJobWithProgress(const TJobRequest& request) {
+  JobCaption_ = request.Caption;
+  RunWithProgress(this, QString::fromStdString(request.Caption), 0, request.Maximum, int(request.Kind));
+}
+
+void TMainForm::ShowProblemReport(const std::string& caption, const std::string& text,
+                                  const std::vector<TProblemRow>& rows) {
+  TFicheRapport report(this);
+  report.BeginUpdate();
+  report.AddRows(rows);
+  report.EndUpdate();
+  report.SetupReport(QString::fromStdString(caption), QString::fromStdString(text));
+  report.exec();
 }

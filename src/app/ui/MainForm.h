@@ -1,18 +1,18 @@
-// TMainForm: the program's main window. It owns the one open sequence (a
-// TSequence: the records, the current image as fetched, the frame state), shows
-// the current image in VideoPanel, lists the images in CheckListBox1 where the
-// user ticks them, and carries every command.
+// TMainForm: the program's main window. Its state and rules live in
+// TMainController (control/MainController.h, with the guide to adding a
+// command); this class builds the widgets, maps their events to the
+// controller and shows what the controller says (TMainView).
 //
 // The window's code is split by subject:
-//   MainForm.cpp          creation, layout, closing, window events
-//   MainFormActions.cpp   the command table, menus, tool bar, window-state refresh,
-//                         view, tool bar, settings and help commands
-//   MainFormSequence.cpp  opening and closing, showing the current image, navigation,
-//                         ticking, the command guard, the sample video
-//   MainFormFraming.cpp   the frame commands and controls
-//   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainForm.cpp          creation, layout, closing, window events, the view side
+//   MainFormActions.cpp   the command table, menus, tool bar, applying the state,
+//                         tool bar, settings and help commands
+//   MainFormSequence.cpp  the Open command, the sample video
+//   MainFormKelvaron.cpp  BMP and Kelvaron lists (menu and command line), image preview
+//   MainFormDrop.cpp      files given on the command line or dropped on the window
 //
-// Indices are 0-based inside the program and shown from 1.
+// Widgets are private; tests find them by object name (the names below are
+// those of the command table) and every control has an accessible name.
 #pragma once
 
 #include <QMainWindow>
@@ -21,14 +21,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <string>
 
-#include "app/ui/ParamUpDown.h"
-#include "sequence/Sequence.h"
+#include "control/MainController.h"
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +42,11 @@ class QSlider;
 class QToolBar;
 class QToolButton;
 class TFastIMG;
+class TParamUpDown;
+class TAboutBox;
+class THelpWindow;
+class TParamKappa;
+class TShowBitmap;
 
 // The application title ("Stellon v0.49c (US)"), used in window captions. Kept
 // apart from Qt's application display name, which Qt would append to every
@@ -47,21 +54,104 @@ class TFastIMG;
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private TMainView {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // --- The open sequence and the window's own working values -------------------
-  TSequence Sequence;
-  QString AppTitle;             // taken at creation; used in captions
-  std::string SaveDirectory;    // directory of single-image saves
-  std::string SaveBaseName;     // base name of single-image saves
-  int32_t SaveNumber = 1;       // number of the next single save, shown in label_sequence
-  bool Refreshing = false;      // set while RefreshWindowState runs
+  TMainController& Controller() { return Controller_; }
+
+  // Opens `path` as a video, as the Open command does after its dialog.
+  // False when it could not be opened (the message has been shown).
+  bool OpenFile(const QString& path);
   // Parameters of the command line kept for the Kelvaron list reader.
   QStringList CommandLineParams;
+  void OpenFromCommandLine();
+  // The openings at start: the video or Kelvaron list named in `params`, or
+  // else the sample video. The splash (may be null) lets them show their
+  // messages: it leaves the top when they start and closes for good before a
+  // message box shows, so it never outlives the box; otherwise its timer
+  // closes it.
+  void OpenAtStart(const QStringList& params, TAboutBox* splash);
+
+  // File dialog of the open commands: (caption, filter) -> chosen path, empty
+  // when cancelled. Unset, ChooseFileToOpen (app/ui/OpenDialog.h) asks; tests set it.
+  std::function<QString(const QString& caption, const QString& filter)> ChooseOpenFile;
+  // Shows the kappa dialog modally: true on OK. Unset: exec(); tests set it.
+  std::function<bool(TParamKappa& dialog)> AskKappa;
+  // Shows the result window modally. Unset: exec(); tests set it.
+  std::function<void(TShowBitmap& window)> ShowResult;
+
+  // Where the generated sample video lives, written on first use.
+  static QString SampleVideoPath();
+  // Writes the sample video when missing, in the cache folder or else the
+  // temporary folder; its path, or empty with the reason in `why`.
+  static QString EnsureSampleVideo(QString* why = nullptr);
+  // A file from the command line or dropped on the window (MainFormDrop.cpp):
+  // a .lst as a Kelvaron list, anything else as a video.
+  void OpenExternalFile(const QString& path);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // --- TMainView ------------------------------------------------------------------
+  void SequenceChanged() override;
+  void TickChanged(int32_t index) override;
+  void PictureChanged() override;
+  void StateChanged() override;
+  void RunJobWithProgress(const TJobRequest& request) override;
+  void ShowProblemReport(const std::string& caption, const std::string& text,
+                         const std::vector<TProblemRow>& rows) override;
+  void ShowCombinationResult(TCombineResult& result) override;  // MainFormCombine.cpp
+  void Action_kappaExecute();                                   // the kappa dialog, then the job
+
+  // --- Building ---------------------------------------------------------------------
+  void FormCreate();
+  void FormClose();
+  void BuildLayout();
+  void CreateActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void ConnectControls();
+  QAction* MakeAction(QAction*& slot, TCommand command, const char* name, const char* category,
+                      const QString& caption, const QString& hint, const QString& themeIcon = QString(),
+                      int standardIcon = -1);
+  // A menu entry with its own caption that follows and triggers `action`.
+  QAction* MenuItemFor(QMenu* menu, QAction* action, const QString& caption);
+  QToolButton* MakeToolButton(const char* name, const QString& caption, const QString& hint, QAction* action);
+  // Connects the command's action to `work`, run under the controller's guard;
+  // only wired commands are ever enabled.
+  void Wire(TCommand command, std::function<void()> work);
+  void ApplyToolBarText(bool withText);
+  void ApplyView(const TMainWindowState& state);
+
+  // --- Commands the window does itself -----------------------------------------------
+  void action_ouvrirExecute();
+  void Action_ParametreExecute();
+  void Action_helpwebsiteExecute();
+  void Action_aboutExecute();
+  void Quitter1Click();
+  void mnu_barre_visibleClick();
+  void mnu_texte_iconeClick();
+  // --- Lists and preview (MainFormKelvaron.cpp) ---------------------------------------
+  void Action_Ouvrir_BmpExecute();
+  void Action_ouvrir_kelvaronExecute();
+  void Action_Browse_ImageExecute();
+
+  TMainController Controller_;
+  QPointer<THelpWindow> HelpWindow_;  // the guide, made on first use
+  QString AppTitle;
+  std::array<QAction*, kCommandCount> Commands_{};
+  QSet<TCommand> Wired_;
+  bool FillingList_ = false;  // the image list is being filled or ticked by the program
+  bool Closed_ = false;       // FormClose has run
+  std::string JobCaption_;    // caption of the running job, for its failure message
 
   // --- Commands (objectName = the action's name; property "Category") ---------
   QAction* action_ouvrir = nullptr;
@@ -120,6 +210,8 @@ class TMainForm : public QMainWindow {
   QToolButton* BtCadreAll = nullptr;
   QToolButton* BtNoCadre = nullptr;
   QToolButton* BtDisableCheck = nullptr;
+  QToolButton* BtMoyenne = nullptr;
+  QToolButton* BtKappa = nullptr;
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;
@@ -133,106 +225,4 @@ class TMainForm : public QMainWindow {
   TParamUpDown* UpDown1 = nullptr;
   QLabel* StatusPanel1 = nullptr;  // long hint of the control under the mouse
   QLabel* StatusPanel2 = nullptr;  // the position line
-
-  // --- Sequence (MainFormSequence.cpp) -------------------------------------------
-  void action_ouvrirExecute();
-  // Opens `path` as the AVI sequence (the Open command after its dialog).
-  // False when it is not a valid AVI; the message has been shown.
-  bool OpenAviFile(const QString& path);
-  void Action_fermerExecute();
-  void ShowCurrentImage();
-  void DrawCurrentFrame();
-  // Sets up the track bar and the check list from the sequence's records.
-  void FillImageList();
-  // Ticks or unticks image `index`: its record and its line, without running
-  // the tick handler.
-  void SetImageChecked(int index, bool checked);
-  void BtPrecClick();
-  void BtSuivClick();
-  void trackbar1Change();
-  void CheckListBox1Click();
-  void CheckListBox1ClickCheck(QListWidgetItem* item);
-  void CheckListBox1KeyPress(QChar key);
-  void Action_Decocher_imagesExecute();
-  // Copies the current image as fetched over the displayed picture (which
-  // erases a frame outline drawn before). Nothing when there is no image.
-  void RestoreDisplayedImage();
-
-  // --- Window state, view, tool bar, settings, help (MainFormActions.cpp) -------
-  void RefreshWindowState();
-  void Action_Image_NormaleExecute();
-  void Action_Image_AjusteeExecute();
-  void Action_image_smFastExecute();
-  void Action_image_smBilinearExecute();
-  void mnu_barre_visibleClick();
-  void mnu_texte_iconeClick();
-  void Action_ParametreExecute();
-  void Action_helpwebsiteExecute();
-  void Action_aboutExecute();
-  void Quitter1Click();
-  // File dialog of the Open command: (caption, filter) -> chosen path, empty
-  // when cancelled. Unset, the desktop's open dialog is used; tests set it.
-  std::function<QString(const QString& caption, const QString& filter)> ChooseOpenFile;
-  // Opens the maker's web site; tests replace it to see the address.
-  std::function<void(const QString& url)> OpenUrl;
-  static QString WebSiteAddress();
-
-  // --- Framing (MainFormFraming.cpp) ------------------------------------------------
-  void Action_CadreExecute();
-  void Action_suppression_cadreExecute();
-  void Action_Supprimer_ts_cadreExecute();
-  void Action_cadre_automatiqueExecute();
-  void CheckcadreClick();
-  void EditTolerance1Change();
-  void UpDown1Click();
-  void AutoFrameAll();
-  // Rebuilds every frame with the margin of ParamSaisie; always true.
-  bool RebuildFrameMargins();
-
-  // --- Command line (MainFormKelvaron.cpp) ------------------------------------------
-  void OpenFromCommandLine();
-
-  // --- Commands whose work is not wired yet stay disabled ---------------------------
-  // Connects `action` to `handler`, run under the command guard, and counts it
-  // as available from then on.
-  void Wire(QAction* action, void (TMainForm::*handler)());
-  bool IsWired(const QAction* action) const { return !Unwired_.contains(action); }
-  // Enables `action` when `enabled` and it has a handler.
-  void EnableCommand(QAction* action, bool enabled);
-
-  // Runs `command` so that no error escapes it: a failure is shown with the
-  // file concerned and the reason, CurrentIndex is restored and the window
-  // state refreshed.
-  void RunCommand(const std::function<void()>& command);
-
-  // Where the generated sample video lives, written on first use.
-  static QString SampleVideoPath();
-  // Writes the sample video when missing; its path, or empty when it cannot be written.
-  static QString EnsureSampleVideo();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void FormCreate();
-  void FormClose();
-  void BuildLayout();
-  void CreateActions();
-  void BuildMenus();
-  void BuildToolBar();
-  void ConnectControls();
-  QAction* MakeAction(QAction*& slot, const char* name, const char* category, const QString& caption,
-                      const QString& hint, const QString& themeIcon = QString(), int standardIcon = -1);
-  // A menu entry with its own caption that follows and triggers `action`.
-  QAction* MenuItemFor(QMenu* menu, QAction* action, const QString& caption);
-  QToolButton* MakeToolButton(const char* name, const QString& caption, const QString& hint, QAction* action);
-  void ApplyToolBarText(bool withText);
-  void SetResizingEnabled(bool enabled);
-  void ShowFailure(const std::string& path, const std::string& reason);
-
-  QSet<const QAction*> Unwired_;
-  bool FillingList_ = false;  // the check list is being filled or ticked by the program
-  bool Closed_ = false;       // FormClose has run
 };

@@ -2,7 +2,8 @@
 // window state, and the view, tool bar, settings and help commands.
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,10 +18,13 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/Guide.h"
 #include "app/ParamGlob.h"
 #include "platform/Messages.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
+#include "app/ui/HelpWindow.h"
+#include "app/ui/ParamUpDown.h"
 #include "app/ui/MainForm.h"
 #include "image/ui/FastIMG.h"
 
@@ -100,8 +104,9 @@ QIcon DrawnIcon(TDrawnIcon kind) {
 
 }  // namespace
 
-QAction* TMainForm::MakeAction(QAction*& slot, const char* name, const char* category, const QString& caption,
-                               const QString& hint, const QString& themeIcon, int standardIcon) {
+QAction* TMainForm::MakeAction(QAction*& slot, TCommand command, const char* name, const char* category,
+                               const QString& caption, const QString& hint, const QString& themeIcon,
+                               int standardIcon) {
   slot = new QAction(caption, this);
   slot->setObjectName(QString::fromLatin1(name));
   slot->setProperty("Category", QString::fromLatin1(category));
@@ -114,68 +119,68 @@ QAction* TMainForm::MakeAction(QAction*& slot, const char* name, const char* cat
   if (standardIcon >= 0) fallback = style()->standardIcon(QStyle::StandardPixmap(standardIcon));
   if (!themeIcon.isEmpty()) slot->setIcon(QIcon::fromTheme(themeIcon, fallback));
   else if (!fallback.isNull()) slot->setIcon(fallback);
-  Unwired_.insert(slot);
+  Commands_[size_t(command)] = slot;
   slot->setEnabled(false);
   return slot;
 }
 
-void TMainForm::Wire(QAction* action, void (TMainForm::*handler)()) {
-  Unwired_.remove(action);
-  connect(action, &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+void TMainForm::Wire(TCommand command, std::function<void()> work) {
+  Wired_.insert(command);
+  connect(Commands_[size_t(command)], &QAction::triggered, this,
+          [this, work = std::move(work)] { Controller_.Run(work); });
 }
 
-void TMainForm::EnableCommand(QAction* action, bool enabled) { action->setEnabled(enabled && IsWired(action)); }
-
 void TMainForm::CreateActions() {
-  MakeAction(action_ouvrir, "action_ouvrir", "File", "&Open", "Open|Open a AVI file", "document-open",
+  MakeAction(action_ouvrir, TCommand::Open, "action_ouvrir", "File", "&Open", "Open|Open a AVI file", "document-open",
              QStyle::SP_DialogOpenButton);
-  MakeAction(Action_Ouvrir_Bmp, "Action_Ouvrir_Bmp", "File", "Open/Edit a BMP file list ...",
+  MakeAction(Action_Ouvrir_Bmp, TCommand::OpenBmp, "Action_Ouvrir_Bmp", "File", "Open/Edit a BMP file list ...",
              "Create a list with BMP files", "folder-pictures", QStyle::SP_DirOpenIcon);
-  MakeAction(Action_ouvrir_kelvaron, "Action_ouvrir_kelvaron", "File", "Open a Kelvaron file list ...",
+  MakeAction(Action_ouvrir_kelvaron, TCommand::OpenKelvaron, "Action_ouvrir_kelvaron", "File", "Open a Kelvaron file list ...",
              "Open a file list made with Kelvaron", "text-x-generic", QStyle::SP_FileIcon);
-  MakeAction(Action_fermer, "Action_fermer", "File", "Close", "Close|Close current AVI file", "document-close",
+  MakeAction(Action_fermer, TCommand::Close, "Action_fermer", "File", "Close", "Close|Close current AVI file", "document-close",
              QStyle::SP_DialogCloseButton);
-  MakeAction(Action_Browse_Image, "Action_Browse_Image", "File", "Images preview", "View BMP images in a directory",
+  MakeAction(Action_Browse_Image, TCommand::BrowseImages, "Action_Browse_Image", "File", "Images preview", "View BMP images in a directory",
              "image-x-generic", QStyle::SP_FileDialogContentsView);
-  MakeAction(Action_enregistrer, "Action_enregistrer", "File", "Save", "Save|Save previewed image", "document-save",
+  MakeAction(Action_enregistrer, TCommand::Save, "Action_enregistrer", "File", "Save", "Save|Save previewed image", "document-save",
              QStyle::SP_DialogSaveButton);
-  MakeAction(Action_enregistrer_lot, "Action_enregistrer_lot", "File", "Batch saving",
+  MakeAction(Action_enregistrer_lot, TCommand::BatchSave, "Action_enregistrer_lot", "File", "Batch saving",
              "Batch saving|Batch saving of images", "document-save-as", QStyle::SP_DriveHDIcon);
-  MakeAction(Action_Cadre, "Action_Cadre", "Edition", "&Frame", "Frame|Create a frame for the image");
+  MakeAction(Action_Cadre, TCommand::Frame, "Action_Cadre", "Edition", "&Frame", "Frame|Create a frame for the image");
   Action_Cadre->setIcon(DrawnIcon(TDrawnIcon::Frame));
-  MakeAction(Action_cadre_automatique, "Action_cadre_automatique", "Edition", "Auto framing",
+  MakeAction(Action_cadre_automatique, TCommand::AutoFrame, "Action_cadre_automatique", "Edition", "Auto framing",
              "Auto Framing|Auto framing for all images of the file AVI");
   Action_cadre_automatique->setIcon(DrawnIcon(TDrawnIcon::AutoFrame));
-  MakeAction(Action_suppression_cadre, "Action_suppression_cadre", "Edition", "Suppress frame",
+  MakeAction(Action_suppression_cadre, TCommand::SuppressFrame, "Action_suppression_cadre", "Edition", "Suppress frame",
              "Suppress frame for current image");
-  MakeAction(Action_Supprimer_ts_cadre, "Action_Supprimer_ts_cadre", "Edition", "Suppress all frames",
+  MakeAction(Action_Supprimer_ts_cadre, TCommand::SuppressAllFrames, "Action_Supprimer_ts_cadre", "Edition", "Suppress all frames",
              "Suppress all frames");
   Action_Supprimer_ts_cadre->setIcon(DrawnIcon(TDrawnIcon::NoFrame));
-  MakeAction(Action_Decocher_images, "Action_Decocher_images", "Edition", "Uncheck all images",
+  MakeAction(Action_Decocher_images, TCommand::UncheckAll, "Action_Decocher_images", "Edition", "Uncheck all images",
              QString::fromUtf8("Décoche toutes les images de la liste"));
   Action_Decocher_images->setIcon(DrawnIcon(TDrawnIcon::Uncheck));
-  MakeAction(Action_Copier, "Action_Copier", "Edition", "Copy", "Copy|Copy image into clipboard", "edit-copy");
+  MakeAction(Action_Copier, TCommand::Copy, "Action_Copier", "Edition", "Copy", "Copy|Copy image into clipboard", "edit-copy");
   if (Action_Copier->icon().isNull()) Action_Copier->setIcon(DrawnIcon(TDrawnIcon::Copy));
-  MakeAction(Action_Image_Normale, "Action_Image_Normale", "Edition", "Normal size",
+  MakeAction(Action_Image_Normale, TCommand::NormalSize, "Action_Image_Normale", "Edition", "Normal size",
              "Viewing current image at real size", "zoom-original");
-  MakeAction(Action_Image_Ajustee, "Action_Image_Ajustee", "Edition", "Adjusted size",
+  MakeAction(Action_Image_Ajustee, TCommand::AdjustedSize, "Action_Image_Ajustee", "Edition", "Adjusted size",
              "Adjuste current image to viewing zone", "zoom-fit-best");
-  MakeAction(Action_image_smFast, "Action_image_smFast", "Edition", "Quick", "Fast sizing for viewing image");
-  MakeAction(Action_image_smBilinear, "Action_image_smBilinear", "Edition", "bi-linear interpolation",
+  MakeAction(Action_image_smFast, TCommand::ResizeFast, "Action_image_smFast", "Edition", "Quick", "Fast sizing for viewing image");
+  MakeAction(Action_image_smBilinear, TCommand::ResizeBilinear, "Action_image_smBilinear", "Edition", "bi-linear interpolation",
              "Image viewing by bi-linear interpolation (best quality)");
   for (QAction* a : {Action_Image_Normale, Action_Image_Ajustee, Action_image_smFast, Action_image_smBilinear})
     a->setCheckable(true);
-  MakeAction(Action_Parametre, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
+  MakeAction(Action_Parametre, TCommand::Parameters, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
              QStyle::SP_FileDialogDetailedView);
-  MakeAction(Action_Moyenne, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean");
-  MakeAction(Action_kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
-             "Combining selected image by Kappa-Sigma");
-  MakeAction(Action_helpindex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
-  MakeAction(Action_helpfind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
-  MakeAction(Action_helponhelp, "Action_helponhelp", "Help", "&Using help", QString());
-  MakeAction(Action_helpwebsite, "Action_helpwebsite", "Help", "STELLON WEB site", "Connect to STELLON web site",
+  MakeAction(Action_Moyenne, TCommand::Mean, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean",
+             "view-statistics", QStyle::SP_FileDialogListView);
+  MakeAction(Action_kappa, TCommand::Kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
+             "Combining selected image by Kappa-Sigma", "view-filter", QStyle::SP_FileDialogContentsView);
+  MakeAction(Action_helpindex, TCommand::HelpIndex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
+  MakeAction(Action_helpfind, TCommand::HelpFind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
+  MakeAction(Action_helponhelp, TCommand::HelpOnHelp, "Action_helponhelp", "Help", "&Using help", QString());
+  MakeAction(Action_helpwebsite, TCommand::WebSite, "Action_helpwebsite", "Help", "STELLON WEB site", "Connect to STELLON web site",
              "help-browser", QStyle::SP_DialogHelpButton);
-  MakeAction(Action_about, "Action_about", "Help", "&About ...", QString(), "help-about",
+  MakeAction(Action_about, TCommand::About, "Action_about", "Help", "&About ...", QString(), "help-about",
              QStyle::SP_MessageBoxInformation);
 
   Quitter1 = new QAction(QStringLiteral("&Quit"), this);
@@ -195,21 +200,26 @@ void TMainForm::CreateActions() {
 
   action_ouvrir->setShortcut(QKeySequence::Open);
 
-  Wire(action_ouvrir, &TMainForm::action_ouvrirExecute);
-  Wire(Action_fermer, &TMainForm::Action_fermerExecute);
-  Wire(Action_Cadre, &TMainForm::Action_CadreExecute);
-  Wire(Action_cadre_automatique, &TMainForm::Action_cadre_automatiqueExecute);
-  Wire(Action_suppression_cadre, &TMainForm::Action_suppression_cadreExecute);
-  Wire(Action_Supprimer_ts_cadre, &TMainForm::Action_Supprimer_ts_cadreExecute);
-  Wire(Action_Decocher_images, &TMainForm::Action_Decocher_imagesExecute);
-  Wire(Action_Image_Normale, &TMainForm::Action_Image_NormaleExecute);
-  Wire(Action_Image_Ajustee, &TMainForm::Action_Image_AjusteeExecute);
-  Wire(Action_image_smFast, &TMainForm::Action_image_smFastExecute);
-  Wire(Action_image_smBilinear, &TMainForm::Action_image_smBilinearExecute);
-  Wire(Action_Parametre, &TMainForm::Action_ParametreExecute);
-  Wire(Action_helpwebsite, &TMainForm::Action_helpwebsiteExecute);
-  Wire(Action_about, &TMainForm::Action_aboutExecute);
-  for (QAction* a : {action_ouvrir, Action_Parametre, Action_helpwebsite, Action_about}) a->setEnabled(true);
+  TMainController& c = Controller_;
+  Wire(TCommand::Open, [this] { action_ouvrirExecute(); });
+  Wire(TCommand::Close, [&c] { c.CloseSequence(); });
+  Wire(TCommand::OpenBmp, [this] { Action_Ouvrir_BmpExecute(); });
+  Wire(TCommand::OpenKelvaron, [this] { Action_ouvrir_kelvaronExecute(); });
+  Wire(TCommand::BrowseImages, [this] { Action_Browse_ImageExecute(); });
+  Wire(TCommand::Frame, [&c] { c.Frame(); });
+  Wire(TCommand::AutoFrame, [&c] { c.StartAutoFraming(); });
+  Wire(TCommand::SuppressFrame, [&c] { c.SuppressFrame(); });
+  Wire(TCommand::SuppressAllFrames, [&c] { c.SuppressAllFrames(); });
+  Wire(TCommand::UncheckAll, [&c] { c.UncheckAll(); });
+  Wire(TCommand::NormalSize, [&c] { c.NormalSize(); });
+  Wire(TCommand::AdjustedSize, [&c] { c.AdjustedSize(); });
+  Wire(TCommand::ResizeFast, [&c] { c.SetBilinear(false); });
+  Wire(TCommand::ResizeBilinear, [&c] { c.SetBilinear(true); });
+  Wire(TCommand::Parameters, [this] { Action_ParametreExecute(); });
+  Wire(TCommand::Mean, [this] { Controller_.StartMean(); });
+  Wire(TCommand::Kappa, [this] { Action_kappaExecute(); });
+  Wire(TCommand::WebSite, [this] { Action_helpwebsiteExecute(); });
+  Wire(TCommand::About, [this] { Action_aboutExecute(); });
 }
 
 QAction* TMainForm::MenuItemFor(QMenu* menu, QAction* action, const QString& caption) {
@@ -245,7 +255,11 @@ void TMainForm::BuildMenus() {
   MenuEdition = bar->addMenu(QStringLiteral("&Edition"));
   MenuEdition->addAction(Action_Copier);
   MenuEdition->addSeparator();
-  for (QAction* a : {Action_Cadre, Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
+  // The C key frames the current image from the image list or the picture;
+  // the menu shows it where shortcuts are shown.
+  QAction* frameItem = MenuItemFor(MenuEdition, Action_Cadre, Action_Cadre->text() + QStringLiteral("\tC"));
+  frameItem->setStatusTip(Action_Cadre->statusTip() + QStringLiteral(" (key C)"));
+  for (QAction* a : {Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
                      Action_Decocher_images})
     MenuEdition->addAction(a);
 
@@ -289,6 +303,7 @@ QToolButton* TMainForm::MakeToolButton(const char* name, const QString& caption,
                                        QAction* action) {
   auto* button = new QToolButton(ToolBar1);
   button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(caption);
   button->setText(caption);
   button->setToolTip(ShortHint(hint));
   button->setStatusTip(LongHint(hint));
@@ -345,141 +360,67 @@ void TMainForm::BuildToolBar() {
                              Action_Supprimer_ts_cadre->property("Hint").toString(), Action_Supprimer_ts_cadre);
   BtDisableCheck = MakeToolButton("BtDisableCheck", QStringLiteral("Uncheck image"),
                                   Action_Decocher_images->property("Hint").toString(), Action_Decocher_images);
+  ToolBar1->addSeparator();
+  BtMoyenne = MakeToolButton("BtMoyenne", QStringLiteral("Mean"), Action_Moyenne->property("Hint").toString(),
+                             Action_Moyenne);
+  BtKappa = MakeToolButton("BtKappa", QStringLiteral("Kappa-Sigma"), Action_kappa->property("Hint").toString(),
+                           Action_kappa);
 }
 
 // --- Window state ---------------------------------------------------------------
 
-void TMainForm::SetResizingEnabled(bool enabled) {
-  MenuResizing->menuAction()->setEnabled(enabled);
-  PopupResizing->menuAction()->setEnabled(enabled);
-  EnableCommand(Action_image_smFast, enabled);
-  EnableCommand(Action_image_smBilinear, enabled);
-}
-
-void TMainForm::RefreshWindowState() {
-  Refreshing = true;
-  QString number = QString::number(SaveNumber);
-  while (number.size() < 4) number.prepend(QLatin1Char('0'));
-  label_sequence->setText(number);
-  EnableCommand(action_ouvrir, true);
-
-  if (!Sequence.SequenceOpen) {
-    for (QAction* a : {Action_fermer, Action_enregistrer, Action_enregistrer_lot, Action_Copier, Action_Cadre,
-                       Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
-                       Action_Decocher_images, Action_Moyenne, Action_kappa, Action_Image_Normale,
-                       Action_Image_Ajustee})
-      a->setEnabled(false);
-    SetResizingEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{BtPrec, BtSuiv, TrackBar1, LabTolerance, EditTolerance1,
-                                                      UpDown1, CheckListBox1, Checkcadre})
-      w->setEnabled(false);
-    for (QMenu* m : {MenuEdition, MenuView, MenuProcessings}) {
-      m->menuAction()->setEnabled(false);
-      m->menuAction()->setVisible(false);
-    }
-    MenuImage->menuAction()->setEnabled(false);
-    VideoPanel->setVisible(false);
-    poscadre->clear();
-    Refreshing = false;
-    return;
-  }
-
-  const TFastDIB* image = Sequence.CurrentImage.get();
-  const bool shown = image != nullptr;
-  QString line = QStringLiteral("Pos : %1/%2 - ").arg(Sequence.CurrentIndex + 1).arg(Sequence.ImageCount);
-  // A deep capture shows its real depth ("12 bits"), not the 24 bits it is shown at.
-  const int bits = Sequence.Source() ? Sequence.Source()->Facts().BitsPerPixel : shown ? image->Bpp() : 0;
-  if (shown) line += QStringLiteral("%1x%2 - %3 bits").arg(image->Width()).arg(image->AbsHeight).arg(bits);
-  StatusPanel2->setText(line);
-
-  BtPrec->setEnabled(Sequence.CurrentIndex > 0);
-  BtSuiv->setEnabled(Sequence.CurrentIndex + 1 < Sequence.ImageCount);
-  if (TrackBar1->value() != Sequence.CurrentIndex) TrackBar1->setValue(Sequence.CurrentIndex);
-  if (Sequence.CurrentIndex < CheckListBox1->count() && CheckListBox1->currentRow() != Sequence.CurrentIndex)
-    CheckListBox1->setCurrentRow(Sequence.CurrentIndex);
-
-  Sequence.FrameSizeSet = false;
-  for (int i = 0; i < Sequence.ImageList.Count(); ++i)
-    if (Sequence.Record(i)->HasFrame) {
-      Sequence.FrameSizeSet = true;
-      break;
-    }
-
-  for (QAction* a : {Action_fermer, Action_enregistrer, Action_enregistrer_lot, Action_Cadre,
-                     Action_cadre_automatique})
-    EnableCommand(a, shown);
-  UpDown1->setEnabled(shown);
-  CheckListBox1->setEnabled(shown);
+void TMainForm::StateChanged() {
+  const TMainWindowState state = Controller_.State();
+  const QSignalBlocker blockBox(Checkcadre), blockTrack(TrackBar1);
+  FillingList_ = true;
+  label_sequence->setText(QString::fromStdString(state.SaveNumberText));
+  for (size_t i = 0; i < kCommandCount; ++i)
+    if (QAction* action = Commands_[i]) action->setEnabled(state.Enabled[i] && Wired_.contains(TCommand(i)));
+  auto enable = [&state](QWidget* w, TCommand c) { w->setEnabled(state.enabled(c)); };
+  enable(BtPrec, TCommand::Previous);
+  enable(BtSuiv, TCommand::Next);
+  enable(TrackBar1, TCommand::Position);
+  enable(CheckListBox1, TCommand::ImageList);
+  enable(Checkcadre, TCommand::FrameBox);
+  enable(LabTolerance, TCommand::ToleranceEdit);
+  enable(EditTolerance1, TCommand::ToleranceEdit);
+  enable(UpDown1, TCommand::ToleranceSpin);
   for (QMenu* m : {MenuEdition, MenuView, MenuProcessings}) {
-    m->menuAction()->setVisible(shown);
-    m->menuAction()->setEnabled(shown);
+    m->menuAction()->setVisible(state.MenusShown);
+    m->menuAction()->setEnabled(state.MenusShown);
   }
-  Action_Copier->setEnabled(false);
-  for (QAction* a : {Action_Supprimer_ts_cadre, Action_Moyenne, Action_kappa})
-    EnableCommand(a, Sequence.FrameSizeSet);
-  EnableCommand(Action_Decocher_images, true);
+  MenuImage->menuAction()->setEnabled(state.enabled(TCommand::NormalSize));
+  MenuResizing->menuAction()->setEnabled(state.enabled(TCommand::ResizeFast));
+  PopupResizing->menuAction()->setEnabled(state.enabled(TCommand::ResizeFast));
 
-  Checkcadre->setEnabled(true);
-  const TAviList* record = Sequence.CurrentRecord();
-  const bool framed = record && record->HasFrame;
-  Checkcadre->setChecked(framed);
-  EnableCommand(Action_suppression_cadre, framed);
-  if (framed) {
-    const TRect& r = record->FrameRect;
-    poscadre->setText(QStringLiteral("(%1,%2) - (%3,%4)").arg(r.Left).arg(r.Top).arg(r.Right).arg(r.Bottom));
-  } else {
-    poscadre->clear();
+  Checkcadre->setChecked(state.FrameBoxTicked);
+  poscadre->setText(QString::fromStdString(state.FramePosition));
+  StatusPanel2->setText(QString::fromStdString(state.PositionLine));
+  setWindowTitle(state.OpenName.empty() ? AppTitle : AppTitle + QStringLiteral(" - ") + QString::fromStdString(state.OpenName));
+  if (TrackBar1->value() != state.CurrentIndex) TrackBar1->setValue(state.CurrentIndex);
+  if (state.CurrentIndex < CheckListBox1->count() && CheckListBox1->currentRow() != state.CurrentIndex)
+    CheckListBox1->setCurrentRow(state.CurrentIndex);
+  FillingList_ = false;
+  ApplyView(state);
+}
+
+void TMainForm::ApplyView(const TMainWindowState& state) {
+  Action_Image_Normale->setChecked(state.ViewSize == TViewSize::Normal);
+  Action_Image_Ajustee->setChecked(state.ViewSize == TViewSize::Adjusted);
+  Action_image_smFast->setChecked(!state.BilinearChecked);
+  Action_image_smBilinear->setChecked(state.BilinearChecked);
+  if (state.ViewSize == TViewSize::Adjusted) {
+    VideoPanel->SetDrawStyle(dsResize);
+    ScrollBox1->setWidgetResizable(true);
+  } else if (state.ViewSize == TViewSize::Normal) {
+    VideoPanel->SetDrawStyle(dsCenter);
+    ScrollBox1->setWidgetResizable(false);
+    const TFastDIB& bmp = VideoPanel->Bmp();
+    if (bmp.Bits) VideoPanel->resize(bmp.Width(), bmp.AbsHeight);
   }
-
-  EditTolerance1->setEnabled(!ParamGlob.tolerance_automatique);
-  LabTolerance->setEnabled(!ParamGlob.tolerance_automatique);
-
-  EnableCommand(Action_Image_Normale, true);
-  EnableCommand(Action_Image_Ajustee, true);
-  MenuImage->menuAction()->setEnabled(true);
-  SetResizingEnabled(true);
-  if (Action_Image_Ajustee->isChecked()) Action_Image_AjusteeExecute();
-  else Action_Image_NormaleExecute();
-  VideoPanel->setVisible(true);
-  Refreshing = false;
-}
-
-// --- View commands --------------------------------------------------------------
-
-void TMainForm::Action_Image_NormaleExecute() {
-  VideoPanel->SetDrawStyle(dsCenter);
-  ScrollBox1->setWidgetResizable(false);
-  const TFastDIB& bmp = VideoPanel->Bmp();
-  if (bmp.Bits) VideoPanel->resize(bmp.Width(), bmp.AbsHeight);
-  Action_Image_Ajustee->setChecked(false);
-  Action_Image_Normale->setChecked(true);
-  SetResizingEnabled(false);
-  if (VideoPanel->SizeMode() != smFast) VideoPanel->SetSizeMode(smFast);
-}
-
-void TMainForm::Action_Image_AjusteeExecute() {
-  VideoPanel->SetDrawStyle(dsResize);
-  ScrollBox1->setWidgetResizable(true);
-  Action_Image_Ajustee->setChecked(true);
-  Action_Image_Normale->setChecked(false);
-  if (VideoPanel->Bmp().Bits) {
-    SetResizingEnabled(true);
-    if (Action_image_smFast->isChecked() && VideoPanel->SizeMode() != smFast) VideoPanel->SetSizeMode(smFast);
-    if (Action_image_smBilinear->isChecked() && VideoPanel->SizeMode() != smBilinear)
-      VideoPanel->SetSizeMode(smBilinear);
-  }
-}
-
-void TMainForm::Action_image_smFastExecute() {
-  VideoPanel->SetSizeMode(smFast);
-  Action_image_smFast->setChecked(true);
-  Action_image_smBilinear->setChecked(false);
-}
-
-void TMainForm::Action_image_smBilinearExecute() {
-  VideoPanel->SetSizeMode(smBilinear);
-  Action_image_smBilinear->setChecked(true);
-  Action_image_smFast->setChecked(false);
+  const TSizeMode mode = state.BilinearInUse ? smBilinear : smFast;
+  if (VideoPanel->SizeMode() != mode) VideoPanel->SetSizeMode(mode);
+  VideoPanel->setVisible(state.PictureShown);
 }
 
 // --- Tool bar --------------------------------------------------------------------
@@ -499,30 +440,24 @@ void TMainForm::mnu_texte_iconeClick() { ApplyToolBarText(mnu_texte_icone->isChe
 // --- Settings ----------------------------------------------------------------------
 
 void TMainForm::Action_ParametreExecute() {
-  {
-    TFormParam dialog(this);
-    if (dialog.exec() == QDialog::Accepted) {
-      if (ParamSaisie.bordure != ParamGlob.bordure) RebuildFrameMargins();
-      const bool visible = ParamGlob.barre_visible, text = ParamGlob.barre_texte;
-      ParamGlob = ParamSaisie;
-      ParamGlob.barre_visible = visible;
-      ParamGlob.barre_texte = text;
-      if (!EcrireParamGlob()) Messages().Ok("Error", IniWriteErrorText(IniPath()), TMsgIcon::Error);
-    }
-  }
-  EditTolerance1->setEnabled(!ParamGlob.tolerance_automatique);
-  LabTolerance->setEnabled(!ParamGlob.tolerance_automatique);
+  TFormParam dialog(this);
+  if (dialog.exec() == QDialog::Accepted) Controller_.CommitSettings(ParamSaisie);
+  else Controller_.Refresh();
 }
 
 // --- Help ----------------------------------------------------------------------------
 
-// The project has no public web site yet: the help command opens the guide
-// that ships with the program.
-QString TMainForm::WebSiteAddress() { return QUrl::fromLocalFile(QStringLiteral(STELLON_GUIDE_PATH)).toString(); }
-
+// The help command shows the guide that ships with the program in a window of
+// its own, which works without a browser.
 void TMainForm::Action_helpwebsiteExecute() {
-  if (OpenUrl) OpenUrl(WebSiteAddress());
-  else QDesktopServices::openUrl(QUrl(WebSiteAddress()));
+  if (!HelpWindow_) {
+    const std::string guide = GuidePath(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    HelpWindow_ = new THelpWindow(QFile::decodeName(guide.c_str()), this);
+    HelpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  HelpWindow_->show();
+  HelpWindow_->raise();
+  HelpWindow_->activateWindow();
 }
 
 void TMainForm::Action_aboutExecute() {

@@ -39,6 +39,8 @@ TParamUpDown::TParamUpDown(QWidget* parent) : QWidget(parent) {
   DownButton = new QToolButton(this);
   DownButton->setArrowType(Qt::DownArrow);
   DownButton->setObjectName("Down");
+  UpButton->setAccessibleName(QStringLiteral("Increase"));
+  DownButton->setAccessibleName(QStringLiteral("Decrease"));
   for (QToolButton* b : {UpButton, DownButton}) {
     b->setAutoRepeat(true);
     b->setFocusPolicy(Qt::NoFocus);

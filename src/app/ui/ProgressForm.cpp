@@ -49,6 +49,7 @@ TProgressForm::TProgressForm(QWidget* parent)
   ProgressBar1->setMinimumWidth(217);
   ProgressBar1->setFixedHeight(16);
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+  BitBtn1->setAccessibleName(QStringLiteral("Cancel"));
   BitBtn1->setObjectName("BitBtn1");
   BitBtn1->setAutoDefault(false);
   connect(BitBtn1, &QPushButton::clicked, this, &TProgressForm::BitBtn1Click);

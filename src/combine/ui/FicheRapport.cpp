@@ -19,17 +19,20 @@ TFicheRapport::TFicheRapport(QWidget* parent) : QDialog(parent) {
   le_texte->setGeometry(8, 12, kFixedWidth - 16, 20);
 
   btDetail = new QPushButton("<<< Detail", this);
+  btDetail->setAccessibleName(QStringLiteral("Detail"));
   btDetail->setObjectName("btDetail");
   btDetail->setGeometry(8, 56, 90, 25);
   connect(btDetail, &QPushButton::clicked, this, &TFicheRapport::btDetailClick);
 
   BtOK = new QPushButton("OK", this);
+  BtOK->setAccessibleName(QStringLiteral("OK"));
   BtOK->setObjectName("BtOK");
   BtOK->setGeometry(kFixedWidth - 8 - 75, 56, 75, 25);
   BtOK->setDefault(true);
   connect(BtOK, &QPushButton::clicked, this, &QDialog::accept);
 
   ListView1 = new QTreeWidget(this);
+  ListView1->setAccessibleName(QStringLiteral("Images not framed"));
   ListView1->setObjectName("ListView1");
   ListView1->setRootIsDecorated(false);
   ListView1->setColumnCount(2);

@@ -18,6 +18,7 @@ TFormRapport::TFormRapport(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(0);
 
   Memo1 = new QPlainTextEdit(this);
+  Memo1->setAccessibleName(QStringLiteral("Report"));
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -34,6 +35,7 @@ TFormRapport::TFormRapport(QWidget* parent) : QDialog(parent) {
   layout->addWidget(Panel1, 0);
 
   BtOK = new QPushButton("OK", Panel1);
+  BtOK->setAccessibleName(QStringLiteral("OK"));
   BtOK->setObjectName("BtOK");
   BtOK->setGeometry(0, 6, 75, 25);
   BtOK->setDefault(true);

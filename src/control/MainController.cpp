@@ -1,0 +1,480 @@
+#include "control/MainController.h"
+
+#include "tools/CombineCommand.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "framing/AutoFrame.h"
+#include "framing/Detect.h"
+#include "framing/Frame.h"
+#include "platform/Messages.h"
+#include "sources/CaptureSource.h"
+
+namespace {
+
+constexpr const char* kBuildingFrame = "Building frame";
+constexpr const char* kNotFoundText = "Building frame impossible, increase tolerance or go complex.";
+constexpr const char* kOutOfLimitText = "Frame out of image limit, decrease tolerance.";
+
+using C = TCommand;
+using W = TWhen;
+constexpr std::array<TCommandRule, kCommandCount> kRules{{
+    {C::Open, "Open", W::Always, "a file can always be opened"},
+    {C::OpenBmp, "OpenBmp", W::Always, "a BMP list can always be made"},
+    {C::OpenKelvaron, "OpenKelvaron", W::Always, "a list file can always be opened"},
+    {C::Close, "Close", W::ImageShown, "closes what is shown"},
+    {C::BrowseImages, "BrowseImages", W::Always, "browses files, needs no sequence"},
+    {C::Save, "Save", W::ImageShown, "saves the image shown"},
+    {C::BatchSave, "BatchSave", W::ImageShown, "saves images of the sequence"},
+    {C::Frame, "Frame", W::ImageShown, "detects in the image shown"},
+    {C::AutoFrame, "AutoFrame", W::ImageShown, "frames every image"},
+    {C::SuppressFrame, "SuppressFrame", W::CurrentFramed, "removes the current image's frame"},
+    {C::SuppressAllFrames, "SuppressAllFrames", W::FrameSizeSet, "needs a frame somewhere"},
+    {C::UncheckAll, "UncheckAll", W::SequenceOpen, "unticks every image"},
+    {C::Copy, "Copy", W::Never, "not offered"},
+    {C::NormalSize, "NormalSize", W::SequenceOpen, "a view of the sequence"},
+    {C::AdjustedSize, "AdjustedSize", W::SequenceOpen, "a view of the sequence"},
+    {C::ResizeFast, "ResizeFast", W::ResizingChoice, "resampling matters only when the picture is resized"},
+    {C::ResizeBilinear, "ResizeBilinear", W::ResizingChoice, "resampling matters only when the picture is resized"},
+    {C::Parameters, "Parameters", W::Always, "settings can always be edited"},
+    {C::Mean, "Mean", W::FrameSizeSet, "combines framed images"},
+    {C::Kappa, "Kappa", W::FrameSizeSet, "combines framed images"},
+    {C::HelpIndex, "HelpIndex", W::Always, "help"},
+    {C::HelpFind, "HelpFind", W::Always, "help"},
+    {C::HelpOnHelp, "HelpOnHelp", W::Always, "help"},
+    {C::WebSite, "WebSite", W::Always, "help"},
+    {C::About, "About", W::Always, "help"},
+    {C::Previous, "Previous", W::NotFirst, "there is an image before"},
+    {C::Next, "Next", W::NotLast, "there is an image after"},
+    {C::Position, "Position", W::HasImages, "moves through the images"},
+    {C::ImageList, "ImageList", W::ImageShown, "ticks the images"},
+    {C::FrameBox, "FrameBox", W::SequenceOpen, "frames or unframes the current image"},
+    {C::ToleranceEdit, "ToleranceEdit", W::ManualTolerance, "the tolerance is typed only when not automatic"},
+    {C::ToleranceSpin, "ToleranceSpin", W::ImageShown, "steps the tolerance"},
+}};
+
+constexpr bool RulesInOrder() {
+  for (size_t i = 0; i < kRules.size(); ++i)
+    if (size_t(kRules[i].Command) != i) return false;
+  return true;
+}
+static_assert(RulesInOrder(), "one rule per command, in TCommand order");
+
+}  // namespace
+
+const std::array<TCommandRule, kCommandCount>& CommandRules() { return kRules; }
+
+TMainController::TMainController(TMainView& view, TParamglob& settings)
+    : SaveDirectory(settings.repertoire), View_(view), Settings_(settings), Sequence_(std::make_unique<TSequence>()) {
+  Sequence_->Tolerance = settings.tolerance;
+}
+
+TMainController::~TMainController() = default;
+
+// --- State ------------------------------------------------------------------------
+
+bool TMainController::Available(TCommand command) const {
+  const TSequence& s = *Sequence_;
+  const TWhen when = kRules[size_t(command)].When;
+  if (when == TWhen::Always) return true;
+  if (when == TWhen::Never || !s.SequenceOpen) return false;
+  const TAviList* record = s.CurrentRecord();
+  switch (when) {
+    case TWhen::SequenceOpen: return true;
+    case TWhen::HasImages: return s.ImageCount > 0;
+    case TWhen::ImageShown: return s.CurrentImage != nullptr;
+    case TWhen::FrameSizeSet: return SequenceHasFrame(s);
+    case TWhen::CurrentFramed: return record && record->HasFrame;
+    case TWhen::NotFirst: return s.CurrentIndex > 0;
+    case TWhen::NotLast: return s.CurrentIndex + 1 < s.ImageCount;
+    case TWhen::ManualTolerance: return !Settings_.tolerance_automatique;
+    case TWhen::ResizingChoice: return ViewSize_ == TViewSize::Adjusted && s.CurrentImage != nullptr;
+    case TWhen::Always:
+    case TWhen::Never: break;
+  }
+  return false;
+}
+
+std::string TMainController::SaveNumberText(int32_t number) {
+  std::string text = std::to_string(number);
+  if (text.size() < 4) text.insert(0, 4 - text.size(), '0');
+  return text;
+}
+
+int32_t TMainController::PositionStep(int32_t imageCount) { return imageCount > 10 ? imageCount / 10 : 1; }
+
+TMainWindowState TMainController::State() const {
+  const TSequence& s = *Sequence_;
+  TMainWindowState state;
+  for (size_t i = 0; i < kCommandCount; ++i) state.Enabled[i] = Available(TCommand(i));
+  state.SaveNumberText = SaveNumberText(SaveNumber);
+  state.CurrentIndex = s.CurrentIndex;
+  state.ViewSize = ViewSize_;
+  state.BilinearChecked = Bilinear_;
+  state.BilinearInUse = Bilinear_ && ViewSize_ == TViewSize::Adjusted && s.CurrentImage;
+  if (!s.SequenceOpen) return state;
+  const TFastDIB* image = s.CurrentImage.get();
+  state.MenusShown = image != nullptr;
+  state.PictureShown = true;
+  state.PositionLine = "Pos : " + std::to_string(s.CurrentIndex + 1) + "/" + std::to_string(s.ImageCount) + " - ";
+  if (image)
+    state.PositionLine += std::to_string(image->Width()) + "x" + std::to_string(image->AbsHeight) + " - " +
+                          // a deep capture shows its real depth ("12 bits")
+                          std::to_string(s.Source() ? s.Source()->Facts().BitsPerPixel : image->Bpp()) + " bits";
+  state.OpenName = TSequence::FileNameOnly(s.AviFileName);
+  // A BMP list made in the dialog, or a Kelvaron list.
+  if (s.BmpFileList) state.OpenName = s.AviFileName.empty() ? "S\xC3\xA9quence fichier BMP" : state.OpenName + " (Kelvaron)";
+  if (const TAviList* record = s.CurrentRecord(); record && record->HasFrame) {
+    const TRect& r = record->FrameRect;
+    state.FrameBoxTicked = true;
+    state.FramePosition = "(" + std::to_string(r.Left) + "," + std::to_string(r.Top) + ") - (" +
+                          std::to_string(r.Right) + "," + std::to_string(r.Bottom) + ")";
+  }
+  return state;
+}
+
+void TMainController::DrawFrameOutline(TFastDIB& shown) const {
+  const TAviList* record = Sequence_->CurrentRecord();
+  if (!Sequence_->CurrentImage || !record || !record->HasFrame || !shown.Bits) return;
+  if (record->Checked) shown.SetPen(TPenStyle::Solid, 1, TFastDIB::MakeColor(255, 255, 255));
+  else shown.SetPen(TPenStyle::Dot, 1, TFastDIB::MakeColor(0, 0, 0));
+  const TRect& r = record->FrameRect;
+  shown.MoveTo(r.Left, r.Top);
+  shown.LineTo(r.Right, r.Top);
+  shown.LineTo(r.Right, r.Bottom);
+  shown.LineTo(r.Left, r.Bottom);
+  shown.LineTo(r.Left, r.Top);
+}
+
+void TMainController::Refresh() {
+  if (Sequence_->SequenceOpen) {
+    Sequence_->FrameSizeSet = SequenceHasFrame(*Sequence_);
+    // The first refresh with a sequence applies Normal size.
+    if (ViewSize_ == TViewSize::None) ViewSize_ = TViewSize::Normal;
+  }
+  View_.StateChanged();
+}
+
+// --- Opening and closing ---------------------------------------------------------------
+
+bool TMainController::OpenVideo(const std::string& path) {
+  auto fresh = std::make_unique<TSequence>();
+  if (!IsAviPath(path)) {
+    // SER captures and other containers: the reader says what is wrong.
+    if (const TStatus opened = fresh->OpenCapture(path); !opened) {
+      Messages().Ok("Error", opened.Message(), TMsgIcon::Error);
+      return false;
+    }
+  } else if (!fresh->OpenAvi(path)) {
+    Messages().Ok("Error", path + "is not a valid AVI file.", TMsgIcon::Error);
+    return false;
+  }
+  ReplaceSequence(std::move(fresh));
+  return true;
+}
+
+void TMainController::ReplaceSequence(std::unique_ptr<TSequence> fresh) {
+  fresh->Tolerance = Sequence_->Tolerance;
+  fresh->CurrentIndex = 0;
+  fresh->FrameSizeSet = false;
+  Sequence_->Close();
+  Sequence_ = std::move(fresh);
+  View_.SequenceChanged();
+  ShowCurrentImage();
+}
+
+void TMainController::CloseSequence() {
+  Sequence_->Close();
+  View_.SequenceChanged();
+  View_.PictureChanged();
+  Refresh();
+}
+
+// --- The current image, navigation and ticks ---------------------------------------------
+
+void TMainController::ShowCurrentImage() {
+  if (Sequence_->SequenceOpen) Sequence_->FetchCurrentImage();
+  else Sequence_->CurrentImage.reset();
+  View_.PictureChanged();
+  Refresh();
+}
+
+void TMainController::Previous() {
+  if (Sequence_->CurrentIndex <= 0) return;
+  --Sequence_->CurrentIndex;
+  ShowCurrentImage();
+}
+
+void TMainController::Next() {
+  if (Sequence_->CurrentIndex + 1 >= Sequence_->ImageCount) return;
+  ++Sequence_->CurrentIndex;
+  ShowCurrentImage();
+}
+
+void TMainController::GoTo(int32_t index) {
+  if (!Sequence_->SequenceOpen || index < 0 || index >= Sequence_->ImageCount || index == Sequence_->CurrentIndex)
+    return;
+  Sequence_->CurrentIndex = index;
+  ShowCurrentImage();
+}
+
+void TMainController::TickImage(int32_t index, bool ticked) {
+  TAviList* record = Sequence_->Record(index);
+  if (!record) return;
+  record->Checked = ticked;
+  Sequence_->CurrentIndex = index;
+  // The outline is drawn again in the colour of the new tick.
+  ShowCurrentImage();
+}
+
+void TMainController::SetChecked(int32_t index, bool checked) {
+  if (TAviList* record = Sequence_->Record(index)) {
+    record->Checked = checked;
+    View_.TickChanged(index);
+  }
+}
+
+void TMainController::UncheckAll() {
+  for (int32_t i = 0; i < Sequence_->ImageList.Count(); ++i) SetChecked(i, false);
+  // The picture is not drawn again: an outline keeps its colour until the next redraw.
+  Refresh();
+}
+
+// --- Frames -----------------------------------------------------------------------------
+
+void TMainController::Frame() {
+  TSequence& s = *Sequence_;
+  TAviList* record = s.CurrentRecord();
+  // Without an image shown there is nothing to detect in.
+  if (!record || !s.CurrentImage) return;
+  record->HasFrame = false;
+  const TFastDIB& image = *s.CurrentImage;
+  TRect rect;
+  const char* failure = nullptr;
+  if (!DetectObject(image, rect, s, AutoFrameOptionsOf(Settings_).Detect()))
+    failure = kNotFoundText;
+  else if (MakeFrame(s, s.CurrentIndex, rect, image, Settings_.bordure) != TFrameResult::Accepted)
+    failure = kOutOfLimitText;
+  // The picture loses its old outline, or gets the new one.
+  View_.PictureChanged();
+  if (failure) {
+    Refresh();
+    Messages().Ok(kBuildingFrame, failure, TMsgIcon::Warning);
+    return;
+  }
+  View_.TickChanged(s.CurrentIndex);
+  Refresh();
+}
+
+void TMainController::FrameBoxClicked(bool ticked) {
+  TAviList* record = Sequence_->CurrentRecord();
+  if (!record || !Sequence_->CurrentImage) {
+    Refresh();  // puts the box back as it was
+    return;
+  }
+  if (ticked) {
+    Frame();
+    return;
+  }
+  record->HasFrame = false;  // pixels and tick are kept
+  View_.PictureChanged();
+  Refresh();
+}
+
+void TMainController::FrameKey() {
+  const TAviList* record = Sequence_->CurrentRecord();
+  FrameBoxClicked(!(record && record->HasFrame));
+}
+
+void TMainController::SuppressFrame() {
+  TAviList* record = Sequence_->CurrentRecord();
+  if (!record || !Sequence_->CurrentImage) return;
+  record->HasFrame = false;  // pixels, tick and frame size are kept
+  View_.PictureChanged();
+  Refresh();
+}
+
+void TMainController::SuppressAllFrames() {
+  // Needs no image: every record loses its frame and its pixel copy.
+  for (int32_t i = 0; i < Sequence_->ImageList.Count(); ++i) {
+    TAviList* record = Sequence_->Record(i);
+    record->HasFrame = false;
+    TFramePixels().swap(record->FramePixels);
+    record->FramePixelsRect = TRect{};
+  }
+  Sequence_->FrameSizeSet = false;  // the next frame fixes a new size
+  View_.PictureChanged();
+  Refresh();
+}
+
+void TMainController::SetToleranceText(const std::string& text) {
+  std::string digits;
+  for (char c : text)
+    if (c != ' ') digits += c;
+  int32_t value = 0;
+  bool valid = !digits.empty() && digits.size() <= 9;
+  for (char c : digits) valid = valid && c >= '0' && c <= '9';
+  if (valid) value = std::stoi(digits);
+  Sequence_->Tolerance = value;
+}
+
+void TMainController::SetTolerance(int32_t value) { Sequence_->Tolerance = std::clamp(value, 0, 255); }
+
+void TMainController::StartAutoFraming() {
+  if (!Sequence_->SequenceOpen) return;
+  StartJob(TJobKind::AutoFrame, std::string("Auto framing") + (Settings_.calcul_simple ? "(Simple)" : "(Complex)"),
+           Sequence_->ImageCount);
+}
+
+void TMainController::AutoFrameJob(const TJobHooks& hooks) {
+  const bool withReport = Settings_.Rapport;
+  std::vector<TProblemRow> rows;
+  TAutoFrameHooks frameHooks;
+  frameHooks.Cancelled = hooks.Cancelled;
+  frameHooks.Progress = hooks.Progress;
+  frameHooks.Framed = [this](int32_t index) { View_.TickChanged(index); };
+  frameHooks.Problem = [&](const TFrameProblem& p) {
+    // Without the report each problem is told at once and the run waits.
+    if (withReport) rows.push_back(MakeProblemRow(p));
+    else
+      Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
+                    p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
+  };
+  const TAutoFrameResult result = ::AutoFrameAll(*Sequence_, AutoFrameOptionsOf(Settings_), frameHooks);
+  if (hooks.End) hooks.End();
+  // The current image's frame may have moved: draw it on a clean picture.
+  View_.PictureChanged();
+  Refresh();
+  const int32_t count = Sequence_->ImageCount;
+  if (result.Cancelled) {
+    // A stopped run must not read as a clean one: say which images were not looked at.
+    if (withReport)
+      rows.push_back({"Images " + std::to_string(result.Done + 1) + " to " + std::to_string(count),
+                      "Not framed (stopped)"});
+    else
+      Messages().Ok("Automatic frames",
+                    "Automatic framing stopped after image " + std::to_string(result.Done) + " of " +
+                        std::to_string(count) + ".",
+                    TMsgIcon::Warning);
+  }
+  if (!withReport) return;
+  if (!rows.empty())
+    View_.ShowProblemReport(kAutoFramingReportCaption, kAutoFramingReportText, rows);
+  else
+    Messages().Ok("Automatic frames", "No problem occured when building all frame", TMsgIcon::Information);
+}
+
+bool TMainController::RebuildFrameMargins(int32_t margin) {
+  if (Sequence_->ImageList.Empty() || !SequenceHasFrame(*Sequence_)) return true;
+  if (Messages().YesNo("Margin", "Margin parameter change. Rebuild frame with new margin ?") != TMsgButton::Yes)
+    return true;
+  const std::vector<TFrameProblem> dropped =
+      ::RebuildFrameMargins(*Sequence_, margin, [this](int32_t index) { View_.TickChanged(index); });
+  ShowCurrentImage();
+  if (!dropped.empty())
+    View_.ShowProblemReport(kRebuildReportCaption, kRebuildReportText, MakeProblemRows(dropped));
+  else
+    Messages().Ok("Margin", "Frame have been rebuilt with new margin. No frame out of limits.No frame out of limit.",
+                  TMsgIcon::Information);
+  return true;
+}
+
+// --- View and settings ----------------------------------------------------------------------
+
+void TMainController::NormalSize() {
+  ViewSize_ = TViewSize::Normal;
+  View_.StateChanged();
+}
+
+void TMainController::AdjustedSize() {
+  ViewSize_ = TViewSize::Adjusted;
+  View_.StateChanged();
+}
+
+void TMainController::SetBilinear(bool bilinear) {
+  Bilinear_ = bilinear;
+  View_.StateChanged();
+}
+
+void TMainController::CommitSettings(const TParamglob& entered) {
+  if (entered.bordure != Settings_.bordure) RebuildFrameMargins(entered.bordure);
+  const bool visible = Settings_.barre_visible, text = Settings_.barre_texte;
+  Settings_ = entered;
+  Settings_.barre_visible = visible;
+  Settings_.barre_texte = text;
+  if (WriteSettings)
+    if (const TStatus written = WriteSettings(); !written) Messages().Ok("Error", written.Message(), TMsgIcon::Error);
+  // Tolerance and SaveDirectory are not taken again from the new settings.
+  Refresh();
+}
+
+// --- Jobs -----------------------------------------------------------------------------------
+
+void TMainController::StartMean() {
+  if (!Sequence_->FrameSizeSet) return;
+  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::Mean, Sequence_->FrameHeight);
+  StartJob(TJobKind::Mean, job.Caption, job.Maximum);
+}
+
+void TMainController::StartKappa(int32_t kappa) {
+  if (!Sequence_->FrameSizeSet) return;
+  KappaFactor = kappa;
+  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::KappaSigma, Sequence_->FrameHeight);
+  StartJob(TJobKind::Kappa, job.Caption, job.Maximum);
+}
+
+void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
+  const TCombineMethod method = kind == TJobKind::Kappa ? TCombineMethod::KappaSigma : TCombineMethod::Mean;
+  const int32_t current = Sequence_->CurrentIndex;
+  TCombineCallbacks callbacks;
+  callbacks.Cancelled = hooks.Cancelled;
+  callbacks.Progress = hooks.Progress;
+  std::optional<TCombineResult> result =
+      RunCombination(*Sequence_, method, CombineParamsOf(Settings_, KappaFactor), callbacks);
+  if (hooks.End) hooks.End();
+  Sequence_->CurrentIndex = current;
+  View_.PictureChanged();
+  if (result) View_.ShowCombinationResult(*result);  // cancelled: no result, no report, no message
+}
+
+void TMainController::StartJob(TJobKind kind, const std::string& caption, int32_t maximum) {
+  View_.RunJobWithProgress({kind, caption, maximum});
+}
+
+void TMainController::RunJob(TJobKind kind, const TJobHooks& hooks) {
+  switch (kind) {
+    case TJobKind::AutoFrame: AutoFrameJob(hooks); return;
+    case TJobKind::BatchSave:
+    case TJobKind::Mean:
+    case TJobKind::Kappa: CombineJob(kind, hooks); return;
+  }
+  if (hooks.End) hooks.End();
+}
+
+// --- The command guard -----------------------------------------------------------------------
+
+void TMainController::Run(const std::function<void()>& command) {
+  const int32_t saved = Sequence_->CurrentIndex;
+  std::string reason;
+  try {
+    command();
+    return;
+  } catch (const std::exception& e) {
+    reason = e.what();
+  }
+  std::string path = Sequence_->AviFileName;
+  if (const TAviList* record = Sequence_->CurrentRecord(); record && record->IsBmpFile) path = record->FileName;
+  Messages().Ok("Error", path.empty() ? reason : path + "\n" + reason, TMsgIcon::Error);
+  // Go back to the image shown before the command, so that the position, the
+  // record and the picture agree again.
+  Sequence_->CurrentIndex = saved >= 0 && saved < Sequence_->ImageCount ? saved : 0;
+  try {
+    ShowCurrentImage();
+  } catch (const std::exception& e) {
+    Sequence_->CurrentImage.reset();
+    View_.PictureChanged();
+    Refresh();
+  }
+}
