@@ -121,7 +121,8 @@ TMainWindowState TMainController::State() const {
   state.PositionLine = "Pos : " + std::to_string(s.CurrentIndex + 1) + "/" + std::to_string(s.ImageCount) + " - ";
   if (image)
     state.PositionLine += std::to_string(image->Width()) + "x" + std::to_string(image->AbsHeight) + " - " +
-                          std::to_string(image->Bpp()) + " bits";
+                          // a deep capture shows its real depth ("12 bits")
+                          std::to_string(s.Source() ? s.Source()->Facts().BitsPerPixel : image->Bpp()) + " bits";
   state.OpenName = TSequence::FileNameOnly(s.AviFileName);
   // A BMP list made in the dialog, or a Kelvaron list.
   if (s.BmpFileList) state.OpenName = s.AviFileName.empty() ? "S\xC3\xA9quence fichier BMP" : state.OpenName + " (Kelvaron)";
@@ -159,9 +160,11 @@ void TMainController::Refresh() {
 // --- Opening and closing ---------------------------------------------------------------
 
 bool TMainController::OpenVideo(const std::string& path) {
+  // The new source is opened first: on failure the open sequence stays as it
+  // was and the reader says what is wrong ("<path>is not a valid AVI file.").
   auto fresh = std::make_unique<TSequence>();
-  if (!fresh->OpenAvi(path)) {
-    Messages().Ok("Error", path + "is not a valid AVI file.", TMsgIcon::Error);
+  if (const TStatus opened = fresh->Open(path); !opened) {
+    Messages().Ok("Error", opened.Message(), TMsgIcon::Error);
     return false;
   }
   ReplaceSequence(std::move(fresh));

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "sources/SerFormat.h"
+
 namespace {
 
 uint64_t SplitMix(uint64_t x) {
@@ -168,6 +170,53 @@ bool ParseSampleFormat(const std::string& text, TVideoCodec& codec) {
   else if (t == "yuy2") codec = TVideoCodec::Yuy2;
   else if (t == "mjpeg") codec = TVideoCodec::Mjpeg;
   else return false;
+  return true;
+}
+
+bool WriteSampleSer(const std::string& path, const TSampleOptions& options, int32_t colourId, int depth,
+                    std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (ser::Planes(colourId) != 1 || depth < 1 || depth > 16) return fail("SER samples are mono or Bayer, 1 to 16 bits");
+  ser::THeader header;
+  header.ColourId = colourId;
+  header.Width = options.Width;
+  header.Height = options.Height;
+  header.Depth = depth;
+  header.FrameCount = options.Frames;
+  header.Instrument = "stellon-cli sample";
+  ser::TWriter writer;
+  if (const TStatus s = writer.Open(path, header, false); !s) return fail(s.Message());
+  const std::string layout = ser::ColourName(colourId);
+  const uint32_t maxValue = (1u << depth) - 1;
+  const size_t pixels = size_t(options.Width) * size_t(options.Height);
+  std::vector<uint16_t> wide(pixels);
+  std::vector<uint8_t> narrow(pixels);
+  TFastDIB frame;
+  for (int i = 0; i < options.Frames; ++i) {
+    RenderSampleFrame(options, i, frame);
+    for (int y = 0; y < options.Height; ++y) {
+      const TColorBGR* row = frame.Pixels24(y);
+      for (int x = 0; x < options.Width; ++x) {
+        const TColorBGR c = row[x];
+        uint32_t v;
+        if (colourId == ser::Mono) {
+          v = (uint32_t(c.r) * 77 + uint32_t(c.g) * 150 + uint32_t(c.b) * 29 + 128) >> 8;
+        } else {
+          const char filter = layout[size_t((y & 1) * 2 + (x & 1))];
+          v = filter == 'R' ? c.r : filter == 'G' ? c.g : c.b;
+        }
+        v = (v * maxValue + 127) / 255;
+        wide[size_t(y) * size_t(options.Width) + size_t(x)] = uint16_t(v);
+        narrow[size_t(y) * size_t(options.Width) + size_t(x)] = uint8_t(v);
+      }
+    }
+    const TStatus s = depth > 8 ? writer.AddFrame(wide.data()) : writer.AddFrame(narrow.data());
+    if (!s) return fail(s.Message());
+  }
+  if (const TStatus s = writer.Finish(); !s) return fail(s.Message());
   return true;
 }
 

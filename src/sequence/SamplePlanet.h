@@ -48,6 +48,12 @@ TSampleFrame RenderSampleFrame(const TSampleOptions& options, int index, TFastDI
 // Writes the whole video. False with a message when it cannot.
 bool WriteSampleVideo(const std::string& path, const TSampleOptions& options, std::string* error);
 
+// Writes the video as a SER capture (through the atomic writer): colourId
+// MONO gives the grey of each pixel, a Bayer ID the colour its filter lets
+// through; depth 1..8 stores bytes, 9..16 two bytes (little-endian), the
+// 8-bit value scaled to the depth's full range.
+bool WriteSampleSer(const std::string& path, const TSampleOptions& options, int32_t colourId, int depth,
+                    std::string* error);
 // Makes sure a sample video "sample.avi" exists in the first of `folders`
 // where it already is or can be written (a folder is made when missing; one
 // that belongs to another user, or a relative one, is passed over). `path` gets its path. When no

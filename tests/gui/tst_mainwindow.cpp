@@ -338,6 +338,38 @@ class TestMainWindow : public QObject {
     QCOMPARE(Messages_.Asked.size(), size_t(1));
   }
 
+  // A 12-bit SER capture: offered by the dialog, listed like a video, its real depth on the status line.
+  void openSerCapture() {
+    TMainForm& f = *Form_;
+    const QString ser = Dir_.filePath(QStringLiteral("deep.ser"));
+    TSampleOptions o;
+    o.Frames = 5;
+    o.Width = 64;
+    o.Height = 48;
+    std::string error;
+    QVERIFY2(WriteSampleSer(ser.toStdString(), o, 0, 12, &error), error.c_str());
+    QString offered;
+    f.ChooseOpenFile = [&](const QString&, const QString& filter) {
+      offered = filter;
+      return ser;
+    };
+    A("action_ouvrir")->trigger();
+    QVERIFY(offered.contains(QStringLiteral("Videos (*.avi *.ser *.mp4 *.mkv *.mov *.webm)")));
+    QVERIFY(offered.contains(QStringLiteral("Video File AVI (*.avi *.AVI)")));
+    QVERIFY(Messages_.Asked.empty());
+    QCOMPARE(W<QListWidget>("CheckListBox1")->count(), 5);
+    QCOMPARE(W<QListWidget>("CheckListBox1")->item(4)->text(), QStringLiteral("Image 5"));
+    QCOMPARE(Status(), QStringLiteral("Pos : 1/5 - 64x48 - 12 bits"));
+    QFile damaged(Dir_.filePath(QStringLiteral("bad.ser")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("LUCAM-RECORDER but nothing else");
+    damaged.close();
+    Open(damaged.fileName());
+    QCOMPARE(W<QListWidget>("CheckListBox1")->count(), 5);  // the capture stays open
+    QCOMPARE(Messages_.Asked.size(), size_t(1));
+    QVERIFY(QString::fromStdString(Messages_.Asked.back().Text).startsWith(damaged.fileName() + ": "));
+  }
+
   // Without a sequence (at start and after Close) the controls follow the
   // rules: nothing ticked, nothing to type in, no picture.
   void noSequence() {

@@ -87,6 +87,10 @@ int RunStack(const TStackArgs& args) {
     if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
       return 1;
   }
+  if (!framing.NoRoom.empty()) {
+    cli::Error(framing.NoRoom);
+    return 1;
+  }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
   const TCombineParams cp = CombineParamsOf(params, params.kappa);
