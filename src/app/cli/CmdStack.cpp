@@ -3,6 +3,13 @@
 // FITS (OUT ending in .fit, either case), with the combination report beside
 // it on request (OUT less its extension + ".txt").
 //
+// Lucky imaging: --best P keeps only the P percent sharpest framed images (at
+// least one); --align subpixel resamples every frame onto the mean of the
+// sharpest ones to a fraction of a pixel before the combination (--align frame,
+// the default unless the settings file asks otherwise, combines the frames as
+// framed); --full-depth writes the unrounded result to FITS, as 32-bit floats
+// or, with --fits-bits 16, as 16-bit integers scaled to 0..65535.
+//
 // Settings come from the settings file (--ini PATH picks it); the options
 // override them for this run only. An existing output file is replaced, unless
 // --no-clobber is given: then the run refuses before any work (exit status 1).
@@ -11,9 +18,11 @@
 // Printed on standard output:
 //   framed: F of M          images framed by automatic framing, of all images
 //   combined: N             images that took part
+//   best: K of F            with --best: the K sharpest of the F framed images are kept
 //   left-out: L             ticked, framed images whose frame has another size (only when L > 0)
 //   written: PATH           one line per image file written
 //   report: PATH            with --report
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -28,6 +37,7 @@
 #include "combine/Report.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
+#include "lucky/Lucky.h"
 #include "output/Fits.h"
 #include "sequence/Sequence.h"
 
@@ -39,10 +49,10 @@ std::string Lower(std::string s) {
 }
 
 struct TStackArgs {
-  std::string File, Out, Method = "mean";
-  int32_t Kappa = 0, Bits = 8;
-  bool RejectMean = false, Split = false, Report = false, Quiet = false;
-  const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
+  std::string File, Out, Method = "mean", Align = "frame";
+  int32_t Kappa = 0, Bits = 8, Best = 100;
+  bool RejectMean = false, Split = false, Report = false, Quiet = false, FullDepth = false;
+  const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr, *BestOption = nullptr, *AlignOption = nullptr;
   cli::TFramingOptions Framing;
   cli::TNoClobber NoClobber;
 };
@@ -62,7 +72,11 @@ int RunStack(const TStackArgs& args) {
     params.FITS.SepRVB = true;
     params.FITS.MoyRVB = false;
   }
+  if (args.AlignOption->count() > 0) params.alignement_subpixel = args.Align == "subpixel";
+  if (args.FullDepth) params.FITS.PleineProfondeur = true;
   const bool toBmp = Lower(std::filesystem::path(out).extension().string()) == ".bmp";
+  if (args.FullDepth && toBmp) return cli::ArgumentError("--full-depth needs a FITS output (.fit)");
+  const bool fullDepth = !toBmp && params.FITS.PleineProfondeur;
   // Every file this run would write, checked before any work is done.
   const std::string base = out.substr(0, out.size() - 4);
   const std::string report = args.Report ? ReportFileName(out) : std::string();
@@ -83,8 +97,17 @@ int RunStack(const TStackArgs& args) {
     framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
   }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
+  if (args.BestOption->count() > 0) {
+    const TScores scores = ScoreSequence(sequence);
+    const std::vector<int> best = BestImages(scores, args.Best);
+    TickBest(sequence, best);
+    std::printf("best: %d of %d\n", int(best.size()), int(std::count_if(scores.begin(), scores.end(), [](auto& s) {
+                  return s.has_value();
+                })));
+  }
 
-  const TCombineParams cp = CombineParamsOf(params, params.kappa);
+  TCombineParams cp = CombineParamsOf(params, params.kappa);
+  cp.FullDepth = fullDepth;
   const bool kappa = args.Method == "kappa";
   TCombineOutcome result;
   {
@@ -92,7 +115,7 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("combining", rows, args.Quiet, "rows");
     TCombineCallbacks callbacks;
     callbacks.Progress = [&bar](int position) { bar.Update(position); };
-    result = kappa ? KappaSigmaCombine(sequence, cp, callbacks) : MeanCombine(sequence, cp, callbacks);
+    result = CombineLucky(sequence, cp, kappa, params.alignement_subpixel, callbacks);
   }
   if (!result.Image) {
     cli::Error("the combination was stopped");
@@ -111,7 +134,15 @@ int RunStack(const TStackArgs& args) {
     TFitsOptions fits;
     fits.Fits = params.FITS;
     fits.Overwrite = args.NoClobber.Policy();
-    if (split) {
+    if (fullDepth && result.Full) {
+      const TFitsDepth depth = FitsDepthOf(params.FITS);
+      saved = split ? EcrireFitsRVBFull(base, "", *result.Full, depth, fits)
+                    : EcrireFitsFull(out, "", kFitsMean, *result.Full, depth, fits);
+      if (split)
+        for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
+      else
+        written.push_back(out);
+    } else if (split) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
       saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
@@ -164,6 +195,13 @@ const TCliCommand kStack("stack", "frame every image of an AVI video and combine
   args->BitsOption =
       app.add_option("--fits-bits", args->Bits, "bits per FITS pixel: 8 or 16")->check(CLI::IsMember({8, 16}));
   app.add_flag("--fits-split", args->Split, "one FITS file per colour component (OUTR, OUTV, OUTB)");
+  args->BestOption = app.add_option("--best", args->Best, "keep only the P percent sharpest framed images (1-100)")
+                         ->check(CLI::Range(1, 100));
+  args->AlignOption = app.add_option("--align", args->Align,
+                                     "frame: combine as framed; subpixel: align to a fraction of a pixel first")
+                          ->check(CLI::IsMember({"frame", "subpixel"}));
+  app.add_flag("--full-depth", args->FullDepth,
+               "FITS result unrounded: 32-bit floats, or 16-bit scaled to 0..65535 with --fits-bits 16");
   app.add_flag("--report", args->Report, "write the combination report beside OUT (.txt)");
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
