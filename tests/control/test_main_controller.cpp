@@ -188,8 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
         TStateCase{"FirstImage", "open", Shown({C::Next})},
         TStateCase{"MiddleImage", "open go2", Shown({C::Next, C::Previous})},
         TStateCase{"LastImage", "open go5", Shown({C::Previous})},
-        TStateCase{"CurrentFramed", "open frame", Shown({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa}), true},
-        TStateCase{"FrameOnAnotherImage", "open frame next", Shown({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa})},
+        TStateCase{"CurrentFramed", "open frame", Shown({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest}), true},
+        TStateCase{"FrameOnAnotherImage", "open frame next", Shown({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest})},
         TStateCase{"AutomaticTolerance", "auto open", Shown({C::Next}, {C::ToleranceEdit})},
         TStateCase{"AdjustedSize", "open adjusted", Shown({C::Next, C::ResizeFast, C::ResizeBilinear})},
         // An image that cannot be read leaves moving, the frame box and the tolerance.
@@ -464,3 +464,27 @@ TEST_F(MainControllerTest, AFailingCommandIsToldAndThePositionComesBack) {
 }
 
 }  // namespace
+
+// --- Keeping the sharpest images ----------------------------------------------------------------
+
+TEST_F(MainControllerTest, TickBestKeepsTheSharpestAndTheStatusLineTellsQualityAndRank) {
+  Open("clean.avi");
+  Ctl.StartAutoFraming();
+  const TScores scores = Ctl.Scores();
+  const std::vector<int> best = BestImages(scores, 100);
+  ASSERT_EQ(best.size(), 6u);
+  for (const auto& [percent, ticked] : {std::pair{50, 3}, std::pair{1, 1}, std::pair{100, 6}}) {
+    Ctl.TickBest(percent);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(Rec(best[size_t(k)]).Checked, k < ticked) << percent << "% rank " << k + 1;
+  }
+  Ctl.GoTo(best[0]);
+  EXPECT_EQ(Ctl.State().QualityLine, "Quality 1.00, 1st of 6");
+  Ctl.GoTo(best[2]);
+  EXPECT_EQ(Ctl.State().QualityLine.substr(0, 8), "Quality ");
+  EXPECT_NE(Ctl.State().QualityLine.find(", 3rd of 6"), std::string::npos);
+  // Unframed, the image has no quality, and the others are ranked without it.
+  Ctl.SuppressFrame();
+  EXPECT_EQ(Ctl.State().QualityLine, "");
+  Ctl.GoTo(best[5]);
+  EXPECT_NE(Ctl.State().QualityLine.find(", 5th of 5"), std::string::npos);
+}
