@@ -4,14 +4,16 @@
 #include <cmath>
 #include <numeric>
 
-#include "image/HSLUtils.h"
+#include "lucky/LuckyKernels.h"
 #include "sequence/Sequence.h"
 
 namespace {
 
-std::vector<float> Lightness(const uint8_t* bgr, int w, int h) {
-  std::vector<float> l(size_t(w) * size_t(h));
-  for (size_t i = 0; i < l.size(); ++i) l[i] = float(ColorLightness(TColorBGR{bgr[3 * i], bgr[3 * i + 1], bgr[3 * i + 2]}));
+using namespace lucky_detail;
+
+std::vector<uint8_t> Lightness(const uint8_t* bgr, int w, int h) {
+  std::vector<uint8_t> l(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y) LightnessRow(bgr + size_t(y) * size_t(w) * 3, w, l.data() + size_t(y) * size_t(w));
   return l;
 }
 
@@ -28,33 +30,24 @@ const uint8_t* FrameBlock(const TAviList* r, int& w, int& h) {
 
 double SharpnessScore(const uint8_t* bgr, int w, int h) {
   if (w < 3 || h < 3) return 0;
-  const std::vector<float> l = Lightness(bgr, w, h);
-  double sum = 0, sum2 = 0;
-  for (float v : l) {
-    sum += v;
-    sum2 += double(v) * v;
-  }
+  const std::vector<uint8_t> l = Lightness(bgr, w, h);
+  uint64_t sum = 0, sum2 = 0;
+  for (int y = 0; y < h; ++y) RowMoments(l.data() + size_t(y) * size_t(w), w, sum, sum2);
   const double n = double(l.size());
-  const double variance = sum2 / n - (sum / n) * (sum / n);
+  const double variance = double(sum2) / n - (double(sum) / n) * (double(sum) / n);
   if (variance <= 1e-9) return 0;
-  double energy = 0;
+  uint64_t energy = 0;
   for (int y = 1; y < h - 1; ++y) {
-    const float* a = l.data() + size_t(y - 1) * size_t(w);
-    const float* b = a + w;
-    const float* c = b + w;
-    for (int x = 1; x < w - 1; ++x) {
-      const double gx = (a[x + 1] + 2.0 * b[x + 1] + c[x + 1]) - (a[x - 1] + 2.0 * b[x - 1] + c[x - 1]);
-      const double gy = (c[x - 1] + 2.0 * c[x] + c[x + 1]) - (a[x - 1] + 2.0 * a[x] + a[x + 1]);
-      energy += gx * gx + gy * gy;
-    }
+    const uint8_t* a = l.data() + size_t(y - 1) * size_t(w);
+    energy += SobelRow(a, a + w, a + 2 * size_t(w), w);
   }
-  energy /= double(w - 2) * double(h - 2);
-  return std::sqrt(energy / variance) / 8.0;  // Sobel gains 8 on a unit step
+  const double mean = double(energy) / (double(w - 2) * double(h - 2));
+  return std::sqrt(mean / variance) / 8.0;  // Sobel gains 8 on a unit step
 }
 
 std::optional<TPoint2> ObjectPosition(const uint8_t* bgr, int w, int h) {
   if (w < 1 || h < 1) return std::nullopt;
-  const std::vector<float> l = Lightness(bgr, w, h);
+  const std::vector<uint8_t> l = Lightness(bgr, w, h);
   // Sky: the mean of the outer ring of the frame (its margin holds no object).
   double sky = 0;
   int ring = 0;
@@ -67,22 +60,24 @@ std::optional<TPoint2> ObjectPosition(const uint8_t* bgr, int w, int h) {
     ring += 2;
   }
   sky /= ring;
-  const float top = *std::max_element(l.begin(), l.end());
+  const int top = *std::max_element(l.begin(), l.end());
   // Above the sky's noise, and low enough to take the limb's whole slope.
-  const double cut = sky + std::max(8.0, 0.1 * (top - sky));
-  double sw = 0, sx = 0, sy = 0;
+  const int cut = int(std::ceil(sky + std::max(8.0, 0.1 * (top - sky))));
+  uint64_t sw = 0, sx = 0, sy = 0;
   for (int y = 0; y < h; ++y) {
-    const float* row = l.data() + size_t(y) * size_t(w);
+    const uint8_t* row = l.data() + size_t(y) * size_t(w);
+    uint64_t rw = 0, rx = 0;
     for (int x = 0; x < w; ++x) {
-      const double v = row[x] - cut;
-      if (v <= 0) continue;
-      sw += v;
-      sx += v * x;
-      sy += v * y;
+      const int v = std::max(0, int(row[x]) - cut);
+      rw += uint64_t(v);
+      rx += uint64_t(v) * uint64_t(x);
     }
+    sw += rw;
+    sx += rx;
+    sy += rw * uint64_t(y);
   }
-  if (sw <= 0) return std::nullopt;
-  return TPoint2{sx / sw, sy / sw};
+  if (sw == 0) return std::nullopt;
+  return TPoint2{double(sx) / double(sw), double(sy) / double(sw)};
 }
 
 TScores ScoreSequence(const TSequence& sequence) {
@@ -148,24 +143,26 @@ int TickBest(TSequence& sequence, const std::vector<int>& best) {
 void ShiftFrame(const uint8_t* in, int w, int h, double dx, double dy, uint8_t* out) {
   const double fx0 = std::floor(dx), fy0 = std::floor(dy);
   const int ix = int(fx0), iy = int(fy0);
-  const float ax = float(dx - fx0), ay = float(dy - fy0);
-  auto clampX = [w](int x) { return std::clamp(x, 0, w - 1); };
-  auto clampY = [h](int y) { return std::clamp(y, 0, h - 1); };
-  std::vector<int> x0(static_cast<size_t>(w)), x1(static_cast<size_t>(w));
-  for (int x = 0; x < w; ++x) {
-    x0[size_t(x)] = clampX(x + ix) * 3;
-    x1[size_t(x)] = clampX(x + ix + 1) * 3;
-  }
-  const float w00 = (1 - ax) * (1 - ay), w10 = ax * (1 - ay), w01 = (1 - ax) * ay, w11 = ax * ay;
+  const double ax = dx - fx0, ay = dy - fy0;
+  const int w00 = int(std::lround((1 - ax) * (1 - ay) * 65536)), w10 = int(std::lround(ax * (1 - ay) * 65536));
+  const int w01 = int(std::lround((1 - ax) * ay * 65536)), w11 = 65536 - w00 - w10 - w01;
+  const size_t stride = size_t(w) * 3;
+  // Columns whose two source columns both lie inside: one blended run.
+  const int xs = std::clamp(-ix, 0, w), xe = std::clamp(w - 1 - ix, xs, w);
   for (int y = 0; y < h; ++y) {
-    const uint8_t* r0 = in + size_t(clampY(y + iy)) * size_t(w) * 3;
-    const uint8_t* r1 = in + size_t(clampY(y + iy + 1)) * size_t(w) * 3;
-    uint8_t* o = out + size_t(y) * size_t(w) * 3;
+    const uint8_t* r0 = in + size_t(std::clamp(y + iy, 0, h - 1)) * stride;
+    const uint8_t* r1 = in + size_t(std::clamp(y + iy + 1, 0, h - 1)) * stride;
+    uint8_t* o = out + size_t(y) * stride;
+    if (xe > xs) BlendRows(r0 + size_t(xs + ix) * 3, r1 + size_t(xs + ix) * 3, (xe - xs) * 3, w00, w10, w01, w11, o + size_t(xs) * 3);
     for (int x = 0; x < w; ++x) {
-      const int a = x0[size_t(x)], b = x1[size_t(x)];
+      if (x >= xs && x < xe) {
+        x = xe - 1;
+        continue;
+      }
+      const size_t a = size_t(std::clamp(x + ix, 0, w - 1)) * 3, b = size_t(std::clamp(x + ix + 1, 0, w - 1)) * 3;
       for (int c = 0; c < 3; ++c) {
-        const float v = w00 * r0[a + c] + w10 * r0[b + c] + w01 * r1[a + c] + w11 * r1[b + c];
-        o[3 * x + c] = uint8_t(std::min(255.0f, v + 0.5f));
+        const int v = w00 * r0[a + c] + w10 * r0[b + c] + w01 * r1[a + c] + w11 * r1[b + c];
+        o[3 * x + c] = uint8_t((v + 32768) >> 16);
       }
     }
   }

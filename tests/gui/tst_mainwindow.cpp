@@ -196,7 +196,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(menu("&File")->actions().first()->shortcut(), QKeySequence(QKeySequence::Open));
     // The C key that frames is shown beside Frame.
     QCOMPARE(MenuTexts(menu("&Edition")), QStringList({"Copy", "-", "&Frame\tC", "Auto framing", "Suppress frame",
-                                                       "Suppress all frames", "Uncheck all images"}));
+                                                       "Suppress all frames", "Uncheck all images",
+                                                       "Tick the best images ..."}));
     QCOMPARE(MenuTexts(menu("&Help")),
              QStringList({"&Index", "&Find ...", "&Using help", "-", "STELLON WEB site", "-", "&About ..."}));
     QCOMPARE(MenuTexts(W<QMenu>("Popup_VideoPanel")), QStringList({"Normal size", "Adjusted size", "Resizing"}));
