@@ -1,8 +1,9 @@
 #include "control/MainController.h"
 
-#include <cstdio>
+#include "tools/CombineCommand.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -457,6 +458,34 @@ void TMainController::CommitSettings(const TParamglob& entered) {
 
 // --- Jobs -----------------------------------------------------------------------------------
 
+void TMainController::StartMean() {
+  if (!Sequence_->FrameSizeSet) return;
+  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::Mean, Sequence_->FrameHeight);
+  StartJob(TJobKind::Mean, job.Caption, job.Maximum);
+}
+
+void TMainController::StartKappa(int32_t kappa) {
+  if (!Sequence_->FrameSizeSet) return;
+  KappaFactor = kappa;
+  const TCombineJobSpec job = CombineJobSpec(TCombineMethod::KappaSigma, Sequence_->FrameHeight);
+  StartJob(TJobKind::Kappa, job.Caption, job.Maximum);
+}
+
+void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
+  const TCombineMethod method = kind == TJobKind::Kappa ? TCombineMethod::KappaSigma : TCombineMethod::Mean;
+  const int32_t current = Sequence_->CurrentIndex;
+  TCombineCallbacks callbacks;
+  callbacks.Cancelled = hooks.Cancelled;
+  callbacks.Progress = hooks.Progress;
+  std::optional<TCombineResult> result =
+      RunCombination(*Sequence_, method, CombineParamsOf(Settings_, KappaFactor), callbacks,
+                     Settings_.alignement_subpixel);
+  if (hooks.End) hooks.End();
+  Sequence_->CurrentIndex = current;
+  View_.PictureChanged();
+  if (result) View_.ShowCombinationResult(*result);  // cancelled: no result, no report, no message
+}
+
 void TMainController::StartJob(TJobKind kind, const std::string& caption, int32_t maximum) {
   View_.RunJobWithProgress({kind, caption, maximum});
 }
@@ -466,7 +495,7 @@ void TMainController::RunJob(TJobKind kind, const TJobHooks& hooks) {
     case TJobKind::AutoFrame: AutoFrameJob(hooks); return;
     case TJobKind::BatchSave:
     case TJobKind::Mean:
-    case TJobKind::Kappa: break;
+    case TJobKind::Kappa: CombineJob(kind, hooks); return;
   }
   if (hooks.End) hooks.End();
 }

@@ -47,6 +47,8 @@
 #include "lucky/Lucky.h"
 #include "sequence/Sequence.h"
 
+struct TCombineResult;
+
 // Every command and control of the main window whose enabling follows a rule.
 enum class TCommand {
   Open, OpenBmp, OpenKelvaron, Close, BrowseImages, Save, BatchSave,
@@ -156,6 +158,9 @@ class TMainView {
   // Show the problem report modally.
   virtual void ShowProblemReport(const std::string& caption, const std::string& text,
                                  const std::vector<TProblemRow>& rows) = 0;
+  // Show a finished combination (result image, report, caption) in the
+  // result window, modally; the result is freed when this returns.
+  virtual void ShowCombinationResult(TCombineResult& result) {}
 };
 
 class TMainController {
@@ -231,6 +236,12 @@ class TMainController {
   void SetToleranceText(const std::string& text);  // the edit: blanks ignored, not a number gives 0
   void SetTolerance(int32_t value);                 // the spin
   void StartAutoFraming();
+
+  // --- Combination --------------------------------------------------------------------
+  // Job 1028: "Combinaison by mean", bar 0 to FrameHeight.
+  void StartMean();
+  // Job 1030 with the kappa chosen in the kappa dialog (KappaFactor takes it).
+  void StartKappa(int32_t kappa);
   // Rebuilds every frame with `margin`; asks first. Always true.
   bool RebuildFrameMargins(int32_t margin);
 
@@ -255,6 +266,9 @@ class TMainController {
 
  private:
   void AutoFrameJob(const TJobHooks& hooks);
+  // The mean or kappa-sigma job: the combination, then the result window
+  // (nothing when cancelled); the current image is shown again.
+  void CombineJob(TJobKind kind, const TJobHooks& hooks);
   void SetChecked(int32_t index, bool checked);
   void FramesChanged() { ScoresValid_ = false; }
 

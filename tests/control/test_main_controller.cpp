@@ -11,6 +11,7 @@
 
 #include "support/VideoFixtures.h"
 #include "control/MainController.h"
+#include "tools/CombineCommand.h"
 #include "platform/Messages.h"
 
 namespace {
@@ -46,6 +47,8 @@ struct TFakeView : TMainView {
                          const std::vector<TProblemRow>& rows) override {
     Reports.push_back({caption, text, rows});
   }
+  std::vector<std::string> Results;  // captions of the result windows shown
+  void ShowCombinationResult(TCombineResult& result) override { Results.push_back(result.Caption); }
 };
 
 class MainControllerTest : public ::testing::Test {
@@ -488,3 +491,46 @@ TEST_F(MainControllerTest, TickBestKeepsTheSharpestAndTheStatusLineTellsQualityA
   Ctl.GoTo(best[5]);
   EXPECT_NE(Ctl.State().QualityLine.find(", 5th of 5"), std::string::npos);
 }
+
+// --- Combination ----------------------------------------------------------------------------------
+
+struct TCombineCase {
+  bool Kappa;
+  int32_t CancelAfter;
+  const char* Job;     // caption + maximum of the progress bar
+  const char* Result;  // caption of the result window; "" when none opens
+  bool SubPixel = false;  // the Parameters' sub-pixel alignment
+};
+class Combination : public MainControllerTest, public ::testing::WithParamInterface<TCombineCase> {};
+
+TEST_P(Combination, JobThenResultWindow) {
+  const TCombineCase& c = GetParam();
+  Open("clean.avi");
+  Ctl.StartAutoFraming();
+  Ctl.GoTo(3);
+  View.Jobs.clear();
+  View.CancelAfter = c.CancelAfter;
+  Settings.alignement_subpixel = c.SubPixel;
+  if (c.Kappa)
+    Ctl.StartKappa(4);
+  else
+    Ctl.StartMean();
+  ASSERT_EQ(View.Jobs.size(), 1u);
+  EXPECT_EQ(View.Jobs[0].Caption + std::to_string(View.Jobs[0].Maximum),
+            c.Job + std::to_string(Ctl.Sequence().FrameHeight));
+  EXPECT_EQ(int(View.Jobs[0].Kind), c.Kappa ? 1030 : 1028);
+  EXPECT_TRUE(View.Ended);
+  EXPECT_EQ(Ctl.Sequence().CurrentIndex, 3);
+  EXPECT_EQ(View.Results, *c.Result ? std::vector<std::string>{c.Result} : std::vector<std::string>{});
+  if (c.Kappa) {
+    EXPECT_EQ(KappaFactor, 4);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Table, Combination,
+    ::testing::Values(TCombineCase{false, -1, "Combinaison by mean", "Result : Combinaison by mean (6images)"},
+                      TCombineCase{true, -1, "Combinaison Kappa-Sigma", "Result : Combinaison Kappa-Sigma (6images)"},
+                      TCombineCase{false, 1, "Combinaison by mean", ""},
+                      TCombineCase{true, 0, "Combinaison Kappa-Sigma", ""},
+                      TCombineCase{false, -1, "Combinaison by mean", "Result : Combinaison by mean (6images)", true},
+                      TCombineCase{true, 1, "Combinaison Kappa-Sigma", "", true}));

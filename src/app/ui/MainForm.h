@@ -9,12 +9,14 @@
 //                         tool bar, settings and help commands
 //   MainFormSequence.cpp  the Open command, the sample video
 //   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormDrop.cpp      files given on the command line or dropped on the window
 //
 // Widgets are private; tests find them by object name (the names below are
 // those of the command table) and every control has an accessible name.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,8 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +44,9 @@ class QToolButton;
 class TFastIMG;
 class TParamUpDown;
 class TAboutBox;
+class THelpWindow;
+class TParamKappa;
+class TShowBitmap;
 
 // The application title ("Stellon v0.49c (US)"), used in window captions. Kept
 // apart from Qt's application display name, which Qt would append to every
@@ -71,17 +78,24 @@ class TMainForm : public QMainWindow, private TMainView {
   // File dialog of the open commands: (caption, filter) -> chosen path, empty
   // when cancelled. Unset, ChooseFileToOpen (app/ui/OpenDialog.h) asks; tests set it.
   std::function<QString(const QString& caption, const QString& filter)> ChooseOpenFile;
-  // Opens the maker's web site; tests replace it to see the address.
-  std::function<void(const QString& url)> OpenUrl;
-  static QString WebSiteAddress();
+  // Shows the kappa dialog modally: true on OK. Unset: exec(); tests set it.
+  std::function<bool(TParamKappa& dialog)> AskKappa;
+  // Shows the result window modally. Unset: exec(); tests set it.
+  std::function<void(TShowBitmap& window)> ShowResult;
 
   // Where the generated sample video lives, written on first use.
   static QString SampleVideoPath();
-  // Writes the sample video when missing; its path, or empty when it cannot be written.
-  static QString EnsureSampleVideo();
+  // Writes the sample video when missing, in the cache folder or else the
+  // temporary folder; its path, or empty with the reason in `why`.
+  static QString EnsureSampleVideo(QString* why = nullptr);
+  // A file from the command line or dropped on the window (MainFormDrop.cpp):
+  // a .lst as a Kelvaron list, anything else as a video.
+  void OpenExternalFile(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -94,6 +108,8 @@ class TMainForm : public QMainWindow, private TMainView {
   void RunJobWithProgress(const TJobRequest& request) override;
   void ShowProblemReport(const std::string& caption, const std::string& text,
                          const std::vector<TProblemRow>& rows) override;
+  void ShowCombinationResult(TCombineResult& result) override;  // MainFormCombine.cpp
+  void Action_kappaExecute();                                   // the kappa dialog, then the job
 
   // --- Building ---------------------------------------------------------------------
   void FormCreate();
@@ -128,6 +144,7 @@ class TMainForm : public QMainWindow, private TMainView {
   void mnu_texte_iconeClick();
 
   TMainController Controller_;
+  QPointer<THelpWindow> HelpWindow_;  // the guide, made on first use
   QString AppTitle;
   std::array<QAction*, kCommandCount> Commands_{};
   QSet<TCommand> Wired_;
@@ -193,6 +210,8 @@ class TMainForm : public QMainWindow, private TMainView {
   QToolButton* BtCadreAll = nullptr;
   QToolButton* BtNoCadre = nullptr;
   QToolButton* BtDisableCheck = nullptr;
+  QToolButton* BtMoyenne = nullptr;
+  QToolButton* BtKappa = nullptr;
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;

@@ -7,7 +7,8 @@
 #include <QDialog>
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,10 +23,12 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/Guide.h"
 #include "app/ParamGlob.h"
 #include "platform/Messages.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/ParamUpDown.h"
 #include "app/ui/MainForm.h"
 #include "image/ui/FastIMG.h"
@@ -175,9 +178,10 @@ void TMainForm::CreateActions() {
     a->setCheckable(true);
   MakeAction(Action_Parametre, TCommand::Parameters, "Action_Parametre", "Options", "Parameters ...", QString(), "preferences-system",
              QStyle::SP_FileDialogDetailedView);
-  MakeAction(Action_Moyenne, TCommand::Mean, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean");
+  MakeAction(Action_Moyenne, TCommand::Mean, "Action_Moyenne", "Processing", "Mean combining", "Combining selected image by mean",
+             "view-statistics", QStyle::SP_FileDialogListView);
   MakeAction(Action_kappa, TCommand::Kappa, "Action_kappa", "Processing", "Kappa-Sigma combinaison ...",
-             "Combining selected image by Kappa-Sigma");
+             "Combining selected image by Kappa-Sigma", "view-filter", QStyle::SP_FileDialogContentsView);
   MakeAction(Action_helpindex, TCommand::HelpIndex, "Action_helpindex", "Help", "&Index", "Help index", "help-contents");
   MakeAction(Action_helpfind, TCommand::HelpFind, "Action_helpfind", "Help", "&Find ...", "Search in help file ...", "edit-find");
   MakeAction(Action_helponhelp, TCommand::HelpOnHelp, "Action_helponhelp", "Help", "&Using help", QString());
@@ -217,6 +221,8 @@ void TMainForm::CreateActions() {
   Wire(TCommand::ResizeFast, [&c] { c.SetBilinear(false); });
   Wire(TCommand::ResizeBilinear, [&c] { c.SetBilinear(true); });
   Wire(TCommand::Parameters, [this] { Action_ParametreExecute(); });
+  Wire(TCommand::Mean, [this] { Controller_.StartMean(); });
+  Wire(TCommand::Kappa, [this] { Action_kappaExecute(); });
   Wire(TCommand::WebSite, [this] { Action_helpwebsiteExecute(); });
   Wire(TCommand::About, [this] { Action_aboutExecute(); });
 }
@@ -359,6 +365,11 @@ void TMainForm::BuildToolBar() {
                              Action_Supprimer_ts_cadre->property("Hint").toString(), Action_Supprimer_ts_cadre);
   BtDisableCheck = MakeToolButton("BtDisableCheck", QStringLiteral("Uncheck image"),
                                   Action_Decocher_images->property("Hint").toString(), Action_Decocher_images);
+  ToolBar1->addSeparator();
+  BtMoyenne = MakeToolButton("BtMoyenne", QStringLiteral("Mean"), Action_Moyenne->property("Hint").toString(),
+                             Action_Moyenne);
+  BtKappa = MakeToolButton("BtKappa", QStringLiteral("Kappa-Sigma"), Action_kappa->property("Hint").toString(),
+                           Action_kappa);
 }
 
 // --- Window state ---------------------------------------------------------------
@@ -471,13 +482,17 @@ void TMainForm::Action_ParametreExecute() {
 
 // --- Help ----------------------------------------------------------------------------
 
-// The project has no public web site yet: the help command opens the guide
-// that ships with the program.
-QString TMainForm::WebSiteAddress() { return QUrl::fromLocalFile(QStringLiteral(STELLON_GUIDE_PATH)).toString(); }
-
+// The help command shows the guide that ships with the program in a window of
+// its own, which works without a browser.
 void TMainForm::Action_helpwebsiteExecute() {
-  if (OpenUrl) OpenUrl(WebSiteAddress());
-  else QDesktopServices::openUrl(QUrl(WebSiteAddress()));
+  if (!HelpWindow_) {
+    const std::string guide = GuidePath(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    HelpWindow_ = new THelpWindow(QFile::decodeName(guide.c_str()), this);
+    HelpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  HelpWindow_->show();
+  HelpWindow_->raise();
+  HelpWindow_->activateWindow();
 }
 
 void TMainForm::Action_aboutExecute() {
