@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "combine/Combine.h"
 #include "lucky/Lucky.h"
@@ -46,6 +47,7 @@ void Relight(std::vector<uint8_t>& block, double gain, int offset) {
 // --- Sharpness ------------------------------------------------------------------
 
 struct RelightCase {
+  const char* Name;
   double Gain;
   int Offset;
 };
@@ -64,8 +66,9 @@ TEST_P(SharpnessOrder, SharperScoresHigherWhateverTheBrightness) {
   for (int i = 0; i + 1 < 4; ++i) EXPECT_GT(scores[size_t(i)], scores[size_t(i + 1)]) << "frame " << i;
 }
 INSTANTIATE_TEST_SUITE_P(Relit, SharpnessOrder,
-                         ::testing::Values(RelightCase{1.0, 0}, RelightCase{0.55, 0}, RelightCase{1.15, 0},
-                                           RelightCase{0.8, 25}));
+                         ::testing::Values(RelightCase{"Unchanged", 1.0, 0}, RelightCase{"Dimmer", 0.55, 0},
+                                           RelightCase{"Brighter", 1.15, 0}, RelightCase{"LessContrastMoreSky", 0.8, 25}),
+                         [](const ::testing::TestParamInfo<RelightCase>& p) { return std::string(p.param.Name); });
 
 TEST(Sharpness, FlatOrTinyFramesScoreZero) {
   const std::vector<uint8_t> flat(10 * 10 * 3, 77);
@@ -76,6 +79,7 @@ TEST(Sharpness, FlatOrTinyFramesScoreZero) {
 // --- Keeping the best -----------------------------------------------------------
 
 struct BestCase {
+  const char* Name;
   TScores Scores;
   int Percent;
   std::vector<int> Expected;  // best first
@@ -86,11 +90,12 @@ TEST_P(KeepBest, TakesTheSharpestAndAtLeastOne) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Table, KeepBest,
-    ::testing::Values(BestCase{{0.2, std::nullopt, 0.9, 0.5}, 100, {2, 3, 0}},   // unframed images never count
-                      BestCase{{0.2, std::nullopt, 0.9, 0.5}, 34, {2, 3}},       // 34% of 3, rounded up
-                      BestCase{{0.2, std::nullopt, 0.9, 0.5}, 1, {2}},           // at least one
-                      BestCase{{0.5, 0.7, 0.5, 0.1}, 75, {1, 0, 2}},              // ties: lower index first
-                      BestCase{{std::nullopt, std::nullopt}, 50, {}}));           // nothing framed
+    ::testing::Values(BestCase{"UnframedNeverCount", {0.2, std::nullopt, 0.9, 0.5}, 100, {2, 3, 0}},
+                      BestCase{"PercentRoundedUp", {0.2, std::nullopt, 0.9, 0.5}, 34, {2, 3}},
+                      BestCase{"AtLeastOne", {0.2, std::nullopt, 0.9, 0.5}, 1, {2}},
+                      BestCase{"TiesLowerIndexFirst", {0.5, 0.7, 0.5, 0.1}, 75, {1, 0, 2}},
+                      BestCase{"NothingFramed", {std::nullopt, std::nullopt}, 50, {}}),
+    [](const ::testing::TestParamInfo<BestCase>& p) { return std::string(p.param.Name); });
 
 TEST(KeepBest, TicksTheBestUnticksOtherFramedImagesAndRanksThem) {
   TSequence seq;
@@ -131,7 +136,8 @@ TEST_P(Positions, ShiftsBetweenFramesWithinATenthOfAPixel) {
     EXPECT_NEAR(p->Y - p0->Y, info.Y - first.Y, 0.1) << "frame " << i;
   }
 }
-INSTANTIATE_TEST_SUITE_P(Blur, Positions, ::testing::Values(0.0, 0.8, 1.5));
+INSTANTIATE_TEST_SUITE_P(Blur, Positions, ::testing::Values(0.0, 0.8, 1.5),
+                         [](const ::testing::TestParamInfo<double>& p) { return "Sigma" + std::to_string(int(p.param * 10)); });
 
 TEST(Alignment, ResampledFramesLandOnTheReferenceAndFullDepthKeepsTheFraction) {
   const TSampleOptions o = Planet();
