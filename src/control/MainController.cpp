@@ -477,9 +477,10 @@ void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
   TCombineCallbacks callbacks;
   callbacks.Cancelled = hooks.Cancelled;
   callbacks.Progress = hooks.Progress;
+  TCombineParams params = CombineParamsOf(Settings_, KappaFactor);
+  params.FullDepth = Settings_.FITS.PleineProfondeur;  // kept for a full-depth FITS save
   std::optional<TCombineResult> result =
-      RunCombination(*Sequence_, method, CombineParamsOf(Settings_, KappaFactor), callbacks,
-                     Settings_.alignement_subpixel);
+      RunCombination(*Sequence_, method, params, callbacks, Settings_.alignement_subpixel);
   if (hooks.End) hooks.End();
   Sequence_->CurrentIndex = current;
   View_.PictureChanged();

@@ -29,6 +29,7 @@ std::optional<TCombineResult> RunCombination(const TSequence& sequence, TCombine
   TCombineResult result;
   result.Count = outcome.Count();
   result.Image = std::move(outcome.Image);
+  result.Full = std::move(outcome.Full);
   result.Report = BuildCombinationReport(sequence, facts);
   result.Caption = ResultCaption(method, result.Count);
   return result;

@@ -38,6 +38,7 @@ struct TCombineResult {
   std::vector<std::string> Report;
   std::string Caption;  // the result window's caption
   int Count = 0;        // images that took part
+  std::unique_ptr<TFullDepthImage> Full;  // the unrounded result, when params.FullDepth
 };
 
 // Runs the combination over the sequence's ticked, framed images and builds
