@@ -1,4 +1,5 @@
-// stellon-cli rank and align: automatic framing of every image of an AVI video
+// stellon-cli rank and align: automatic framing of every image of a sequence
+// (an AVI video, a Kelvaron list or BMP files)
 // (the framing options of `frame`), then one line per image:
 //
 //   rank:   N SCORE    the sharpness of the framed image (larger is sharper)
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
@@ -24,7 +26,7 @@
 namespace {
 
 struct TLuckyArgs {
-  std::string File;
+  std::vector<std::string> Files;
   cli::TFramingOptions Framing;
   bool Quiet = false;
 };
@@ -33,7 +35,7 @@ struct TLuckyArgs {
 bool FrameAll(const TLuckyArgs& args, TSequence& sequence) {
   TParamglob params;
   args.Framing.Apply(params, sequence);
-  if (!cli::OpenVideo(sequence, args.File)) return false;
+  if (!cli::OpenVideo(sequence, args.Files)) return false;
   cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
@@ -68,7 +70,7 @@ int RunAlign(const TLuckyArgs& args) {
 
 TCliRun Setup(CLI::App& app, int (*run)(const TLuckyArgs&)) {
   auto args = std::make_shared<TLuckyArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
+  cli::AddSequenceFiles(app, args->Files);
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
   return [args, run] { return run(*args); };
