@@ -32,7 +32,6 @@
 #include "combine/Combine.h"
 #include "framing/AutoFrame.h"
 #include "lucky/Lucky.h"
-#include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
@@ -266,10 +265,8 @@ int main(int argc, char** argv) {
   const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
   const std::string dir = (std::filesystem::temp_directory_path() / "stellon_bench_lucky").string();
   std::filesystem::create_directories(dir);
-  AVIFileInit();
   Quality(dir);
   QualitySharp(dir);
   Speed(frames, runs, dir);
-  AVIFileExit();
   return 0;
 }

@@ -37,12 +37,13 @@ int RunFrame(const TFrameArgs& args) {
   TSequence sequence;
   args.Framing.Apply(params, sequence);
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args.Files)) return 2;
   cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-  const TAutoFrameResult result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
+  TAutoFrameResult result;
+  if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
+    return 1;
   bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

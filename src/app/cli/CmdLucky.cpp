@@ -46,7 +46,6 @@ bool FrameAll(const TLuckyArgs& args, TSequence& sequence) {
 
 int RunRank(const TLuckyArgs& args) {
   TSequence sequence;
-  const cli::TVideoService video;
   if (!FrameAll(args, sequence)) return 2;
   const TScores scores = ScoreSequence(sequence);
   for (size_t i = 0; i < scores.size(); ++i) {
@@ -58,7 +57,6 @@ int RunRank(const TLuckyArgs& args) {
 
 int RunAlign(const TLuckyArgs& args) {
   TSequence sequence;
-  const cli::TVideoService video;
   if (!FrameAll(args, sequence)) return 2;
   const auto positions = MeasurePositions(sequence);
   for (size_t i = 0; i < positions.size(); ++i) {
