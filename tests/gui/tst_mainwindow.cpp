@@ -5,6 +5,8 @@
 // start-up, the splash, the about box and the open dialog; and the accessible
 // names of every window the program can open. Message boxes are answered by a
 // TScriptedMessages; widgets are found by object name.
+#include <QDialog>
+#include <QSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -200,7 +202,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(menu("&File")->actions().first()->shortcut(), QKeySequence(QKeySequence::Open));
     // The C key that frames is shown beside Frame.
     QCOMPARE(MenuTexts(menu("&Edition")), QStringList({"Copy", "-", "&Frame\tC", "Auto framing", "Suppress frame",
-                                                       "Suppress all frames", "Uncheck all images"}));
+                                                       "Suppress all frames", "Uncheck all images",
+                                                       "Tick the best images ..."}));
     QCOMPARE(MenuTexts(menu("&Help")),
              QStringList({"&Index", "&Find ...", "&Using help", "-", "STELLON WEB site", "-", "&About ..."}));
     QCOMPARE(MenuTexts(W<QMenu>("Popup_VideoPanel")), QStringList({"Normal size", "Adjusted size", "Resizing"}));
@@ -607,6 +610,26 @@ class TestMainWindow : public QObject {
     QCOMPARE(watch.Rows.size(), 1);
     QVERIFY2(watch.Rows[0].endsWith(QStringLiteral(" to 6 | Not framed (stopped)")), qPrintable(watch.Rows[0]));
     QVERIFY(Messages_.Asked.empty());
+  }
+
+  // "Tick the best images ...": the percentage dialog's choice reaches the
+  // controller, the lines follow, and the status bar tells the quality.
+  void tickBestImages() {
+    OpenClean();
+    TWatcher watch;
+    A("Action_cadre_automatique")->trigger();
+    QTimer::singleShot(0, [] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("FormMeilleures")) {
+          w->findChild<QSpinBox*>(QStringLiteral("SpinPourcentage"))->setValue(50);
+          static_cast<QDialog*>(w)->accept();
+        }
+    });
+    A("Action_meilleures_images")->trigger();
+    int ticked = 0;
+    for (int i = 0; i < 6; ++i) ticked += LineTicked(i) ? 1 : 0;
+    QCOMPARE(ticked, 3);
+    QVERIFY(W<QLabel>("StatusQuality")->text().startsWith(QStringLiteral("Quality ")));
   }
 
   void suppressCommands() {
