@@ -35,25 +35,41 @@ template <class Run>
 TCombineOutcome CombineSequence(const TSequence& seq, const TCombineParams& params, Run run) {
   TTakingPart t = CollectTakingPart(seq, params.bordure);
   TCombineOutcome o;
-  o.Image = run(t.Frames);
+  if (params.FullDepth) o.Full = std::make_unique<TFullDepthImage>();
+  o.Image = run(t.Frames, o.Full.get());
   o.Cancelled = !o.Image;
   if (!o.Cancelled) {
     o.Used = std::move(t.Used);
     o.WrongSize = std::move(t.WrongSize);
+  } else {
+    o.Full.reset();
   }
   return o;
 }
 }  // namespace
 
 TCombineOutcome MeanCombine(const TSequence& seq, const TCombineParams& params, const TCombineCallbacks& callbacks) {
-  return CombineSequence(seq, params, [&](const TCombineFrames& f) {
-    return MeanCombineFrames(f, callbacks, params.Threads);
+  return CombineSequence(seq, params, [&](const TCombineFrames& f, TFullDepthImage* full) {
+    return MeanCombineFrames(f, callbacks, params.Threads, full);
   });
 }
 
 TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineParams& params,
                                   const TCombineCallbacks& callbacks) {
-  return CombineSequence(seq, params, [&](const TCombineFrames& f) {
-    return KappaSigmaCombineFrames(f, params.kappa, params.rejet_kappa, callbacks, params.Threads);
+  return CombineSequence(seq, params, [&](const TCombineFrames& f, TFullDepthImage* full) {
+    return KappaSigmaCombineFrames(f, params.kappa, params.rejet_kappa, callbacks, params.Threads, full);
   });
+}
+
+TCombineOutcome CombineFramesOutcome(const TCombineFrames& frames, std::vector<int> used, bool kappaSigma,
+                                     const TCombineParams& params, const TCombineCallbacks& callbacks) {
+  TCombineOutcome o;
+  if (params.FullDepth) o.Full = std::make_unique<TFullDepthImage>();
+  o.Image = kappaSigma ? KappaSigmaCombineFrames(frames, params.kappa, params.rejet_kappa, callbacks,
+                                                 params.Threads, o.Full.get())
+                       : MeanCombineFrames(frames, callbacks, params.Threads, o.Full.get());
+  o.Cancelled = !o.Image;
+  if (o.Cancelled) o.Full.reset();
+  else o.Used = std::move(used);
+  return o;
 }

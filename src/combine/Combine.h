@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "image/FastDIB.h"
+#include "image/FullDepth.h"
 
 class TSequence;
 
@@ -50,6 +51,7 @@ struct TCombineParams {
   int32_t kappa = 3;         // elimination factor (kappa-sigma only)
   bool rejet_kappa = false;  // all rejected: colour mean instead of a black dot
   int Threads = 0;           // 0: decided from the machine and the size of the work
+  bool FullDepth = false;    // also keep the unrounded result (TCombineOutcome::Full)
 };
 
 // The records of `seq` that take part, in sequence order, and the ticked,
@@ -67,6 +69,7 @@ struct TCombineOutcome {
   bool Cancelled = false;
   std::vector<int> Used;            // records that took part (N = Used.size())
   std::vector<int> WrongSize;       // records left out, see above
+  std::unique_ptr<TFullDepthImage> Full;  // with FullDepth: the values before rounding
   int Count() const { return int(Used.size()); }
 };
 
@@ -82,8 +85,17 @@ TCombineOutcome KappaSigmaCombine(const TSequence& seq, const TCombineParams& pa
                                   const TCombineCallbacks& callbacks = {});
 
 // The same over explicit frames (benchmarks, tests, other front ends). Null
-// when cancelled. `threads` as TCombineParams::Threads.
+// when cancelled. `threads` as TCombineParams::Threads. With `full`, it is
+// sized to the result and receives each value before rounding (the mean
+// unrounded; for kappa-sigma the mean of the accepted colours); the 8-bit
+// result is the same either way.
 std::unique_ptr<TFastDIB> MeanCombineFrames(const TCombineFrames& frames, const TCombineCallbacks& callbacks = {},
-                                            int threads = 0);
+                                            int threads = 0, TFullDepthImage* full = nullptr);
 std::unique_ptr<TFastDIB> KappaSigmaCombineFrames(const TCombineFrames& frames, int32_t kappa, bool rejetKappa,
-                                                  const TCombineCallbacks& callbacks = {}, int threads = 0);
+                                                  const TCombineCallbacks& callbacks = {}, int threads = 0,
+                                                  TFullDepthImage* full = nullptr);
+
+// The combination of explicit frames (already chosen, e.g. resampled copies)
+// with the sequence-level outcome; `used` are the record indices they stand for.
+TCombineOutcome CombineFramesOutcome(const TCombineFrames& frames, std::vector<int> used, bool kappaSigma,
+                                     const TCombineParams& params, const TCombineCallbacks& callbacks = {});

@@ -32,7 +32,7 @@ uint8_t RoundChannel(double sum, double count) {
 
 // Columns [x0, x1) of row y, at most L of them, into dst (the result row).
 void KappaPiece(const TCombineFrames& frames, int y, int x0, int x1, double kappa, bool rejet, TKappaScratch& s,
-                uint8_t* dst) {
+                uint8_t* dst, float* full) {
   const int n = int(frames.Blocks.size());
   const int len = x1 - x0;
   uint8_t* out = dst + size_t(x0) * 3;
@@ -87,15 +87,24 @@ void KappaPiece(const TCombineFrames& frames, int y, int x0, int x1, double kapp
     px[0] = RoundChannel(b, count);
     px[1] = RoundChannel(g, count);
     px[2] = RoundChannel(r, count);
+    if (full) {
+      float* f = full + (size_t(y) * size_t(frames.Width) + size_t(x0 + j)) * 3;
+      f[0] = float(b / count);
+      f[1] = float(g / count);
+      f[2] = float(r / count);
+    }
   }
 }
 
 }  // namespace
 
 std::unique_ptr<TFastDIB> KappaSigmaCombineFrames(const TCombineFrames& frames, int32_t kappa, bool rejetKappa,
-                                                  const TCombineCallbacks& callbacks, int threads) {
+                                                  const TCombineCallbacks& callbacks, int threads,
+                                                  TFullDepthImage* full) {
   const int W = std::max(frames.Width, 0), H = std::max(frames.Height, 0);
   auto result = NewResult(W, H);
+  if (full) full->Resize(W, H);
+  float* fullData = full ? full->Bgr.data() : nullptr;
   const size_t n = frames.Blocks.size();
   const int workers = ChooseWorkers(threads, W, (long long)n * W * 3);
   // Sized here, so that nothing is allocated while helper threads run.
@@ -107,7 +116,7 @@ std::unique_ptr<TFastDIB> KappaSigmaCombineFrames(const TCombineFrames& frames, 
   TFastDIB* image = result.get();
   const double k = double(kappa);
   const bool done = RunRows(W, H, workers, L, callbacks, [&](int w, int y, int x0, int x1) {
-    KappaPiece(frames, y, x0, x1, k, rejetKappa, scratch[size_t(w)], image->Scanlines[size_t(y)]);
+    KappaPiece(frames, y, x0, x1, k, rejetKappa, scratch[size_t(w)], image->Scanlines[size_t(y)], fullData);
   });
   if (!done) return nullptr;
   return result;

@@ -54,7 +54,7 @@ struct TMeanScratch {
 };
 
 // Columns [x0, x1) of row y into dst (the result row).
-void MeanPiece(const TCombineFrames& frames, int y, int x0, int x1, TMeanScratch& s, uint8_t* dst) {
+void MeanPiece(const TCombineFrames& frames, int y, int x0, int x1, TMeanScratch& s, uint8_t* dst, float* full) {
   const int n = int(frames.Blocks.size());
   const size_t len = size_t(x1 - x0) * 3;
   uint8_t* out = dst + size_t(x0) * 3;
@@ -80,14 +80,20 @@ void MeanPiece(const TCombineFrames& frames, int y, int x0, int x1, TMeanScratch
   }
   const uint64_t count = uint64_t(n);
   for (size_t j = 0; j < len; ++j) out[j] = uint8_t(total[j] / count);
+  if (full) {
+    float* f = full + (size_t(y) * size_t(frames.Width) + size_t(x0)) * 3;
+    for (size_t j = 0; j < len; ++j) f[j] = float(double(total[j]) / double(count));
+  }
 }
 
 }  // namespace
 
 std::unique_ptr<TFastDIB> MeanCombineFrames(const TCombineFrames& frames, const TCombineCallbacks& callbacks,
-                                            int threads) {
+                                            int threads, TFullDepthImage* full) {
   const int W = std::max(frames.Width, 0), H = std::max(frames.Height, 0);
   auto result = NewResult(W, H);
+  if (full) full->Resize(W, H);  // black where nothing takes part
+  float* fullData = full ? full->Bgr.data() : nullptr;
   const size_t n = frames.Blocks.size();
   const int workers = ChooseWorkers(threads, W, (long long)n * W * 3);
   // One piece per worker and row (at least 16 pixels): long runs per frame
@@ -101,7 +107,7 @@ std::unique_ptr<TFastDIB> MeanCombineFrames(const TCombineFrames& frames, const 
   }
   TFastDIB* image = result.get();
   const bool done = RunRows(W, H, workers, piece, callbacks, [&](int w, int y, int x0, int x1) {
-    MeanPiece(frames, y, x0, x1, scratch[size_t(w)], image->Scanlines[size_t(y)]);
+    MeanPiece(frames, y, x0, x1, scratch[size_t(w)], image->Scanlines[size_t(y)], fullData);
   });
   if (!done) return nullptr;
   return result;

@@ -3,6 +3,7 @@
 #include "tools/CombineCommand.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -53,6 +54,7 @@ constexpr std::array<TCommandRule, kCommandCount> kRules{{
     {C::FrameBox, "FrameBox", W::SequenceOpen, "frames or unframes the current image"},
     {C::ToleranceEdit, "ToleranceEdit", W::ManualTolerance, "the tolerance is typed only when not automatic"},
     {C::ToleranceSpin, "ToleranceSpin", W::ImageShown, "steps the tolerance"},
+    {C::TickBest, "TickBest", W::FrameSizeSet, "ranks the framed images"},
 }};
 
 constexpr bool RulesInOrder() {
@@ -121,11 +123,13 @@ TMainWindowState TMainController::State() const {
   state.PositionLine = "Pos : " + std::to_string(s.CurrentIndex + 1) + "/" + std::to_string(s.ImageCount) + " - ";
   if (image)
     state.PositionLine += std::to_string(image->Width()) + "x" + std::to_string(image->AbsHeight) + " - " +
-                          std::to_string(image->Bpp()) + " bits";
+                          // a deep capture shows its real depth ("12 bits")
+                          std::to_string(s.Source() ? s.Source()->Facts().BitsPerPixel : image->Bpp()) + " bits";
   state.OpenName = TSequence::FileNameOnly(s.AviFileName);
   // A BMP list made in the dialog, or a Kelvaron list.
   if (s.BmpFileList) state.OpenName = s.AviFileName.empty() ? "S\xC3\xA9quence fichier BMP" : state.OpenName + " (Kelvaron)";
   if (const TAviList* record = s.CurrentRecord(); record && record->HasFrame) {
+    state.QualityLine = QualityText(s.CurrentIndex);
     const TRect& r = record->FrameRect;
     state.FrameBoxTicked = true;
     state.FramePosition = "(" + std::to_string(r.Left) + "," + std::to_string(r.Top) + ") - (" +
@@ -159,9 +163,11 @@ void TMainController::Refresh() {
 // --- Opening and closing ---------------------------------------------------------------
 
 bool TMainController::OpenVideo(const std::string& path) {
+  // The new source is opened first: on failure the open sequence stays as it
+  // was and the reader says what is wrong ("<path>is not a valid AVI file.").
   auto fresh = std::make_unique<TSequence>();
-  if (!fresh->OpenAvi(path)) {
-    Messages().Ok("Error", path + "is not a valid AVI file.", TMsgIcon::Error);
+  if (const TStatus opened = fresh->Open(path); !opened) {
+    Messages().Ok("Error", opened.Message(), TMsgIcon::Error);
     return false;
   }
   ReplaceSequence(std::move(fresh));
@@ -169,6 +175,7 @@ bool TMainController::OpenVideo(const std::string& path) {
 }
 
 void TMainController::ReplaceSequence(std::unique_ptr<TSequence> fresh) {
+  FramesChanged();
   fresh->Tolerance = Sequence_->Tolerance;
   fresh->CurrentIndex = 0;
   fresh->FrameSizeSet = false;
@@ -179,6 +186,7 @@ void TMainController::ReplaceSequence(std::unique_ptr<TSequence> fresh) {
 }
 
 void TMainController::CloseSequence() {
+  FramesChanged();
   Sequence_->Close();
   View_.SequenceChanged();
   View_.PictureChanged();
@@ -229,6 +237,51 @@ void TMainController::SetChecked(int32_t index, bool checked) {
   }
 }
 
+void TMainController::TickBest(int32_t percent) {
+  const TScores& scores = Scores();
+  const std::vector<int> best = BestImages(scores, percent);
+  std::vector<bool> was(scores.size());
+  for (size_t i = 0; i < scores.size(); ++i) was[i] = Sequence_->Record(int(i))->Checked;
+  ::TickBest(*Sequence_, best);
+  for (size_t i = 0; i < scores.size(); ++i)
+    if (Sequence_->Record(int(i))->Checked != was[i]) View_.TickChanged(int32_t(i));
+  View_.PictureChanged();  // the outline's colour follows the tick
+  Refresh();
+}
+
+const TScores& TMainController::Scores() const {
+  if (!ScoresValid_ || Scores_.size() != size_t(Sequence_->ImageList.Count())) {
+    Scores_ = ScoreSequence(*Sequence_);
+    ScoresValid_ = true;
+  }
+  return Scores_;
+}
+
+namespace {
+// 1st, 2nd, 3rd, 4th, ... 11th, 12th, 13th, ... 21st, 22nd, ...
+std::string Ordinal(int n) {
+  const int tens = n % 100, units = n % 10;
+  const char* suffix = tens >= 11 && tens <= 13 ? "th" : units == 1 ? "st" : units == 2 ? "nd" : units == 3 ? "rd" : "th";
+  return std::to_string(n) + suffix;
+}
+}  // namespace
+
+std::string TMainController::QualityText(int32_t index) const {
+  const TScores& scores = Scores();
+  const int rank = RankOf(scores, index);
+  if (rank == 0) return {};
+  double top = 0;
+  int scored = 0;
+  for (const auto& v : scores)
+    if (v) {
+      top = std::max(top, *v);
+      ++scored;
+    }
+  char quality[32];
+  std::snprintf(quality, sizeof quality, "%.2f", top > 0 ? *scores[size_t(index)] / top : 0.0);
+  return std::string("Quality ") + quality + ", " + Ordinal(rank) + " of " + std::to_string(scored);
+}
+
 void TMainController::UncheckAll() {
   for (int32_t i = 0; i < Sequence_->ImageList.Count(); ++i) SetChecked(i, false);
   // The picture is not drawn again: an outline keeps its colour until the next redraw.
@@ -238,6 +291,7 @@ void TMainController::UncheckAll() {
 // --- Frames -----------------------------------------------------------------------------
 
 void TMainController::Frame() {
+  FramesChanged();
   TSequence& s = *Sequence_;
   TAviList* record = s.CurrentRecord();
   // Without an image shown there is nothing to detect in.
@@ -262,6 +316,7 @@ void TMainController::Frame() {
 }
 
 void TMainController::FrameBoxClicked(bool ticked) {
+  FramesChanged();
   TAviList* record = Sequence_->CurrentRecord();
   if (!record || !Sequence_->CurrentImage) {
     Refresh();  // puts the box back as it was
@@ -282,6 +337,7 @@ void TMainController::FrameKey() {
 }
 
 void TMainController::SuppressFrame() {
+  FramesChanged();
   TAviList* record = Sequence_->CurrentRecord();
   if (!record || !Sequence_->CurrentImage) return;
   record->HasFrame = false;  // pixels, tick and frame size are kept
@@ -290,6 +346,7 @@ void TMainController::SuppressFrame() {
 }
 
 void TMainController::SuppressAllFrames() {
+  FramesChanged();
   // Needs no image: every record loses its frame and its pixel copy.
   for (int32_t i = 0; i < Sequence_->ImageList.Count(); ++i) {
     TAviList* record = Sequence_->Record(i);
@@ -322,6 +379,7 @@ void TMainController::StartAutoFraming() {
 }
 
 void TMainController::AutoFrameJob(const TJobHooks& hooks) {
+  FramesChanged();
   const bool withReport = Settings_.Rapport;
   std::vector<TProblemRow> rows;
   TAutoFrameHooks frameHooks;
@@ -360,6 +418,7 @@ void TMainController::AutoFrameJob(const TJobHooks& hooks) {
 }
 
 bool TMainController::RebuildFrameMargins(int32_t margin) {
+  FramesChanged();
   if (Sequence_->ImageList.Empty() || !SequenceHasFrame(*Sequence_)) return true;
   if (Messages().YesNo("Margin", "Margin parameter change. Rebuild frame with new margin ?") != TMsgButton::Yes)
     return true;
@@ -424,8 +483,10 @@ void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
   TCombineCallbacks callbacks;
   callbacks.Cancelled = hooks.Cancelled;
   callbacks.Progress = hooks.Progress;
+  TCombineParams params = CombineParamsOf(Settings_, KappaFactor);
+  params.FullDepth = Settings_.FITS.PleineProfondeur;  // kept for a full-depth FITS save
   std::optional<TCombineResult> result =
-      RunCombination(*Sequence_, method, CombineParamsOf(Settings_, KappaFactor), callbacks);
+      RunCombination(*Sequence_, method, params, callbacks, Settings_.alignement_subpixel);
   if (hooks.End) hooks.End();
   Sequence_->CurrentIndex = current;
   View_.PictureChanged();

@@ -45,6 +45,7 @@
 #include "app/Saving.h"
 #include "base/Status.h"
 #include "combine/Report.h"
+#include "lucky/Lucky.h"
 #include "sequence/Sequence.h"
 
 struct TCombineResult;
@@ -57,6 +58,7 @@ enum class TCommand {
   Parameters, Mean, Kappa,
   HelpIndex, HelpFind, HelpOnHelp, WebSite, About,
   Previous, Next, Position, ImageList, FrameBox, ToleranceEdit, ToleranceSpin,
+  TickBest,
   Count
 };
 inline constexpr size_t kCommandCount = size_t(TCommand::Count);
@@ -117,6 +119,10 @@ struct TMainWindowState {
   std::string SaveNumberText;  // "0007"
   std::string PositionLine;    // "Pos : 3/120 - 640x480 - 24 bits"; empty without a sequence
   std::string OpenName;        // file name of the open video or list, for the window title
+  // "Quality 0.83, 12th of 500": the current image's sharpness relative to the
+  // sharpest framed image, and its rank among the framed images; empty when
+  // the current image has no frame.
+  std::string QualityLine;
   int32_t CurrentIndex = 0;
   TViewSize ViewSize = TViewSize::None;
   bool BilinearChecked = false;  // the resizing choice ticked in the menus
@@ -198,6 +204,14 @@ class TMainController {
   // The user set image `index`'s tick: it becomes the current image.
   void TickImage(int32_t index, bool ticked);
   void UncheckAll();
+  // "Tick the best images ...": ticks the `percent` (1..100) sharpest framed
+  // images, at least one, and unticks the other framed images.
+  void TickBest(int32_t percent);
+  // The sharpness of every image (none without a frame), worked out again
+  // only after the frames changed.
+  const TScores& Scores() const;
+  // "Quality 0.83, 12th of 500" for image `index`; empty when it has no score.
+  std::string QualityText(int32_t index) const;
   // Fetches the current image again and shows it.
   void ShowCurrentImage();
   // Works out FrameSizeSet again and has the window follow State().
@@ -263,10 +277,13 @@ class TMainController {
   // (nothing when cancelled); the current image is shown again.
   void CombineJob(TJobKind kind, const TJobHooks& hooks);
   void SetChecked(int32_t index, bool checked);
+  void FramesChanged() { ScoresValid_ = false; }
 
   TMainView& View_;
   TParamglob& Settings_;
   std::unique_ptr<TSequence> Sequence_;
   TViewSize ViewSize_ = TViewSize::None;
   bool Bilinear_ = false;
+  mutable TScores Scores_;
+  mutable bool ScoresValid_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include "framing/Detect.h"
 #include "framing/Frame.h"
+#include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -57,8 +58,18 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& opti
     bool failed = false;
     TFrameProblem problem{index, TFrameProblemKind::NotFound};
     if (found) {
+      const bool sizeWasSet = sequence.FrameSizeSet;
       if (MakeFrame(sequence, index, rect, image, options.bordure) == TFrameResult::Accepted) {
         if (hooks.Framed) hooks.Framed(index);
+        if (!sizeWasSet) {
+          const TStatus room =
+              CheckFrameBlockRoom(uint64_t(count - index - 1), FramePixelsBytes(sequence.Record(index)->FrameRect));
+          if (!room) {
+            result.NoRoom = room.Message();
+            result.Done = index + 1;
+            break;
+          }
+        }
       } else {
         problem.Kind = TFrameProblemKind::OutOfLimit;
         failed = true;

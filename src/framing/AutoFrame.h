@@ -52,6 +52,10 @@ struct TAutoFrameResult {
   std::vector<TFrameProblem> Problems;  // in image order
   int32_t Done = 0;                     // images looked at
   bool Cancelled = false;               // stopped before the end
+  // Set when the run stopped because the frame copies of the images left
+  // cannot fit in the memory budget and the temporary folder (checked as soon
+  // as the first frame fixes their size, before the others are copied).
+  std::string NoRoom;
 };
 
 // Frames every image, ticked or not, from index 0 on. FrameSizeSet is reset

@@ -1,5 +1,7 @@
 #include "output/Fits.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -201,6 +203,123 @@ TStatus EcrireFitsRVB(const std::string& baseName, const std::string& numberText
     TAtomicFile* file = set.Add(name, status);
     if (!file) return status;
     if (TStatus s = WriteFitsData(*file, p.Comment, p.Component, image, options.Fits, now); !s) return s;
+    ++count;
+  }
+  if (TStatus s = set.CommitAll(); !s) return s;
+  if (written) *written = count;
+  return TStatus::Ok();
+}
+
+// --- Full depth ------------------------------------------------------------------
+
+TFitsDepth FitsDepthOf(const TParamFITS& fits) {
+  return fits.Bits16 && !fits.Bits8 ? TFitsDepth::Scaled16 : TFitsDepth::Float32;
+}
+
+namespace {
+
+// The 8-bit cards with the depth's BITPIX, scale and, for 16 bits, BZERO.
+std::vector<std::string> FullDepthCards(const TParamFITS& fits, int w, int h, int component,
+                                        const std::string& comment, std::time_t now, TFitsDepth depth) {
+  std::vector<std::string> cards = FitsHeaderCards(fits, w, h, component, comment, now);
+  const bool f32 = depth == TFitsDepth::Float32;
+  const long long top = f32 ? 255 : 65535;
+  for (std::string& c : cards) {
+    if (c.rfind("BITPIX", 0) == 0) c = IntCard("BITPIX", f32 ? -32 : 16);
+    else if (c.rfind("DATAMAX", 0) == 0) c = IntCard("DATAMAX", top);
+    else if (c.rfind("THRESH ", 0) == 0) c = IntCard("THRESH", top);
+  }
+  if (!f32) {
+    // After NAXIS2 (card 5): the unsigned 0..65535 range stored as signed.
+    cards.insert(cards.begin() + 5, {IntCard("BZERO", 32768), IntCard("BSCALE", 1)});
+  }
+  return cards;
+}
+
+float FullValue(const float* p, int component) {
+  switch (component) {
+    case kFitsRed: return p[2];
+    case kFitsGreen: return p[1];
+    case kFitsBlue: return p[0];
+    default: return float((double(p[0]) + p[1] + p[2]) / 3.0);
+  }
+}
+
+TStatus WriteFullData(TAtomicFile& file, const std::string& comment, int component, const TFullDepthImage& image,
+                      TFitsDepth depth, const TParamFITS& fits, std::time_t now) {
+  const int W = image.Width, H = image.Height;
+  if (TStatus s = file.Write(
+          FitsHeaderBlock(FullDepthCards(fits, W, H, component, comment, now, depth)).data(), kRecord);
+      !s)
+    return s;
+  uint8_t record[kRecord];
+  size_t used = 0;
+  TStatus status;
+  const size_t size = depth == TFitsDepth::Float32 ? 4 : 2;
+  auto put = [&](float v) {
+    uint8_t bytes[4];
+    if (size == 4) {
+      uint32_t u;
+      std::memcpy(&u, &v, 4);
+      bytes[0] = uint8_t(u >> 24), bytes[1] = uint8_t(u >> 16), bytes[2] = uint8_t(u >> 8), bytes[3] = uint8_t(u);
+    } else {
+      const double scaled = std::nearbyint(std::clamp(double(v), 0.0, 255.0) * 257.0);
+      const uint16_t stored = uint16_t(int(scaled) - 32768);  // BZERO 32768
+      bytes[0] = uint8_t(stored >> 8), bytes[1] = uint8_t(stored);
+    }
+    std::memcpy(record + used, bytes, size);
+    used += size;
+    if (used == kRecord) {
+      if (status) status = file.Write(record, kRecord);
+      used = 0;
+    }
+  };
+  for (int y = H - 1; y >= 0 && status; --y)
+    for (int x = 0; x < W; ++x) put(FullValue(image.Pixel(x, y), component));
+  if (status && used > 0) {
+    std::memset(record + used, 0, kRecord - used);
+    status = file.Write(record, kRecord);
+  }
+  return status;
+}
+
+}  // namespace
+
+TStatus EcrireFitsFull(const std::string& fileName, const std::string& comment, int component,
+                       const TFullDepthImage& image, TFitsDepth depth, const TFitsOptions& options, bool* written) {
+  if (component < kFitsMean || component > kFitsBlue) throw std::invalid_argument("FITS component must be 0 to 3");
+  if (image.Bgr.size() != size_t(image.Width) * size_t(image.Height) * 3)
+    throw std::invalid_argument("full-depth picture of the wrong size");
+  if (written) *written = false;
+  const std::time_t now = std::time(nullptr);
+  if (!options.Overwrite.MayWrite(fileName)) return TStatus::Ok();
+  TAtomicFile file;
+  if (TStatus s = file.Open(fileName); !s) return s;
+  if (TStatus s = WriteFullData(file, comment, component, image, depth, options.Fits, now); !s) return s;
+  if (TStatus s = file.Commit(); !s) return s;
+  if (written) *written = true;
+  return TStatus::Ok();
+}
+
+TStatus EcrireFitsRVBFull(const std::string& baseName, const std::string& numberText, const TFullDepthImage& image,
+                          TFitsDepth depth, const TFitsOptions& options, int* written) {
+  static constexpr struct {
+    const char* Letter;
+    const char* Comment;
+    int Component;
+  } kPlanes[] = {{"R", "Red componant", kFitsRed}, {"V", "Green componant", kFitsGreen},
+                 {"B", "Bleu componant", kFitsBlue}};
+  if (written) *written = 0;
+  const std::time_t now = std::time(nullptr);
+  TAtomicFileSet set;
+  int count = 0;
+  for (const auto& p : kPlanes) {
+    const std::string name = baseName + p.Letter + numberText + ".fit";
+    if (!options.Overwrite.MayWrite(name)) continue;
+    TStatus status;
+    TAtomicFile* file = set.Add(name, status);
+    if (!file) return status;
+    if (TStatus s = WriteFullData(*file, p.Comment, p.Component, image, depth, options.Fits, now); !s) return s;
     ++count;
   }
   if (TStatus s = set.CommitAll(); !s) return s;

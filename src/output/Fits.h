@@ -17,6 +17,7 @@
 #include "base/Overwrite.h"
 #include "base/Status.h"
 #include "image/FastDIB.h"
+#include "image/FullDepth.h"
 #include "settings/Settings.h"
 
 // Value of a pixel: 0 = (R + G + B) / 3 truncated, 1 = red, 2 = green, 3 = blue.
@@ -47,6 +48,24 @@ TStatus EcrireFits(const std::string& fileName, const std::string& comment, int 
 // were). *written counts the files written.
 TStatus EcrireFitsRVB(const std::string& baseName, const std::string& numberText, const TFastDIB& image,
                       const TFitsOptions& options, int* written = nullptr);
+
+// --- Full depth ------------------------------------------------------------------
+// An unrounded result (TFullDepthImage, values 0..255) written without losing
+// what the averaging gained: as 32-bit floats (BITPIX -32) on the 0..255 scale
+// of the 8-bit files, or as 16-bit integers scaled to 0..65535 (value x 257,
+// rounded; stored signed with BZERO = 32768 as FITS readers expect). The cards
+// and the row order are those of the 8-bit files; DATAMAX and THRESH give the
+// scale's top. Same overwrite policy and atomic writing as EcrireFits.
+enum class TFitsDepth { Float32, Scaled16 };
+// The depth the FITS parameters choose: 16-bit scaled when Bits16 is set and
+// Bits8 is not, floats otherwise.
+TFitsDepth FitsDepthOf(const TParamFITS& fits);
+TStatus EcrireFitsFull(const std::string& fileName, const std::string& comment, int component,
+                       const TFullDepthImage& image, TFitsDepth depth, const TFitsOptions& options,
+                       bool* written = nullptr);
+// As EcrireFitsRVB, for a full-depth picture.
+TStatus EcrireFitsRVBFull(const std::string& baseName, const std::string& numberText, const TFullDepthImage& image,
+                          TFitsDepth depth, const TFitsOptions& options, int* written = nullptr);
 
 // --- Header composition (exposed for tests) -----------------------------------
 

@@ -9,23 +9,48 @@
 // suppressed) the regions go back to the system, so memory follows the open
 // sequence. Small requests, and every request in sanitizer builds (so that
 // overruns are still caught), use the general allocator. Thread-safe.
+//
+// Long captures: past a memory budget (by default half of the physical
+// memory), new regions are carved from an unlinked temporary file mapped into
+// memory, so tens of thousands of frame copies fit with bounded anonymous
+// memory: the kernel writes those pages to the file and drops them from memory
+// when it needs the room. A job checks first (CheckFrameBlockRoom) that memory
+// and the temporary folder together can hold its copies.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <string>
 #include <vector>
+
+#include "base/Status.h"
 
 void* AllocateFrameBlock(size_t bytes);
 void FreeFrameBlock(void* block, size_t bytes) noexcept;
 
 struct TFrameBlockPoolStats {
-  bool Enabled = false;      // false in sanitizer builds: every block comes from the general allocator
+  bool Enabled = false;      // false in sanitizer builds: blocks within the budget come from the general allocator
   size_t LiveBlocks = 0;     // pooled blocks handed out and not yet freed
   size_t Regions = 0;        // regions currently mapped
   size_t MappedBytes = 0;    // their total size
+  size_t FileBytes = 0;      // of which mapped from the temporary file
 };
 TFrameBlockPoolStats FrameBlockPoolStats();
+
+// Bytes of memory the frame copies may take before they continue in the
+// temporary file; 0 turns the budget off (everything in memory). Applies to
+// regions mapped from then on.
+void SetFrameBlockBudget(size_t bytes);
+size_t FrameBlockBudget();
+size_t DefaultFrameBlockBudget();  // half of the physical memory
+// Folder of the temporary file: $TMPDIR, else /tmp, unless set here.
+void SetFrameBlockFolder(const std::string& folder);
+
+// Whether `count` more blocks of `bytesEach` bytes fit in what is left of the
+// budget plus the free space of the temporary folder. With the budget off
+// there is no limit to check. The failure says how much is needed and where.
+TStatus CheckFrameBlockRoom(uint64_t count, size_t bytesEach);
 
 template <class T>
 struct TFrameBlockAllocator {

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "sources/SerFormat.h"
+
 namespace {
 
 uint64_t SplitMix(uint64_t x) {
@@ -71,6 +73,30 @@ void Blur(TFastDIB& img) {
   }
 }
 
+// Separable Gaussian blur of standard deviation sigma, edges repeated.
+void GaussianBlur(TFastDIB& img, double sigma) {
+  const int w = img.Width(), h = img.AbsHeight, r = int(std::ceil(3 * sigma));
+  std::vector<double> k(size_t(2 * r + 1));
+  double total = 0;
+  for (int i = -r; i <= r; ++i) total += k[size_t(i + r)] = std::exp(-0.5 * i * i / (sigma * sigma));
+  for (double& v : k) v /= total;
+  std::vector<double> line;
+  auto pass = [&](int count, int len, auto at) {
+    for (int a = 0; a < count; ++a)
+      for (int c = 0; c < 3; ++c) {
+        line.assign(size_t(len), 0);
+        for (int i = 0; i < len; ++i) line[size_t(i)] = at(a, i)[c];
+        for (int i = 0; i < len; ++i) {
+          double sum = 0;
+          for (int j = -r; j <= r; ++j) sum += k[size_t(j + r)] * line[size_t(std::clamp(i + j, 0, len - 1))];
+          at(a, i)[c] = uint8_t(std::clamp(sum + 0.5, 0.0, 255.0));
+        }
+      }
+  };
+  pass(h, w, [&](int y, int x) { return img.Scanlines[size_t(y)] + 3 * x; });
+  pass(w, h, [&](int x, int y) { return img.Scanlines[size_t(y)] + 3 * x; });
+}
+
 }  // namespace
 
 TSampleFrame SampleFrameInfo(const TSampleOptions& o, int index) {
@@ -97,6 +123,14 @@ TSampleFrame SampleFrameInfo(const TSampleOptions& o, int index) {
                         f.CenterY + f.Radius < o.Height - 1;
     f.State = inside ? TPlanetState::Whole : TPlanetState::Partial;
   }
+  f.X = f.CenterX;
+  f.Y = f.CenterY;
+  if (o.SubPixelCentres) {
+    TRandom fraction = FrameRandom(o, index, 3);
+    f.X += double(fraction.Next() % 1000) / 1000.0 - 0.5;
+    f.Y += double(fraction.Next() % 1000) / 1000.0 - 0.5;
+  }
+  if (size_t(index) < o.BlurSigmas.size() && index >= 0) f.BlurSigma = o.BlurSigmas[size_t(index)];
   return f;
 }
 
@@ -118,7 +152,7 @@ TSampleFrame RenderSampleFrame(const TSampleOptions& o, int index, TFastDIB& des
     for (int y = y0; y <= y1; ++y) {
       TColorBGR* row = dest.Pixels24(y);
       for (int x = x0; x <= x1; ++x) {
-        const double dx = x - f.CenterX, dy = y - f.CenterY;
+        const double dx = x - f.X, dy = y - f.Y;
         const double d = std::sqrt(dx * dx + dy * dy);
         const double cover = std::clamp(r + 0.5 - d, 0.0, 1.0);  // anti-aliased limb
         if (cover <= 0) continue;
@@ -135,6 +169,7 @@ TSampleFrame RenderSampleFrame(const TSampleOptions& o, int index, TFastDIB& des
     }
   }
   if (f.Blurred) Blur(dest);
+  if (f.BlurSigma > 0) GaussianBlur(dest, f.BlurSigma);
   return f;
 }
 
@@ -168,6 +203,53 @@ bool ParseSampleFormat(const std::string& text, TVideoCodec& codec) {
   else if (t == "yuy2") codec = TVideoCodec::Yuy2;
   else if (t == "mjpeg") codec = TVideoCodec::Mjpeg;
   else return false;
+  return true;
+}
+
+bool WriteSampleSer(const std::string& path, const TSampleOptions& options, int32_t colourId, int depth,
+                    std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (ser::Planes(colourId) != 1 || depth < 1 || depth > 16) return fail("SER samples are mono or Bayer, 1 to 16 bits");
+  ser::THeader header;
+  header.ColourId = colourId;
+  header.Width = options.Width;
+  header.Height = options.Height;
+  header.Depth = depth;
+  header.FrameCount = options.Frames;
+  header.Instrument = "stellon-cli sample";
+  ser::TWriter writer;
+  if (const TStatus s = writer.Open(path, header, false); !s) return fail(s.Message());
+  const std::string layout = ser::ColourName(colourId);
+  const uint32_t maxValue = (1u << depth) - 1;
+  const size_t pixels = size_t(options.Width) * size_t(options.Height);
+  std::vector<uint16_t> wide(pixels);
+  std::vector<uint8_t> narrow(pixels);
+  TFastDIB frame;
+  for (int i = 0; i < options.Frames; ++i) {
+    RenderSampleFrame(options, i, frame);
+    for (int y = 0; y < options.Height; ++y) {
+      const TColorBGR* row = frame.Pixels24(y);
+      for (int x = 0; x < options.Width; ++x) {
+        const TColorBGR c = row[x];
+        uint32_t v;
+        if (colourId == ser::Mono) {
+          v = (uint32_t(c.r) * 77 + uint32_t(c.g) * 150 + uint32_t(c.b) * 29 + 128) >> 8;
+        } else {
+          const char filter = layout[size_t((y & 1) * 2 + (x & 1))];
+          v = filter == 'R' ? c.r : filter == 'G' ? c.g : c.b;
+        }
+        v = (v * maxValue + 127) / 255;
+        wide[size_t(y) * size_t(options.Width) + size_t(x)] = uint16_t(v);
+        narrow[size_t(y) * size_t(options.Width) + size_t(x)] = uint8_t(v);
+      }
+    }
+    const TStatus s = depth > 8 ? writer.AddFrame(wide.data()) : writer.AddFrame(narrow.data());
+    if (!s) return fail(s.Message());
+  }
+  if (const TStatus s = writer.Finish(); !s) return fail(s.Message());
   return true;
 }
 

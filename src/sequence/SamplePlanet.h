@@ -30,6 +30,12 @@ struct TSampleOptions {
   std::vector<int> BlurredFrames;  // frame numbers (from 0) rendered out of focus
   std::vector<int> PartialFrames;  // frame numbers whose planet crosses the picture's edge
   std::vector<int> EmptyFrames;    // frame numbers without a planet
+  // Known sub-pixel centres: each frame's centre gets a fraction of a pixel
+  // (-0.5 to 0.5 per axis) on top of its whole-pixel jitter.
+  bool SubPixelCentres = false;
+  // Known blur: frame i is convolved with a Gaussian of sigma BlurSigmas[i]
+  // pixels (0 or past the end: none).
+  std::vector<double> BlurSigmas;
 };
 
 // What frame `index` shows: the disc's centre (pixels, top-left origin) and
@@ -40,6 +46,9 @@ struct TSampleFrame {
   int CenterY = 0;
   int Radius = 0;
   bool Blurred = false;
+  double X = 0;          // the exact centre (CenterX, CenterY unless SubPixelCentres)
+  double Y = 0;
+  double BlurSigma = 0;  // Gaussian blur applied, pixels
 };
 
 TSampleFrame SampleFrameInfo(const TSampleOptions& options, int index);
@@ -48,6 +57,12 @@ TSampleFrame RenderSampleFrame(const TSampleOptions& options, int index, TFastDI
 // Writes the whole video. False with a message when it cannot.
 bool WriteSampleVideo(const std::string& path, const TSampleOptions& options, std::string* error);
 
+// Writes the video as a SER capture (through the atomic writer): colourId
+// MONO gives the grey of each pixel, a Bayer ID the colour its filter lets
+// through; depth 1..8 stores bytes, 9..16 two bytes (little-endian), the
+// 8-bit value scaled to the depth's full range.
+bool WriteSampleSer(const std::string& path, const TSampleOptions& options, int32_t colourId, int depth,
+                    std::string* error);
 // Makes sure a sample video "sample.avi" exists in the first of `folders`
 // where it already is or can be written (a folder is made when missing; one
 // that belongs to another user, or a relative one, is passed over). `path` gets its path. When no

@@ -202,6 +202,9 @@ TStatus ReadSettings(const std::string& path, const std::string& defaultRepertoi
   p.FITS.Instrument = r.Str("Fits type", "Instrument", p.FITS.Instrument);
   p.FITS.Observateur = r.Str("Fits type", "Observateur", p.FITS.Observateur);
   p.FITS.Commentaire = r.Str("Fits type", "Commentaire", p.FITS.Commentaire);
+  // A section older files do not have: its keys keep their defaults there.
+  p.FITS.PleineProfondeur = r.Bool("lucky", "pleine_profondeur", p.FITS.PleineProfondeur);
+  p.alignement_subpixel = r.Bool("lucky", "alignement_subpixel", p.alignement_subpixel);
 
   // Outside the dialog's ranges a value gives absurd frames (a margin of
   // -5), nothing framed (a tolerance of 99999) or a kappa no dialog can show.
@@ -242,6 +245,8 @@ TStatus WriteSettings(const std::string& path, const TParamglob& p) {
   file.WriteString("Fits type", "Instrument", p.FITS.Instrument);
   file.WriteString("Fits type", "Observateur", p.FITS.Observateur);
   file.WriteString("Fits type", "Commentaire", p.FITS.Commentaire);
+  file.WriteString("lucky", "alignement_subpixel", b(p.alignement_subpixel));
+  file.WriteString("lucky", "pleine_profondeur", b(p.FITS.PleineProfondeur));
   return file.Save(path);
 }
 

@@ -19,6 +19,10 @@ struct TParamFITS {
   std::string Instrument = "QuickCam";  // INSTRUME card
   std::string Observateur;  // OBSERVER card
   std::string Commentaire;  // COMMENT card
+  // Full-depth results (section "lucky", key "pleine_profondeur"): a combined
+  // result is written unrounded, as 32-bit floats (0..255) or as 16-bit
+  // integers scaled to 0..65535 when Bits16 is set. Off: the 8-bit path.
+  bool PleineProfondeur = false;
   friend bool operator==(const TParamFITS&, const TParamFITS&) = default;
 };
 
@@ -40,6 +44,10 @@ struct TParamglob {
   bool Bitmap = true;
   bool Fits = false;
   TParamFITS FITS;
+  // Section "lucky": frames aligned to a fraction of a pixel before a
+  // combination (key "alignement_subpixel"); off, the frames are combined as
+  // framed, to the whole pixel.
+  bool alignement_subpixel = false;
   friend bool operator==(const TParamglob&, const TParamglob&) = default;
 };
 

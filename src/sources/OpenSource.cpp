@@ -7,6 +7,9 @@
 
 #include "sources/AviSource.h"
 #include "sources/FileReader.h"
+#include "sources/MediaSource.h"
+#include "sources/SerFormat.h"
+#include "sources/SerSource.h"
 
 namespace {
 
@@ -22,10 +25,31 @@ struct TSourceFormat {
   TOpenedSource (*Open)(const std::string& path, TFileReader&& file);
 };
 
+TOpenedSource Opened(TStatus status, std::unique_ptr<TImageSource> source) {
+  if (!status) return TOpenedSource{nullptr, std::move(status)};
+  return TOpenedSource{std::move(source), TStatus::Ok()};
+}
+
+// The SER and media readers open by path; the file is opened again by them.
+TOpenedSource OpenSer(const std::string& path, TFileReader&&) {
+  std::unique_ptr<TImageSource> source;
+  TStatus status = OpenSerSource(path, source);
+  return Opened(std::move(status), std::move(source));
+}
+TOpenedSource OpenMedia(const std::string& path, TFileReader&&) {
+  std::unique_ptr<TImageSource> source;
+  TStatus status = OpenMediaSource(path, source);
+  return Opened(std::move(status), std::move(source));
+}
+
 constexpr TSourceFormat kFormats[] = {
-    {".avi", "AVI ", 8, OpenAvi},  // "RIFF" <size> "AVI "
-    // SER captures:           {".ser", "LUCAM-RECORDER", 0, ...OpenSerSource},
-    // Other video containers: {".mp4", ...}, {".mov", ...}, {".mkv", ...} -> ...OpenMediaSource
+    {".avi", "AVI ", 8, OpenAvi},               // "RIFF" <size> "AVI "
+    {".ser", "LUCAM-RECORDER", 0, OpenSer},     // the SER file id
+    {".mp4", "ftyp", 4, OpenMedia},             // ISO media: <size> "ftyp"
+    {".mov", "ftyp", 4, OpenMedia},
+    {".m4v", "ftyp", 4, OpenMedia},
+    {".mkv", "\x1A\x45\xDF\xA3", 0, OpenMedia},  // Matroska / WebM (EBML header)
+    {".webm", "\x1A\x45\xDF\xA3", 0, OpenMedia},
 };
 
 std::string LowerExtension(const std::string& path) {
@@ -43,7 +67,13 @@ TOpenedSource OpenImageSource(const std::string& path) {
   // A file that cannot be opened (gone, a pipe, a device) is refused by the
   // default reader with its own message and the reason.
   TFileReader file;
-  if (!file.Open(path)) return OpenAvi(path);
+  if (!file.Open(path)) {
+    // A capture named by its extension tells its own reader's reason.
+    const std::string ext = LowerExtension(path);
+    for (const TSourceFormat& f : kFormats)
+      if (ext == f.Extension && f.Extension != ".avi") return f.Open(path, TFileReader());
+    return OpenAvi(path);
+  }
   uint8_t head[32] = {};
   size_t got = size_t(std::min<int64_t>(sizeof head, file.Size()));
   if (!file.ReadAt(0, head, got)) got = 0;
@@ -53,5 +83,10 @@ TOpenedSource OpenImageSource(const std::string& path) {
   const std::string ext = LowerExtension(path);
   for (const TSourceFormat& f : kFormats)
     if (ext == f.Extension) return f.Open(path, std::move(file));
-  return OpenAvi(path, std::move(file));
+  // A file named neither by content nor by extension: the AVI reader first;
+  // then, unless it claims to be an AVI, any container FFmpeg knows.
+  TOpenedSource avi = OpenAvi(path, std::move(file));
+  if (avi.Source || ext == ".avi") return avi;
+  TOpenedSource media = OpenMedia(path, TFileReader());
+  return media.Source ? std::move(media) : std::move(avi);
 }

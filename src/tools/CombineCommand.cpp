@@ -1,5 +1,7 @@
 #include "tools/CombineCommand.h"
 
+#include "lucky/Lucky.h"
+
 #include <algorithm>
 
 #include "combine/Report.h"
@@ -14,10 +16,10 @@ int KappaSpinStart(int32_t kappaSetting) { return std::clamp<int32_t>(kappaSetti
 bool KappaKeyAccepted(char32_t key) { return (key >= U'0' && key <= U'9') || key == 8 || key == 27; }
 
 std::optional<TCombineResult> RunCombination(const TSequence& sequence, TCombineMethod method,
-                                             const TCombineParams& params, const TCombineCallbacks& callbacks) {
+                                             const TCombineParams& params, const TCombineCallbacks& callbacks,
+                                             bool subpixel) {
   const bool kappa = method == TCombineMethod::KappaSigma;
-  TCombineOutcome outcome =
-      kappa ? KappaSigmaCombine(sequence, params, callbacks) : MeanCombine(sequence, params, callbacks);
+  TCombineOutcome outcome = CombineLucky(sequence, params, kappa, subpixel, callbacks);
   if (outcome.Cancelled || !outcome.Image) return std::nullopt;
   TCombinationReportFacts facts;
   facts.Title = kappa ? kReportTitleKappa : kReportTitleMean;
@@ -27,6 +29,7 @@ std::optional<TCombineResult> RunCombination(const TSequence& sequence, TCombine
   TCombineResult result;
   result.Count = outcome.Count();
   result.Image = std::move(outcome.Image);
+  result.Full = std::move(outcome.Full);
   result.Report = BuildCombinationReport(sequence, facts);
   result.Caption = ResultCaption(method, result.Count);
   return result;

@@ -38,10 +38,14 @@ struct TCombineResult {
   std::vector<std::string> Report;
   std::string Caption;  // the result window's caption
   int Count = 0;        // images that took part
+  std::unique_ptr<TFullDepthImage> Full;  // the unrounded result, when params.FullDepth
 };
 
 // Runs the combination over the sequence's ticked, framed images and builds
 // the report. Nothing when the run was cancelled. For kappa-sigma,
-// params.kappa is the kappa of the run (the kappa dialog's choice).
+// params.kappa is the kappa of the run (the kappa dialog's choice). With
+// `subpixel` the frames are aligned to a fraction of a pixel first (the
+// Parameters' sub-pixel choice); otherwise they are combined as framed.
 std::optional<TCombineResult> RunCombination(const TSequence& sequence, TCombineMethod method,
-                                             const TCombineParams& params, const TCombineCallbacks& callbacks);
+                                             const TCombineParams& params, const TCombineCallbacks& callbacks,
+                                             bool subpixel = false);

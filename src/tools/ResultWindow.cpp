@@ -1,6 +1,7 @@
 #include "tools/ResultWindow.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <filesystem>
 
@@ -93,6 +94,17 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
+bool TResultWindowState::SameAsResult(const TFastDIB& working) const {
+  if (!HasImage() || !Full_ || working.Width() != Result_->Width() || working.AbsHeight != Result_->AbsHeight ||
+      working.Bpp() != 24 || Result_->Bpp() != 24 || Full_->Width != Result_->Width() ||
+      Full_->Height != Result_->AbsHeight)
+    return false;
+  const size_t row = size_t(working.Width()) * 3;
+  for (int y = 0; y < working.AbsHeight; ++y)
+    if (std::memcmp(working.Scanlines[size_t(y)], Result_->Scanlines[size_t(y)], row) != 0) return false;
+  return true;
+}
+
 TResultSaveOutcome TResultWindowState::Save(const TFastDIB& working, const std::string& chosen,
                                             const TResultSaveSettings& settings,
                                             const TResultSaveHooks& hooks) const {
@@ -113,6 +125,7 @@ TResultSaveOutcome TResultWindowState::Save(const TFastDIB& working, const std::
         hooks.FitsParameters ? hooks.FitsParameters(settings.FITS) : std::optional<TParamFITS>(settings.FITS);
     if (fits) {
       TFitsOptions options{*fits, TOverwritePolicy::Replace()};  // the chosen file: already agreed
+      const bool full = fits->PleineProfondeur && Full_ && SameAsResult(working);
       if (fits->SepRVB) {
         // Each component file that exists is asked about; a No keeps that file only.
         std::vector<std::string> kept;
@@ -123,7 +136,8 @@ TResultSaveOutcome TResultWindowState::Save(const TFastDIB& working, const std::
           return yes;
         });
         const std::string base = ComponentBaseName(chosen);
-        status = EcrireFitsRVB(base, "", working, options);
+        status = full ? EcrireFitsRVBFull(base, "", *Full_, FitsDepthOf(*fits), options)
+                      : EcrireFitsRVB(base, "", working, options);
         if (status)
           for (const char* c : {"R", "V", "B"}) {
             const std::string name = base + c + ".fit";
@@ -131,7 +145,8 @@ TResultSaveOutcome TResultWindowState::Save(const TFastDIB& working, const std::
           }
       } else {
         bool written = false;
-        status = EcrireFits(chosen, "", kFitsMean, working, options, &written);
+        status = full ? EcrireFitsFull(chosen, "", kFitsMean, *Full_, FitsDepthOf(*fits), options, &written)
+                      : EcrireFits(chosen, "", kFitsMean, working, options, &written);
         if (status && written) out.Written.push_back(chosen);
       }
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/FastDIB.h"
+#include "image/FullDepth.h"
 #include "settings/Settings.h"
 
 enum class TCombineMethod { Mean, KappaSigma };
@@ -77,6 +78,12 @@ class TResultWindowState {
   void Setup(const TFastDIB* result, const std::string& sourceName,
              std::optional<std::vector<std::string>> report);
 
+  // The unrounded result beside the 8-bit one (not owned; may be null). A FITS
+  // save with the full-depth choice writes it instead of the working image,
+  // as long as the working image is still the result as combined (not
+  // rotated, resized or colour-adjusted).
+  void SetFullDepth(const TFullDepthImage* full) { Full_ = full; }
+
   bool HasImage() const { return Result_ && Result_->Bits && Result_->Width() > 0 && Result_->AbsHeight > 0; }
   bool HasReport() const { return Report_.has_value(); }
   const std::vector<std::string>& Report() const;  // empty when absent
@@ -102,7 +109,9 @@ class TResultWindowState {
                           const TResultSaveHooks& hooks = {}) const;
 
  private:
+  bool SameAsResult(const TFastDIB& working) const;
   const TFastDIB* Result_ = nullptr;
+  const TFullDepthImage* Full_ = nullptr;
   std::string DefaultName_;
   std::optional<std::vector<std::string>> Report_;
   int Zoom_ = 1;

@@ -37,7 +37,7 @@ TEST_F(CliListsTest, InfoExtractFrameStackAndSaveTakeListsAndFiles) {
   const std::string bmps = P("p1.bmp") + " " + P("p2.bmp") + " " + P("p3.bmp");
   TCliRun r = Run("info " + bmps);
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Lines, (std::vector<std::string>{"frames: 3", "width: 100", "height: 80", "bits: 24"}));
+  EXPECT_EQ(r.Lines, (std::vector<std::string>{"frames: 3", "width: 100", "height: 80", "bits: 24", "format: BMP"}));
 
   r = Run("info " + P("night.lst"));
   ASSERT_EQ(r.Status, 0) << r.Err;

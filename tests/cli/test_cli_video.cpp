@@ -21,7 +21,7 @@ TEST(CliVideo, SampleThenInfoThenExtract) {
   ASSERT_EQ(RunCli("sample " + Q(avi) + " --frames 4 --size 64x48 --seed 3 --format 32", dir.Path()).Status, 0);
   const TCliRun info = RunCli("info " + Q(avi), dir.Path());
   EXPECT_EQ(info.Status, 0);
-  EXPECT_EQ(info.Out, "frames: 4\nwidth: 64\nheight: 48\nbits: 32\n");
+  EXPECT_EQ(info.Out, "frames: 4\nwidth: 64\nheight: 48\nbits: 32\nformat: AVI\n");
 
   const std::string bmp = dir.File("img2.bmp");
   ASSERT_EQ(RunCli("extract " + Q(avi) + " 2 " + Q(bmp), dir.Path()).Status, 0);
@@ -46,11 +46,11 @@ TEST(CliVideo, DefaultsAndEmptyVideo) {
   const std::string avi = dir.File("d.avi");
   ASSERT_EQ(RunCli("sample " + Q(avi) + " --frames 0", dir.Path()).Status, 0);
   const TCliRun empty = RunCli("info " + Q(avi), dir.Path());
-  EXPECT_EQ(empty.Out, "frames: 0\nwidth: 0\nheight: 0\nbits: 0\n");
+  EXPECT_EQ(empty.Out, "frames: 0\nwidth: 0\nheight: 0\nbits: 0\nformat: AVI\n");
   EXPECT_EQ(empty.Status, 3);
   EXPECT_EQ(RunCli("extract " + Q(avi) + " 1 " + Q(dir.File("x.bmp")), dir.Path()).Status, 3);
   ASSERT_EQ(RunCli("sample " + Q(avi) + " --frames 2 --format mjpeg", dir.Path()).Status, 0);
-  EXPECT_EQ(RunCli("info " + Q(avi), dir.Path()).Out, "frames: 2\nwidth: 320\nheight: 240\nbits: 24\n");
+  EXPECT_EQ(RunCli("info " + Q(avi), dir.Path()).Out, "frames: 2\nwidth: 320\nheight: 240\nbits: 24\nformat: AVI\n");
   EXPECT_EQ(RunCli("sample " + Q(avi) + " --format 12", dir.Path()).Status, 2);
   EXPECT_EQ(RunCli("sample " + Q(avi) + " --size 10by10", dir.Path()).Status, 2);
 }
@@ -70,7 +70,7 @@ TEST(CliVideo, InfoSkipsUnreadableImagesAndTellsSkippedEntries) {
   ASSERT_TRUE(w.Close(nullptr));
   const TCliRun r = RunCli("info " + Q(avi), dir.Path());
   EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out, "frames: 4\nwidth: 8\nheight: 6\nbits: 24\n");
+  EXPECT_EQ(r.Out, "frames: 4\nwidth: 8\nheight: 6\nbits: 24\nformat: AVI\n");
   EXPECT_EQ(r.Err, "");
   // Index entries 2 and 3 swapped: entry 3 goes back, and is left out.
   std::string bytes = ReadFileBytes(avi);
@@ -81,6 +81,30 @@ TEST(CliVideo, InfoSkipsUnreadableImagesAndTellsSkippedEntries) {
   const TCliRun swapped = RunCli("info " + Q(avi), dir.Path());
   EXPECT_EQ(swapped.Out.rfind("frames: 3\n", 0), 0u) << swapped.Out;
   EXPECT_EQ(swapped.Err, "stellon-cli: warning: " + avi + ": 1 unusable index entry skipped\n");
+}
+
+// SER captures written by `sample`, described by `info`, framed and stacked.
+TEST(CliVideo, SerSampleInfoAndStack) {
+  TTempDir dir;
+  const struct {
+    const char* Options;
+    const char* Info;
+  } cases[] = {{"--format 8", "colour: MONO\ndepth: 8\n"},
+               {"--format 16 --depth 12", "colour: MONO\ndepth: 12\n"},
+               {"--bayer GBRG --format 16", "colour: GBRG\ndepth: 16\n"},
+               {"--bayer RGGB", "colour: RGGB\ndepth: 8\n"}};
+  for (const auto& c : cases) {
+    const std::string ser = dir.File("cap.ser");
+    ASSERT_EQ(RunCli("sample " + Q(ser) + " --frames 6 --size 96x64 " + c.Options, dir.Path()).Status, 0) << c.Options;
+    EXPECT_EQ(RunCli("info " + Q(ser), dir.Path()).Out,
+              std::string("frames: 6\nwidth: 96\nheight: 64\nbits: 24\nformat: SER\n") + c.Info);
+    const TCliRun stack = RunCli("stack " + Q(ser) + " -o " + Q(dir.File("r.bmp")) + " --quiet", dir.Path());
+    EXPECT_EQ(stack.Status, 0) << c.Options << stack.Err;
+    EXPECT_NE(stack.Out.find("framed: 6 of 6"), std::string::npos) << c.Options << stack.Out;
+  }
+  const TCliRun bad = RunCli("info " + Q(dir.File("none.ser")), dir.Path());
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_NE(bad.Err.find("none.ser: "), std::string::npos);
 }
 
 TEST(CliVideo, NotAnAviIsTold) {

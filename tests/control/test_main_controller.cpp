@@ -192,8 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         TStateCase{"FirstImage", "open", Shown({C::Next})},
         TStateCase{"MiddleImage", "open go2", Shown({C::Next, C::Previous})},
         TStateCase{"LastImage", "open go5", Shown({C::Previous})},
-        TStateCase{"CurrentFramed", "open frame", Shown({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa}), true},
-        TStateCase{"FrameOnAnotherImage", "open frame next", Shown({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa})},
+        TStateCase{"CurrentFramed", "open frame", Shown({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest}), true},
+        TStateCase{"FrameOnAnotherImage", "open frame next", Shown({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest})},
         TStateCase{"AutomaticTolerance", "auto open", Shown({C::Next}, {C::ToleranceEdit})},
         TStateCase{"AdjustedSize", "open adjusted", Shown({C::Next, C::ResizeFast, C::ResizeBilinear})},
         // An image that cannot be read leaves moving, the frame box and the tolerance.
@@ -469,6 +469,30 @@ TEST_F(MainControllerTest, AFailingCommandIsToldAndThePositionComesBack) {
 
 }  // namespace
 
+// --- Keeping the sharpest images ----------------------------------------------------------------
+
+TEST_F(MainControllerTest, TickBestKeepsTheSharpestAndTheStatusLineTellsQualityAndRank) {
+  Open("clean.avi");
+  Ctl.StartAutoFraming();
+  const TScores scores = Ctl.Scores();
+  const std::vector<int> best = BestImages(scores, 100);
+  ASSERT_EQ(best.size(), 6u);
+  for (const auto& [percent, ticked] : {std::pair{50, 3}, std::pair{1, 1}, std::pair{100, 6}}) {
+    Ctl.TickBest(percent);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(Rec(best[size_t(k)]).Checked, k < ticked) << percent << "% rank " << k + 1;
+  }
+  Ctl.GoTo(best[0]);
+  EXPECT_EQ(Ctl.State().QualityLine, "Quality 1.00, 1st of 6");
+  Ctl.GoTo(best[2]);
+  EXPECT_EQ(Ctl.State().QualityLine.substr(0, 8), "Quality ");
+  EXPECT_NE(Ctl.State().QualityLine.find(", 3rd of 6"), std::string::npos);
+  // Unframed, the image has no quality, and the others are ranked without it.
+  Ctl.SuppressFrame();
+  EXPECT_EQ(Ctl.State().QualityLine, "");
+  Ctl.GoTo(best[5]);
+  EXPECT_NE(Ctl.State().QualityLine.find(", 5th of 5"), std::string::npos);
+}
+
 // --- Combination ----------------------------------------------------------------------------------
 
 struct TCombineCase {
@@ -476,6 +500,7 @@ struct TCombineCase {
   int32_t CancelAfter;
   const char* Job;     // caption + maximum of the progress bar
   const char* Result;  // caption of the result window; "" when none opens
+  bool SubPixel = false;  // the Parameters' sub-pixel alignment
 };
 class Combination : public MainControllerTest, public ::testing::WithParamInterface<TCombineCase> {};
 
@@ -486,6 +511,7 @@ TEST_P(Combination, JobThenResultWindow) {
   Ctl.GoTo(3);
   View.Jobs.clear();
   View.CancelAfter = c.CancelAfter;
+  Settings.alignement_subpixel = c.SubPixel;
   if (c.Kappa)
     Ctl.StartKappa(4);
   else
@@ -506,4 +532,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TCombineCase{false, -1, "Combinaison by mean", "Result : Combinaison by mean (6images)"},
                       TCombineCase{true, -1, "Combinaison Kappa-Sigma", "Result : Combinaison Kappa-Sigma (6images)"},
                       TCombineCase{false, 1, "Combinaison by mean", ""},
-                      TCombineCase{true, 0, "Combinaison Kappa-Sigma", ""}));
+                      TCombineCase{true, 0, "Combinaison Kappa-Sigma", ""},
+                      TCombineCase{false, -1, "Combinaison by mean", "Result : Combinaison by mean (6images)", true},
+                      TCombineCase{true, 1, "Combinaison Kappa-Sigma", "", true}));

@@ -5,6 +5,8 @@
 // start-up, the splash, the about box and the open dialog; and the accessible
 // names of every window the program can open. Message boxes are answered by a
 // TScriptedMessages; widgets are found by object name.
+#include <QDialog>
+#include <QSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -200,7 +202,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(menu("&File")->actions().first()->shortcut(), QKeySequence(QKeySequence::Open));
     // The C key that frames is shown beside Frame.
     QCOMPARE(MenuTexts(menu("&Edition")), QStringList({"Copy", "-", "&Frame\tC", "Auto framing", "Suppress frame",
-                                                       "Suppress all frames", "Uncheck all images"}));
+                                                       "Suppress all frames", "Uncheck all images",
+                                                       "Tick the best images ..."}));
     QCOMPARE(MenuTexts(menu("&Help")),
              QStringList({"&Index", "&Find ...", "&Using help", "-", "STELLON WEB site", "-", "&About ..."}));
     QCOMPARE(MenuTexts(W<QMenu>("Popup_VideoPanel")), QStringList({"Normal size", "Adjusted size", "Resizing"}));
@@ -336,6 +339,38 @@ class TestMainWindow : public QObject {
     A("action_ouvrir")->trigger();
     QCOMPARE(list->count(), 6);
     QCOMPARE(Messages_.Asked.size(), size_t(1));
+  }
+
+  // A 12-bit SER capture: offered by the dialog, listed like a video, its real depth on the status line.
+  void openSerCapture() {
+    TMainForm& f = *Form_;
+    const QString ser = Dir_.filePath(QStringLiteral("deep.ser"));
+    TSampleOptions o;
+    o.Frames = 5;
+    o.Width = 64;
+    o.Height = 48;
+    std::string error;
+    QVERIFY2(WriteSampleSer(ser.toStdString(), o, 0, 12, &error), error.c_str());
+    QString offered;
+    f.ChooseOpenFile = [&](const QString&, const QString& filter) {
+      offered = filter;
+      return ser;
+    };
+    A("action_ouvrir")->trigger();
+    QVERIFY(offered.contains(QStringLiteral("Videos (*.avi *.ser *.mp4 *.mkv *.mov *.webm)")));
+    QVERIFY(offered.contains(QStringLiteral("Video File AVI (*.avi *.AVI)")));
+    QVERIFY(Messages_.Asked.empty());
+    QCOMPARE(W<QListWidget>("CheckListBox1")->count(), 5);
+    QCOMPARE(W<QListWidget>("CheckListBox1")->item(4)->text(), QStringLiteral("Image 5"));
+    QCOMPARE(Status(), QStringLiteral("Pos : 1/5 - 64x48 - 12 bits"));
+    QFile damaged(Dir_.filePath(QStringLiteral("bad.ser")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("LUCAM-RECORDER but nothing else");
+    damaged.close();
+    Open(damaged.fileName());
+    QCOMPARE(W<QListWidget>("CheckListBox1")->count(), 5);  // the capture stays open
+    QCOMPARE(Messages_.Asked.size(), size_t(1));
+    QVERIFY(QString::fromStdString(Messages_.Asked.back().Text).startsWith(damaged.fileName() + ": "));
   }
 
   // Without a sequence (at start and after Close) the controls follow the
@@ -575,6 +610,26 @@ class TestMainWindow : public QObject {
     QCOMPARE(watch.Rows.size(), 1);
     QVERIFY2(watch.Rows[0].endsWith(QStringLiteral(" to 6 | Not framed (stopped)")), qPrintable(watch.Rows[0]));
     QVERIFY(Messages_.Asked.empty());
+  }
+
+  // "Tick the best images ...": the percentage dialog's choice reaches the
+  // controller, the lines follow, and the status bar tells the quality.
+  void tickBestImages() {
+    OpenClean();
+    TWatcher watch;
+    A("Action_cadre_automatique")->trigger();
+    QTimer::singleShot(0, [] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("FormMeilleures")) {
+          w->findChild<QSpinBox*>(QStringLiteral("SpinPourcentage"))->setValue(50);
+          static_cast<QDialog*>(w)->accept();
+        }
+    });
+    A("Action_meilleures_images")->trigger();
+    int ticked = 0;
+    for (int i = 0; i < 6; ++i) ticked += LineTicked(i) ? 1 : 0;
+    QCOMPARE(ticked, 3);
+    QVERIFY(W<QLabel>("StatusQuality")->text().startsWith(QStringLiteral("Quality ")));
   }
 
   void suppressCommands() {

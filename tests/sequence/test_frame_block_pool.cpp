@@ -12,6 +12,7 @@
 namespace {
 
 constexpr size_t kFrame = 160 * 160 * 3 + 1;  // a typical frame copy
+constexpr size_t kSmallFrame = 100 * 100 * 3 + 1;  // below the pooled sizes
 
 TEST(FrameBlockPool, BlocksAreDistinctWritableAndReleasedWithTheLast) {
   ASSERT_EQ(FrameBlockPoolStats().LiveBlocks, 0u);
@@ -70,3 +71,48 @@ TEST(FrameBlockPool, RecordsKeepTheirBlocksThroughMovesAndResizes) {
 }
 
 }  // namespace
+
+// Past the memory budget, blocks continue in the temporary file.
+class FrameBlockBudget : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetFrameBlockBudget(DefaultFrameBlockBudget());
+    SetFrameBlockFolder("");
+  }
+};
+
+TEST_F(FrameBlockBudget, BlocksPastTheBudgetLiveInTheFileAndKeepTheirBytes) {
+  SetFrameBlockBudget(size_t(64) << 20);
+  for (const size_t size : {kFrame, kSmallFrame}) {
+    const int count = int((size_t(160) << 20) / size);  // 2.5 times the budget
+    std::vector<TFramePixels> frames;
+    for (int i = 0; i < count; ++i) frames.emplace_back(size, uint8_t(i * 7));
+    const TFrameBlockPoolStats s = FrameBlockPoolStats();
+    EXPECT_GE(s.FileBytes, size_t(count) * size - (size_t(64) << 20)) << size;
+    EXPECT_LE(s.MappedBytes - s.FileBytes, size_t(64) << 20) << size;
+    for (int i = 0; i < count; ++i) {
+      ASSERT_EQ(frames[size_t(i)][size / 3], uint8_t(i * 7)) << i;
+      ASSERT_EQ(frames[size_t(i)].back(), uint8_t(i * 7)) << i;
+    }
+    frames.clear();
+    EXPECT_EQ(FrameBlockPoolStats().Regions, 0u);
+  }
+}
+
+TEST_F(FrameBlockBudget, RoomIsCheckedAgainstMemoryAndDisk) {
+  SetFrameBlockBudget(size_t(64) << 20);
+  EXPECT_TRUE(CheckFrameBlockRoom(100, kFrame).ok());
+  const TStatus huge = CheckFrameBlockRoom(uint64_t(1) << 40, kFrame);
+  ASSERT_FALSE(huge.ok());
+  EXPECT_NE(huge.Message().find("Not enough room for the frame copies"), std::string::npos) << huge.Message();
+  SetFrameBlockFolder("/nonexistent/stellon");
+  EXPECT_FALSE(CheckFrameBlockRoom(2000, kFrame).ok());  // past the budget, and no folder
+  EXPECT_THROW(
+      {
+        std::vector<TFramePixels> frames;
+        for (int i = 0; i < 2000; ++i) frames.emplace_back(kFrame, 1);
+      },
+      std::bad_alloc);
+  SetFrameBlockBudget(0);  // off: no limit to check
+  EXPECT_TRUE(CheckFrameBlockRoom(uint64_t(1) << 40, kFrame).ok());
+}

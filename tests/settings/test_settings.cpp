@@ -80,10 +80,13 @@ const char* const kFreshFile =
     "Telescope=\n"
     "Instrument=QuickCam\n"
     "Observateur=\n"
-    "Commentaire=\n";
+    "Commentaire=\n"
+    "[lucky]\n"
+    "alignement_subpixel=0\n"
+    "pleine_profondeur=0\n";
 }  // namespace
 
-TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll24Keys) {
+TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll26Keys) {
   P.kappa = 9;  // must be reset
   ASSERT_TRUE(Read());
   const TParamglob d = Defaults();
@@ -120,6 +123,8 @@ TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
   p.Bitmap = false;
   p.Fits = true;
   p.FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x')};
+  p.FITS.PleineProfondeur = true;
+  p.alignement_subpixel = true;
   P = p;
   ASSERT_TRUE(Write());
   P = TParamglob{};

@@ -153,3 +153,21 @@ TEST_F(ResultSave, UnwritableFileIsToldAndLeavesNothing) {
   EXPECT_NE(Answers.Asked[0].Text.find(target), std::string::npos) << Answers.Asked[0].Text;
   EXPECT_FALSE(fs::exists(P("missing")));
 }
+
+// With the full-depth choice the unrounded result is written, but only while
+// the working image is still the result as combined.
+TEST_F(ResultSave, FullDepthWritesTheUnroundedResultUnlessTheImageWasChanged) {
+  TFullDepthImage full;
+  full.Resize(Result.Width(), Result.AbsHeight);
+  State.SetFullDepth(&full);
+  TResultSaveSettings settings;
+  settings.FITS.PleineProfondeur = true;
+  TFastDIB changed = Pattern24(20, 10, 3);
+  changed.Scanlines[0][0] ^= 1;
+  for (const auto& [working, bitpix] : {std::pair{&Result, "-32"}, std::pair{&changed, "8"}}) {
+    fs::remove(P("deep.fit"));
+    ASSERT_EQ(State.Save(*working, P("deep.fit"), settings).Written.size(), 1u);
+    const std::string card = ReadFileBytes(P("deep.fit")).substr(80, 30);
+    EXPECT_EQ(card.substr(card.find_last_not_of(' ') + 1 - std::string(bitpix).size()), bitpix) << card;
+  }
+}

@@ -44,6 +44,10 @@ int RunFrame(const TFrameArgs& args) {
   TAutoFrameResult result;
   if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
     return 1;
+  if (!result.NoRoom.empty()) {
+    cli::Error(result.NoRoom);
+    return 1;
+  }
   bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

@@ -3,6 +3,13 @@
 // FITS (OUT ending in .fit, either case), with the combination report beside
 // it on request (OUT less its extension + ".txt").
 //
+// Lucky imaging: --best P keeps only the P percent sharpest framed images (at
+// least one); --align subpixel resamples every frame onto the mean of the
+// sharpest ones to a fraction of a pixel before the combination (--align frame,
+// the default unless the settings file asks otherwise, combines the frames as
+// framed); --full-depth writes the unrounded result to FITS, as 32-bit floats
+// or, with --fits-bits 16, as 16-bit integers scaled to 0..65535.
+//
 // Settings come from the settings file (--ini PATH picks it); the options
 // override them for this run only. An existing output file is replaced, unless
 // --no-clobber is given: then the run refuses before any work (exit status 1).
@@ -11,6 +18,7 @@
 // Printed on standard output:
 //   framed: F of M          images framed by automatic framing, of all images
 //   combined: N             images that took part
+//   best: K of F            with --best: the K sharpest of the F framed images are kept
 //   left-out: L             ticked, framed images whose frame has another size (only when L > 0)
 //   written: PATH           one line per image file written
 //   report: PATH            with --report
@@ -18,6 +26,8 @@
 // Exit status: 0 done; 1 a file could not be written, or not enough memory;
 // 2 bad arguments, or FILE is not a valid AVI file; 3 no image takes part in
 // the combination (nothing is written, standard error says why).
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -32,6 +42,7 @@
 #include "combine/Report.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
+#include "lucky/Lucky.h"
 #include "output/Fits.h"
 #include "sequence/Sequence.h"
 
@@ -44,10 +55,10 @@ std::string Lower(std::string s) {
 
 struct TStackArgs {
   std::vector<std::string> Files;
-  std::string Out, Method = "mean";
-  int32_t Kappa = 0, Bits = 8;
-  bool RejectMean = false, Split = false, Report = false, Quiet = false;
-  const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
+  std::string Out, Method = "mean", Align = "frame";
+  int32_t Kappa = 0, Bits = 8, Best = 100;
+  bool RejectMean = false, Split = false, Report = false, Quiet = false, FullDepth = false;
+  const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr, *BestOption = nullptr, *AlignOption = nullptr;
   cli::TFramingOptions Framing;
   cli::TNoClobber NoClobber;
 };
@@ -67,7 +78,11 @@ int RunStack(const TStackArgs& args) {
     params.FITS.SepRVB = true;
     params.FITS.MoyRVB = false;
   }
+  if (args.AlignOption->count() > 0) params.alignement_subpixel = args.Align == "subpixel";
+  if (args.FullDepth) params.FITS.PleineProfondeur = true;
   const bool toBmp = Lower(std::filesystem::path(out).extension().string()) == ".bmp";
+  if (args.FullDepth && toBmp) return cli::ArgumentError("--full-depth needs a FITS output (.fit)");
+  const bool fullDepth = !toBmp && params.FITS.PleineProfondeur;
   // Every file this run would write, checked before any work is done.
   const std::string base = out.substr(0, out.size() - 4);
   const std::string report = args.Report ? ReportFileName(out) : std::string();
@@ -87,9 +102,22 @@ int RunStack(const TStackArgs& args) {
     if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
       return 1;
   }
+  if (!framing.NoRoom.empty()) {
+    cli::Error(framing.NoRoom);
+    return 1;
+  }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
+  if (args.BestOption->count() > 0) {
+    const TScores scores = ScoreSequence(sequence);
+    const std::vector<int> best = BestImages(scores, args.Best);
+    TickBest(sequence, best);
+    std::printf("best: %d of %d\n", int(best.size()), int(std::count_if(scores.begin(), scores.end(), [](auto& s) {
+                  return s.has_value();
+                })));
+  }
 
-  const TCombineParams cp = CombineParamsOf(params, params.kappa);
+  TCombineParams cp = CombineParamsOf(params, params.kappa);
+  cp.FullDepth = fullDepth;
   const bool kappa = args.Method == "kappa";
   TCombineOutcome result;
   {
@@ -98,7 +126,7 @@ int RunStack(const TStackArgs& args) {
     TCombineCallbacks callbacks;
     callbacks.Progress = [&bar](int position) { bar.Update(position); };
     if (!cli::KeepingFrames(sequence, [&] {
-          result = kappa ? KappaSigmaCombine(sequence, cp, callbacks) : MeanCombine(sequence, cp, callbacks);
+          result = CombineLucky(sequence, cp, kappa, params.alignement_subpixel, callbacks);
         }))
       return 1;
   }
@@ -125,7 +153,15 @@ int RunStack(const TStackArgs& args) {
     TFitsOptions fits;
     fits.Fits = params.FITS;
     fits.Overwrite = args.NoClobber.Policy();
-    if (split) {
+    if (fullDepth && result.Full) {
+      const TFitsDepth depth = FitsDepthOf(params.FITS);
+      saved = split ? EcrireFitsRVBFull(base, "", *result.Full, depth, fits)
+                    : EcrireFitsFull(out, "", kFitsMean, *result.Full, depth, fits);
+      if (split)
+        for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
+      else
+        written.push_back(out);
+    } else if (split) {
       // As the result window does: jup.fit gives jupR.fit, jupV.fit, jupB.fit.
       saved = EcrireFitsRVB(base, "", *result.Image, fits);
       for (const char* c : {"R", "V", "B"}) written.push_back(base + c + ".fit");
@@ -178,6 +214,13 @@ const TCliCommand kStack("stack", "frame every image of a video or an image list
   args->BitsOption =
       app.add_option("--fits-bits", args->Bits, "bits per FITS pixel: 8 or 16")->check(CLI::IsMember({8, 16}));
   app.add_flag("--fits-split", args->Split, "one FITS file per colour component (OUTR, OUTV, OUTB)");
+  args->BestOption = app.add_option("--best", args->Best, "keep only the P percent sharpest framed images (1-100)")
+                         ->check(CLI::Range(1, 100));
+  args->AlignOption = app.add_option("--align", args->Align,
+                                     "frame: combine as framed; subpixel: align to a fraction of a pixel first")
+                          ->check(CLI::IsMember({"frame", "subpixel"}));
+  app.add_flag("--full-depth", args->FullDepth,
+               "FITS result unrounded: 32-bit floats, or 16-bit scaled to 0..65535 with --fits-bits 16");
   app.add_flag("--report", args->Report, "write the combination report beside OUT (.txt)");
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);

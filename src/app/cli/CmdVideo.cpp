@@ -1,9 +1,12 @@
 // Video subcommands of stellon-cli:
 //   sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
+//   sample OUT.ser [--format 8|16] [--bayer RGGB|GRBG|GBRG|BGGR] [--depth D]
+//       the same planet as a SER capture, mono or a raw Bayer mosaic.
 //   info FILE...   (FILE...: one AVI video, one Kelvaron list .lst, or BMP files in order)
 //       prints "frames: N", "width: W", "height: H", "bits: B" of the first
-//       image that can be read (0 when none can).
+//       image that can be read (0 when none can), "format: AVI|SER|MP4|...",
+//       and for SER "colour: MONO|RGGB|..." and "depth: D".
 //   extract FILE... INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
@@ -22,13 +25,15 @@
 #include "app/cli/FramingOptions.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
+#include "sources/SerFormat.h"
 
 namespace {
 
 
 
 struct TSampleArgs {
-  std::string Out, Size, Format;
+  std::string Out, Size, Format, Bayer;
+  int Depth = 0;
   long long Seed = TSampleOptions().Seed;
   TSampleOptions Options;
   cli::TNoClobber NoClobber;
@@ -45,13 +50,26 @@ std::string CheckSize(const std::string& text) {
   return {};
 }
 
+bool IsSerPath(const std::string& path) {
+  return path.size() > 4 && (path.compare(path.size() - 4, 4, ".ser") == 0 || path.compare(path.size() - 4, 4, ".SER") == 0);
+}
+
 int Sample(const TSampleArgs& args) {
   if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TSampleOptions o = args.Options;
   o.Seed = uint32_t(args.Seed);
   if (!args.Size.empty()) std::sscanf(args.Size.c_str(), "%d%*c%d", &o.Width, &o.Height);
-  if (!args.Format.empty()) ParseSampleFormat(args.Format, o.Format);
   std::string error;
+  if (IsSerPath(args.Out)) {
+    // A SER capture: mono, or a raw Bayer mosaic; 8 or 16 bits (or --depth).
+    int32_t colour = ser::Mono;
+    for (const int32_t id : {ser::BayerRggb, ser::BayerGrbg, ser::BayerGbrg, ser::BayerBggr})
+      if (ser::ColourName(id) == args.Bayer) colour = id;
+    const int depth = args.Depth ? args.Depth : args.Format == "16" ? 16 : 8;
+    if (!WriteSampleSer(args.Out, o, colour, depth, &error)) return cli::Error(args.Out + ": " + error), 1;
+    return 0;
+  }
+  if (!args.Format.empty()) ParseSampleFormat(args.Format, o.Format);
   if (!WriteSampleVideo(args.Out, o, &error)) return cli::Error(args.Out + ": " + error), 1;
   return 0;
 }
@@ -64,6 +82,10 @@ int Info(const std::vector<std::string>& files) {
   for (int i = 0; i < seq.ImageCount && !read; ++i) read = seq.ReadImage(i, image).ok();
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
               read ? image.AbsHeight : 0, read ? image.Bpp() : 0);
+  const TImageSource* source = seq.Source();
+  std::printf("format: %s\n", source ? source->Facts().Format.c_str() : "AVI");
+  if (source && source->Facts().Format == "SER")
+    std::printf("colour: %s\ndepth: %d\n", source->Facts().ColourLayout.c_str(), source->Facts().BitsPerPixel);
   if (!read) cli::Error(files[0] + (seq.ImageCount == 0 ? ": no images" : ": no image can be read"));
   return read ? 0 : 3;
 }
@@ -92,7 +114,7 @@ int Extract(const TExtractArgs& args) {
 
 const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TSampleArgs>();
-  app.add_option("OUT", args->Out, "AVI file to write")->required();
+  app.add_option("OUT", args->Out, "AVI file to write, or a SER capture (OUT.ser)")->required();
   args->NoClobber.Add(app);
   app.add_option("--frames", args->Options.Frames, "number of images")
       ->capture_default_str()
@@ -107,6 +129,10 @@ const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::Ap
             return ParseSampleFormat(text, codec) ? std::string() : "8, 16, 24, 32, yuy2 or mjpeg, not '" + text + "'";
           },
           "FORMAT"));
+  app.add_option("--bayer", args->Bayer, "SER only: a raw Bayer mosaic instead of mono")
+      ->check(CLI::IsMember({"RGGB", "GRBG", "GBRG", "BGGR"}));
+  app.add_option("--depth", args->Depth, "SER only: bits per sample, 1 to 16 (default 8, or 16 with --format 16)")
+      ->check(CLI::Range(1, 16));
   return [args] { return Sample(*args); };
 });
 

@@ -30,7 +30,8 @@ struct TFramingOptions {
 
 // What the commands that read a sequence take: one AVI video, one Kelvaron
 // list (".lst"), or one or more BMP files in the order of the sequence.
-inline constexpr const char* kSequenceFiles = "AVI video, Kelvaron list (.lst), or BMP files in order";
+inline constexpr const char* kSequenceFiles =
+    "AVI video, SER capture, MP4/MKV/MOV/WebM video, Kelvaron list (.lst), or BMP files in order";
 // Declares the FILE... argument on `app`.
 CLI::Option* AddSequenceFiles(CLI::App& app, std::vector<std::string>& files);
 

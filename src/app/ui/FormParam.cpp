@@ -78,7 +78,8 @@ TFormParam::TFormParam(QWidget* parent)
       {cd_tolerance_auto, "Automatic tolerance"}, {cdauto_rapport, "Report after automatic framing"},
       {Radio_CalculSimple, "Simple image mode"}, {Radio_CalculComplexe, "Complex image mode"},
       {Edit_kappa, "Kappa-Sigma parameter"}, {CheckBox_kappamoyenne, "In case of reject, color mean"},
-      {CheckBox_texte_compositage, "Save a text file with combined image"}, {rep_sauve, "Directory"},
+      {CheckBox_texte_compositage, "Save a text file with combined image"},
+      {CheckBox_subpixel, "Sub-pixel alignment"}, {rep_sauve, "Directory"},
       {BitBtn1, "Browse directory"}, {CheckBox_Numerotation, "Numbers aligned with 4 digits"},
       {Radio_BMP, "BMP type"}, {Radio_FITS, "FITS type"}, {BtnParamFits, "FITS Parameters"}, {BtOk, "OK"},
       {BtCancel, "Cancel"}};
@@ -142,9 +143,14 @@ void TFormParam::BuildCombinePage() {
 
   CheckBox_texte_compositage =
       Named(new QCheckBox(QStringLiteral("Save a text file with combined image"), page), "CheckBox_texte_compositage");
+  CheckBox_subpixel = Named(
+      new QCheckBox(QStringLiteral("Align frames to a fraction of a pixel (sub-pixel)"), page), "CheckBox_subpixel");
+  CheckBox_subpixel->setToolTip(
+      QStringLiteral("Each frame is moved onto the mean of the sharpest frames before the combination"));
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(GroupKappa);
   layout->addWidget(CheckBox_texte_compositage);
+  layout->addWidget(CheckBox_subpixel);
   layout->addStretch();
   PageControl1->addTab(page, QStringLiteral("Combinaison"));
 }
@@ -206,6 +212,7 @@ void TFormParam::FormCreate() {
   (p.calcul_complexe ? Radio_CalculComplexe : Radio_CalculSimple)->setChecked(true);
   CheckBox_kappamoyenne->setChecked(p.rejet_kappa);
   CheckBox_texte_compositage->setChecked(p.texte_avec_compositage);
+  CheckBox_subpixel->setChecked(p.alignement_subpixel);
   CheckBox_Numerotation->setChecked(p.numerotation_zero);
   (p.Fits ? Radio_FITS : Radio_BMP)->setChecked(true);
   FitsParams = p.FITS;
@@ -246,6 +253,7 @@ void TFormParam::BtOkClick() {
   p.calcul_complexe = Radio_CalculComplexe->isChecked();
   p.rejet_kappa = CheckBox_kappamoyenne->isChecked();
   p.texte_avec_compositage = CheckBox_texte_compositage->isChecked();
+  p.alignement_subpixel = CheckBox_subpixel->isChecked();
   p.repertoire = rep_sauve->text().toStdString();
   p.numerotation_zero = CheckBox_Numerotation->isChecked();
   p.Bitmap = Radio_BMP->isChecked();

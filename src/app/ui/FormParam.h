@@ -61,6 +61,7 @@ class TFormParam : public QDialog {
   QCheckBox* CheckBox_kappamoyenne = nullptr;
   QLabel* LabelKappaNote = nullptr;
   QCheckBox* CheckBox_texte_compositage = nullptr;
+  QCheckBox* CheckBox_subpixel = nullptr;  // frames aligned to a fraction of a pixel
   // Page "Sauvegarde"
   QGroupBox* GroupRepertoire = nullptr;
   QLabel* LabelRepertoire = nullptr;

@@ -1,5 +1,6 @@
 #include "app/ui/FormParamFits.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -64,6 +65,9 @@ TFormParamFits::TFormParamFits(QWidget* parent)
   auto* typeLayout = new QVBoxLayout(typePage);
   typeLayout->addWidget(GroupFormat);
   typeLayout->addWidget(GroupColor);
+  Check_PleineProfondeur = new QCheckBox(QStringLiteral("Full depth for combined images (32-bit float, or 0..65535 with 16 bits)"), typePage);
+  Check_PleineProfondeur->setObjectName("Check_PleineProfondeur");
+  typeLayout->addWidget(Check_PleineProfondeur);
   typeLayout->addStretch();
   PageControl1->addTab(typePage, QStringLiteral("Type of saving"));
 
@@ -90,7 +94,8 @@ TFormParamFits::TFormParamFits(QWidget* parent)
   BtnAnnuler->setObjectName("BtnAnnuler");
   const std::pair<QWidget*, const char*> names[] = {
       {PageControl1, "FITS parameter pages"}, {Radio_8bits, "8 bits type"}, {Radio_16bits, "16 bits type"},
-      {Radio_MoyRVB, "RGB mean"}, {Radio_SepRVB, "RGB layer separation"}, {Edit_Objet, "Objet"},
+      {Radio_MoyRVB, "RGB mean"}, {Radio_SepRVB, "RGB layer separation"},
+      {Check_PleineProfondeur, "Full depth for combined images"}, {Edit_Objet, "Objet"},
       {Edit_telescope, "Téléscope"}, {Edit_instrument, "Instrument"}, {Edit_observateur, "Observateur"},
       {Edit_Commentaire, "Commentaire"}, {BtnOK, "OK"}, {BtnAnnuler, "Cancel"}};
   for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromUtf8(name));
@@ -115,6 +120,7 @@ void TFormParamFits::FormCreate() {
   // second, as a later click would.
   (p.Bits16 ? Radio_16bits : Radio_8bits)->setChecked(true);
   (p.SepRVB ? Radio_SepRVB : Radio_MoyRVB)->setChecked(true);
+  Check_PleineProfondeur->setChecked(p.PleineProfondeur);
   Edit_Objet->setText(Q(p.Objet));
   Edit_telescope->setText(Q(p.Telescope));
   Edit_instrument->setText(Q(p.Instrument));
@@ -128,6 +134,7 @@ void TFormParamFits::BtnOKClick() {
   p.Bits16 = Radio_16bits->isChecked();
   p.MoyRVB = Radio_MoyRVB->isChecked();
   p.SepRVB = Radio_SepRVB->isChecked();
+  p.PleineProfondeur = Check_PleineProfondeur->isChecked();
   p.Objet = S(Edit_Objet);
   p.Telescope = S(Edit_telescope);
   p.Instrument = S(Edit_instrument);

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -24,6 +25,8 @@ class TFormParamFits : public QDialog {
   QGroupBox* GroupColor = nullptr;   // "Color conversion"
   QRadioButton* Radio_MoyRVB = nullptr;
   QRadioButton* Radio_SepRVB = nullptr;
+  // Combined results unrounded: floats with 8 bits, 0..65535 with 16 bits.
+  QCheckBox* Check_PleineProfondeur = nullptr;
   QLineEdit* Edit_Objet = nullptr;
   QLineEdit* Edit_telescope = nullptr;
   QLineEdit* Edit_instrument = nullptr;

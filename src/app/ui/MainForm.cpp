@@ -213,6 +213,11 @@ void TMainForm::BuildLayout() {
   }
   statusBar()->addWidget(StatusPanel1, 0);
   statusBar()->addWidget(StatusPanel2, 1);
+  StatusQuality = new QLabel;
+  Name(StatusQuality, "StatusQuality", QStringLiteral("Sharpness of the current image"));
+  StatusQuality->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  StatusQuality->setContentsMargins(4, 0, 4, 0);
+  statusBar()->addPermanentWidget(StatusQuality, 0);
 }
 
 void TMainForm::ConnectControls() {

@@ -119,6 +119,9 @@ class TMainForm : public QMainWindow, private TMainView {
   void FormClose();
   void BuildLayout();
   void CreateActions();
+  // "Tick the best images ...": asks the percentage, then the controller ticks.
+  void Action_meilleures_imagesExecute();
+  int BestPercent_ = 25;  // the last percentage chosen
   void BuildMenus();
   void BuildToolBar();
   void ConnectControls();
@@ -169,6 +172,7 @@ class TMainForm : public QMainWindow, private TMainView {
   QAction* Action_suppression_cadre = nullptr;
   QAction* Action_Supprimer_ts_cadre = nullptr;
   QAction* Action_Decocher_images = nullptr;
+  QAction* Action_meilleures_images = nullptr;  // "Tick the best images ..."
   QAction* Action_Copier = nullptr;
   QAction* Action_Image_Normale = nullptr;
   QAction* Action_Image_Ajustee = nullptr;
@@ -228,4 +232,5 @@ class TMainForm : public QMainWindow, private TMainView {
   TParamUpDown* UpDown1 = nullptr;
   QLabel* StatusPanel1 = nullptr;  // long hint of the control under the mouse
   QLabel* StatusPanel2 = nullptr;  // the position line
+  QLabel* StatusQuality = nullptr; // "Quality 0.83, 12th of 500" of the current image
 };

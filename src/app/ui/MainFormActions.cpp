@@ -1,5 +1,10 @@
 // Main window: the command table, menus and tool bar, the refresh of the
 // window state, and the view, tool bar, settings and help commands.
+#include <QVBoxLayout>
+#include <QSpinBox>
+#include <QPushButton>
+#include <QDialogButtonBox>
+#include <QDialog>
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -158,6 +163,8 @@ void TMainForm::CreateActions() {
   MakeAction(Action_Decocher_images, TCommand::UncheckAll, "Action_Decocher_images", "Edition", "Uncheck all images",
              QString::fromUtf8("Décoche toutes les images de la liste"));
   Action_Decocher_images->setIcon(DrawnIcon(TDrawnIcon::Uncheck));
+  MakeAction(Action_meilleures_images, TCommand::TickBest, "Action_meilleures_images", "Edition",
+             "Tick the best images ...", "Tick the sharpest framed images, untick the others");
   MakeAction(Action_Copier, TCommand::Copy, "Action_Copier", "Edition", "Copy", "Copy|Copy image into clipboard", "edit-copy");
   if (Action_Copier->icon().isNull()) Action_Copier->setIcon(DrawnIcon(TDrawnIcon::Copy));
   MakeAction(Action_Image_Normale, TCommand::NormalSize, "Action_Image_Normale", "Edition", "Normal size",
@@ -214,6 +221,7 @@ void TMainForm::CreateActions() {
   Wire(TCommand::SuppressFrame, [&c] { c.SuppressFrame(); });
   Wire(TCommand::SuppressAllFrames, [&c] { c.SuppressAllFrames(); });
   Wire(TCommand::UncheckAll, [&c] { c.UncheckAll(); });
+  Wire(TCommand::TickBest, [this] { Action_meilleures_imagesExecute(); });
   Wire(TCommand::NormalSize, [&c] { c.NormalSize(); });
   Wire(TCommand::AdjustedSize, [&c] { c.AdjustedSize(); });
   Wire(TCommand::ResizeFast, [&c] { c.SetBilinear(false); });
@@ -263,7 +271,7 @@ void TMainForm::BuildMenus() {
   QAction* frameItem = MenuItemFor(MenuEdition, Action_Cadre, Action_Cadre->text() + QStringLiteral("\tC"));
   frameItem->setStatusTip(Action_Cadre->statusTip() + QStringLiteral(" (key C)"));
   for (QAction* a : {Action_cadre_automatique, Action_suppression_cadre, Action_Supprimer_ts_cadre,
-                     Action_Decocher_images})
+                     Action_Decocher_images, Action_meilleures_images})
     MenuEdition->addAction(a);
 
   MenuView = bar->addMenu(QStringLiteral("&View"));
@@ -399,6 +407,8 @@ void TMainForm::StateChanged() {
   Checkcadre->setChecked(state.FrameBoxTicked);
   poscadre->setText(QString::fromStdString(state.FramePosition));
   StatusPanel2->setText(QString::fromStdString(state.PositionLine));
+  StatusQuality->setText(QString::fromStdString(state.QualityLine));
+  StatusQuality->setVisible(!state.QualityLine.empty());
   setWindowTitle(state.OpenName.empty() ? AppTitle : AppTitle + QStringLiteral(" - ") + QString::fromStdString(state.OpenName));
   if (TrackBar1->value() != state.CurrentIndex) TrackBar1->setValue(state.CurrentIndex);
   if (state.CurrentIndex < CheckListBox1->count() && CheckListBox1->currentRow() != state.CurrentIndex)
@@ -441,6 +451,34 @@ void TMainForm::mnu_barre_visibleClick() { ToolBar1->setVisible(mnu_barre_visibl
 void TMainForm::mnu_texte_iconeClick() { ApplyToolBarText(mnu_texte_icone->isChecked()); }
 
 // --- Settings ----------------------------------------------------------------------
+
+void TMainForm::Action_meilleures_imagesExecute() {
+  QDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("FormMeilleures"));
+  dialog.setWindowTitle(QStringLiteral("Tick the best images"));
+  auto* label = new QLabel(QStringLiteral("Share of the framed images to tick (the sharpest):"), &dialog);
+  auto* spin = new QSpinBox(&dialog);
+  spin->setObjectName(QStringLiteral("SpinPourcentage"));
+  spin->setAccessibleName(QStringLiteral("Percentage of the best images"));
+  label->setAccessibleName(QStringLiteral("Percentage label"));
+  label->setBuddy(spin);
+  spin->setRange(1, 100);
+  spin->setSuffix(QStringLiteral(" %"));
+  spin->setValue(BestPercent_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->setAccessibleName(QStringLiteral("OK or Cancel"));
+  buttons->button(QDialogButtonBox::Ok)->setAccessibleName(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setAccessibleName(QStringLiteral("Cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(label);
+  layout->addWidget(spin);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return;
+  BestPercent_ = spin->value();
+  Controller_.TickBest(BestPercent_);
+}
 
 void TMainForm::Action_ParametreExecute() {
   TFormParam dialog(this);

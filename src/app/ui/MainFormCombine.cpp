@@ -21,8 +21,10 @@ void TMainForm::Action_kappaExecute() {
 void TMainForm::ShowCombinationResult(TCombineResult& result) {
   // The window owns the report; the result image lives until the window is gone.
   const std::unique_ptr<TFastDIB> image = std::move(result.Image);
+  const std::unique_ptr<TFullDepthImage> full = std::move(result.Full);
   TShowBitmap window(this);
   window.Setup(image.get(), QString::fromStdString(Controller_.Sequence().AviFileName), std::move(result.Report));
+  window.State.SetFullDepth(full.get());
   window.setWindowTitle(QString::fromStdString(result.Caption));
   window.SaveSettings = {ParamGlob.Bitmap, ParamGlob.texte_avec_compositage, ParamGlob.FITS, ParamGlob.repertoire};
   window.FitsParameters = [&window](const TParamFITS& start) -> std::optional<TParamFITS> {

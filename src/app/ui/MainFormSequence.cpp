@@ -43,7 +43,7 @@ TSampleOptions StartupSampleOptions() {
 // --- Opening ------------------------------------------------------------------------
 
 void TMainForm::action_ouvrirExecute() {
-  const QString filter = QStringLiteral("Video File AVI (*.avi *.AVI)");
+  const QString filter = QStringLiteral("Video File AVI (*.avi *.AVI);;Videos (*.avi *.ser *.mp4 *.mkv *.mov *.webm)");
   const QString path = ChooseOpenFile ? ChooseOpenFile(QStringLiteral("Open"), filter)
                                       : ChooseFileToOpen(this, QStringLiteral("Open"), filter);
   if (!path.isEmpty()) Controller_.OpenVideo(LocalPath(path));

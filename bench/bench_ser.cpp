@@ -1,0 +1,141 @@
+// bench_ser: reading every image of a SER capture through the SER source,
+// against a plain pread() of the same frame bytes in the same run.
+//
+// Captures: 1000 frames of 640x480 (default), written to a temporary folder:
+// 8-bit mono, 16-bit mono (12-bit depth, scaled to 8 bits), 8-bit RGGB
+// (demosaiced). The file is read once first so both rows read from the page
+// cache. Rows per capture: sequential fetch of every image (best of 3 passes),
+// the plain read of the same bytes, their ratio; random access to 300
+// arbitrary images with the read() system calls each cost (from
+// /proc/self/io); resident memory growth over the whole run.
+// Usage: bench_ser [frames] [folder].
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sources/SerFormat.h"
+#include "sources/SerSource.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+long ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long value = 0;
+  while (io >> key >> value)
+    if (key == "syscr:") return value;
+  return 0;
+}
+
+struct TCapture {
+  const char* Name;
+  int32_t Colour;
+  int Depth;
+};
+
+bool WriteCapture(const std::string& path, const TCapture& c, int frames, int w, int h) {
+  ser::THeader header;
+  header.ColourId = c.Colour;
+  header.Width = w;
+  header.Height = h;
+  header.Depth = c.Depth;
+  header.FrameCount = frames;
+  ser::TWriter writer;
+  if (!writer.Open(path, header, false)) return false;
+  std::vector<uint16_t> samples(size_t(w) * size_t(h));
+  std::vector<uint8_t> bytes(samples.size());
+  const unsigned maxValue = (1u << c.Depth) - 1;
+  for (int f = 0; f < frames; ++f) {
+    // A disc that moves a little from frame to frame, on noise.
+    const int cx = w / 2 + (f % 17) - 8, cy = h / 2 + (f % 13) - 6;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+        const unsigned v = d2 < 100 * 100 ? maxValue * 3 / 4 : (unsigned(x * 7 + y * 13 + f) % 16) * maxValue / 255;
+        samples[size_t(y) * w + x] = uint16_t(std::min(v, maxValue));
+      }
+    std::copy(samples.begin(), samples.end(), bytes.begin());
+    if (!(c.Depth > 8 ? writer.AddFrame(samples.data()) : writer.AddFrame(bytes.data()))) return false;
+  }
+  return writer.Finish().ok();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
+  const std::filesystem::path dir = (argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path()) /
+                                    ("bench_ser_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const int w = 640, h = 480;
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("bench_ser: %d frames of %dx%d, load average %.1f\n\n", frames, w, h, load[0]);
+  std::printf("| capture | frame bytes | plain read ms/img | fetch ms/img | x read | random ms/img | reads/img | RSS growth KB |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  const TCapture captures[] = {{"8-bit mono", ser::Mono, 8}, {"16-bit mono (12-bit depth)", ser::Mono, 12},
+                               {"8-bit RGGB", ser::BayerRggb, 8}};
+  for (const TCapture& c : captures) {
+    const std::string path = (dir / "capture.ser").string();
+    if (!WriteCapture(path, c, frames, w, h)) return 1;
+    const size_t frameBytes = size_t(w) * h * (c.Depth > 8 ? 2 : 1);
+    const long rssBefore = ResidentKb();
+
+    // Baseline: the same bytes with one pread per frame.
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<uint8_t> buffer(frameBytes);
+    double plain = 1e9;
+    for (int pass = 0; pass < 4; ++pass) {  // the first pass fills the page cache
+      const auto t0 = Clock::now();
+      for (int i = 0; i < frames; ++i)
+        if (::pread(fd, buffer.data(), frameBytes, off_t(ser::kHeaderSize + uint64_t(i) * frameBytes)) != ssize_t(frameBytes))
+          return 1;
+      if (pass > 0) plain = std::min(plain, Seconds(t0, Clock::now()));
+    }
+    ::close(fd);
+
+    std::unique_ptr<TImageSource> source;
+    if (!OpenSerSource(path, source)) return 1;
+    TFastDIB image;
+    double fetch = 1e9;
+    for (int pass = 0; pass < 3; ++pass) {
+      const auto t0 = Clock::now();
+      for (int i = 0; i < frames; ++i)
+        if (!source->ReadImage(i, image)) return 1;
+      fetch = std::min(fetch, Seconds(t0, Clock::now()));
+    }
+    std::mt19937 random(7);
+    const long calls0 = ReadCalls();
+    const auto t0 = Clock::now();
+    for (int n = 0; n < 300; ++n)
+      if (!source->ReadImage(int(random() % unsigned(frames)), image)) return 1;
+    const double randomMs = Seconds(t0, Clock::now()) * 1000 / 300;
+    const double readsPerImage = double(ReadCalls() - calls0) / 300;
+    std::printf("| %s | %zu | %.3f | %.3f | %.2f | %.3f | %.2f | %ld |\n", c.Name, frameBytes, plain * 1000 / frames,
+                fetch * 1000 / frames, fetch / plain, randomMs, readsPerImage, ResidentKb() - rssBefore);
+    source.reset();
+    std::filesystem::remove(path);
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
