@@ -7,7 +7,8 @@
 
 #include "lucky/LuckyKernels.h"
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the clone chooser runs before the sanitizer's run time is ready.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define LUCKY_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define LUCKY_CLONES

@@ -27,14 +27,14 @@ class MediaSource : public ::testing::TestWithParam<TVideoCase> {};
 constexpr int W = 320, H = 256;
 
 TEST_P(MediaSource, SamePicturesAsFfmpegInOrderAndAtRandom) {
-  const fs::path uranus = fs::path(STELLON_TESTDATA) / "real" / "uranus.mp4";
-  if (!fs::exists(uranus)) GTEST_SKIP() << "the Uranus capture is not in " << STELLON_TESTDATA;
+  // The 24-image cut played five times: 120 images, several groups of pictures in every encoding.
+  const fs::path uranus = fs::path(STELLON_TESTS_DATA) / "uranus-cut.mp4";
   const TVideoCase& c = GetParam();
   const fs::path dir = fs::temp_directory_path() / ("stellon_media_" + std::to_string(::getpid()) + c.Name);
   fs::create_directories(dir);
   const fs::path video = dir / c.File, reference = dir / "reference.bgr";
-  const std::string make = "ffmpeg -nostdin -v error -y -i '" + uranus.string() + "' -vf scale=" + std::to_string(W) +
-                           ":" + std::to_string(H) + " -frames:v 500 " + c.Encode + " '" + video.string() + "'";
+  const std::string make = "ffmpeg -nostdin -v error -y -stream_loop 4 -i '" + uranus.string() + "' -vf scale=" + std::to_string(W) +
+                           ":" + std::to_string(H) + " -frames:v 120 " + c.Encode + " '" + video.string() + "'";
   const std::string decode = "ffmpeg -nostdin -v error -y -i '" + video.string() +
                              "' -vsync passthrough -f rawvideo -pix_fmt bgr24 '" + reference.string() + "'";
   if (std::system(make.c_str()) != 0 || std::system(decode.c_str()) != 0) {
@@ -43,7 +43,7 @@ TEST_P(MediaSource, SamePicturesAsFfmpegInOrderAndAtRandom) {
   }
   const size_t frameBytes = size_t(W) * H * 3;
   const int frames = int(fs::file_size(reference) / frameBytes);
-  ASSERT_EQ(frames, 500);
+  ASSERT_EQ(frames, 120);
 
   std::unique_ptr<TImageSource> source;
   const TStatus opened = OpenMediaSource(video, source);
@@ -69,7 +69,7 @@ TEST_P(MediaSource, SamePicturesAsFfmpegInOrderAndAtRandom) {
   for (int i = 0; i < frames; ++i) check(i);
   std::mt19937 random(15);
   for (int n = 0; n < 40; ++n) check(int(random() % unsigned(frames)));
-  for (int i : {frames - 1, 0, 250, 249, 251}) check(i);
+  for (int i : {frames - 1, 0, 60, 59, 61}) check(i);
   EXPECT_FALSE(source->ReadImage(frames, image).ok());
   fs::remove_all(dir);
 }
