@@ -80,7 +80,7 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("framing", total, args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
+    if (!args.Framing.Run(sequence, params, hooks, framing)) return cli::kArgumentError;
   }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,7 @@ class QListWidgetItem;
 class QMenu;
 class QScrollArea;
 class QSlider;
+class QRubberBand;
 class QToolBar;
 class QToolButton;
 class TFastIMG;
@@ -90,6 +92,8 @@ class TMainForm : public QMainWindow, private TMainView {
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Mouse on the picture: drawing and moving frames (forwarded to the controller).
+  bool PictureMouse(QEvent* event);
 
  private:
   // --- TMainView ------------------------------------------------------------------
@@ -202,6 +206,8 @@ class TMainForm : public QMainWindow, private TMainView {
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;
+  QRubberBand* RubberBand = nullptr;
+  QPoint DragOrigin;
   QSlider* TrackBar1 = nullptr;
   QLabel* label_sequence = nullptr;
   QGroupBox* GroupCadre = nullptr;
