@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::tuple{"frame VIDEO --surface --region 15,22,54,51 --reference 2 --margin 0", 0,
                    "1 ok 20 20 59 49\n2 ok 15 22 54 51\n"},
         std::tuple{"frame VIDEO --surface --region 20,20,59,49 --margin 15", 0, "4 out-of-limit\n"},
-        std::tuple{"stack VIDEO OUT --surface --region 20,20,59,49 --margin 2", 0, "framed: 4 of 4\ncombined: 4\n"},
+        std::tuple{"stack VIDEO --output OUT --surface --region 20,20,59,49 --margin 2", 0, "framed: 4 of 4\ncombined: 4\n"},
         std::tuple{"frame VIDEO --region 20,20,59,49", 2, "--region requires --surface"},
         std::tuple{"frame VIDEO --surface", 2, "--surface requires --region"},
         std::tuple{"frame VIDEO --surface --region 20,20,59", 2, "--region"},
