@@ -10,7 +10,8 @@ STELLON_PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev
   libcfitsio-dev fitsverify
-  imagemagick
+  imagemagick librsvg2-bin
+  desktop-file-utils appstream
   ccache
 )
 

@@ -1,9 +1,14 @@
 #include "sequence/SamplePlanet.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -164,4 +169,38 @@ bool ParseSampleFormat(const std::string& text, TVideoCodec& codec) {
   else if (t == "mjpeg") codec = TVideoCodec::Mjpeg;
   else return false;
   return true;
+}
+
+TStatus EnsureSampleVideoIn(const std::vector<std::string>& folders, const TSampleOptions& options,
+                            std::string& path) {
+  namespace fs = std::filesystem;
+  std::string reasons;
+  for (const std::string& folder : folders) {
+    const fs::path target = fs::path(folder) / "sample.avi";
+    std::error_code ec;
+    std::string why;
+    struct stat st {};
+    if (!fs::path(folder).is_absolute()) {
+      reasons += (reasons.empty() ? "" : "; ") + folder + ": not an absolute folder";
+      continue;
+    }
+    if (fs::is_regular_file(target, ec) && fs::file_size(target, ec) > 0 && !ec) {
+      path = target.string();
+      return TStatus::Ok();
+    }
+    if (!fs::create_directories(folder, ec) && ec) {
+      why = ec.message();
+    } else if (::stat(folder.c_str(), &st) != 0 || st.st_uid != ::geteuid()) {
+      why = "the folder belongs to another user";
+    } else {
+      // The video writer writes atomically: a failure leaves nothing under the name.
+      if (WriteSampleVideo(target.string(), options, &why)) {
+        path = target.string();
+        return TStatus::Ok();
+      }
+      if (why.empty()) why = "the video could not be written";
+    }
+    reasons += (reasons.empty() ? "" : "; ") + folder + ": " + why;
+  }
+  return TStatus::Fail("no folder takes the sample video (" + reasons + ")");
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Status.h"
 #include "image/FastDIB.h"
 #include "platform/VideoWriter.h"
 
@@ -46,6 +47,12 @@ TSampleFrame SampleFrameInfo(const TSampleOptions& options, int index);
 TSampleFrame RenderSampleFrame(const TSampleOptions& options, int index, TFastDIB& dest);
 // Writes the whole video. False with a message when it cannot.
 bool WriteSampleVideo(const std::string& path, const TSampleOptions& options, std::string* error);
+
+// Makes sure a sample video "sample.avi" exists in the first of `folders`
+// where it already is or can be written (a folder is made when missing; one
+// that belongs to another user, or a relative one, is passed over). `path` gets its path. When no
+// folder takes it, the failure names every folder tried and why.
+TStatus EnsureSampleVideoIn(const std::vector<std::string>& folders, const TSampleOptions& options, std::string& path);
 
 // "8", "16", "24", "32", "yuy2", "mjpeg" (case-insensitive) -> codec.
 bool ParseSampleFormat(const std::string& text, TVideoCodec& codec);

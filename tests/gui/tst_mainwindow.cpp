@@ -15,9 +15,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,6 +39,7 @@
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/JpegImage.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/OpenDialog.h"
@@ -213,6 +217,26 @@ class TestMainWindow : public QObject {
     QStatusTipEvent tip(W<QToolButton>("BtSuiv")->statusTip());
     QApplication::sendEvent(W<QToolButton>("BtSuiv"), &tip);
     QCOMPARE(W<QLabel>("StatusPanel1")->text(), QStringLiteral("Next image"));
+  }
+
+  // A video dropped on the window opens; other files are not taken.
+  void dropOpensAVideo() {
+    auto drag = [this](const QString& path) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(Form_.get(), &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(Form_.get(), &drop);
+      QCoreApplication::processEvents();
+      return true;
+    };
+    QVERIFY(!drag(Dir_.filePath(QStringLiteral("picture.bmp"))));
+    QVERIFY(!S().SequenceOpen);
+    QVERIFY(drag(Video_));
+    QVERIFY(S().SequenceOpen);
+    QCOMPARE(S().ImageCount, 6);
   }
 
   void openNavigateTickAndFrame() {
@@ -412,11 +436,24 @@ class TestMainWindow : public QObject {
   }
 
   void webSiteAndAbout() {
-    QString opened;
-    Form_->OpenUrl = [&opened](const QString& url) { opened = url; };
+    // The guide opens in a window of the program, pictures included; a browser
+    // that cannot be started is told in a message box.
     A("Action_helpwebsite")->trigger();
-    QCOMPARE(opened, TMainForm::WebSiteAddress());
-    QVERIFY(QFileInfo::exists(QUrl(opened).toLocalFile()));
+    auto* help = Form_->findChild<THelpWindow*>();
+    QVERIFY(help && help->isVisible());
+    const QTextDocument* guide = help->Browser->document();
+    QVERIFY(guide->toPlainText().contains(QStringLiteral("Ticking the good images")));
+    QVERIFY(!guide->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("screenshots/main-window.png")))
+                 .value<QImage>()
+                 .isNull());
+    QUrl asked;
+    help->OpenUrl = [&asked](const QUrl& url) { return asked = url, false; };
+    const size_t before = Messages_.Asked.size();
+    help->BtBrowser->click();
+    QVERIFY(asked.isLocalFile() && asked.toLocalFile().endsWith(QStringLiteral("guide.md")));
+    QCOMPARE(Messages_.Asked.size(), before + 1);
+    QVERIFY(QString::fromStdString(Messages_.Asked.back().Text).contains(asked.toLocalFile()));
+    help->close();
     QTimer::singleShot(0, [] {
       auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
       if (!box) return;
@@ -432,6 +469,22 @@ class TestMainWindow : public QObject {
   // At start a file that cannot be opened is told, and the splash is gone
   // once the box is. After a good opening the splash (picture and version
   // only, black, on top) is left to its timer, the only way it closes.
+  void sampleVideoNowhereToWriteIsTold() {
+    const QString blocker = Dir_.filePath(QStringLiteral("plain-file"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME"), tmp = qgetenv("TMPDIR");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(blocker + QStringLiteral("/cache")));
+    qputenv("TMPDIR", QFile::encodeName(blocker + QStringLiteral("/tmp")));
+    Form_->OpenAtStart({}, nullptr);
+    qputenv("XDG_CACHE_HOME", cache);
+    qputenv("TMPDIR", tmp);
+    QVERIFY(!S().SequenceOpen);
+    QVERIFY2(Status().startsWith(QStringLiteral("No sample video: ")), qPrintable(Status()));
+    QVERIFY2(Status().contains(blocker + QStringLiteral("/cache/stellon: Not a directory")), qPrintable(Status()));
+    QVERIFY(Messages_.Asked.empty());
+  }
+
   void startUpAndTheSplash() {
     auto splashFor = [] {
       auto* box = new TAboutBox;
@@ -573,6 +626,7 @@ class TestMainWindow : public QObject {
       return report;
     });
     QTest::newRow("combination report") << TMakeWindow([] { return new TFormRapport; });
+    QTest::newRow("help") << TMakeWindow([] { return new THelpWindow(QString()); });
   }
   void everyControlIsNamed() {
     QFETCH(TMakeWindow, make);

@@ -14,11 +14,14 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/QtMessages.h"
+#include "base/Version.h"
 
 namespace {
 
@@ -45,6 +48,10 @@ void ChooseIconTheme() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s\n", STELLON_TITLE);
+    return 0;
+  }
   // A write beyond the file-size limit must fail as an error the writer
   // reports and cleans up, not kill the program halfway.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -69,7 +76,7 @@ int main(int argc, char** argv) {
   splash->repaint();
   QApplication::processEvents();
 
-  SetApplicationTitle(QStringLiteral("Stellon v0.49c (US)"));
+  SetApplicationTitle(QStringLiteral(STELLON_TITLE));
   TMainForm form;
   form.CommandLineParams = params;
   form.show();

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/JpegImage.h"
+#include "base/Version.h"
 
 static void InitResourcesOnce() { Q_INIT_RESOURCE(resources); }
 
@@ -39,7 +40,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   HasPicture_ = !picture.isNull();
   if (HasPicture_) Image1->setPixmap(QPixmap::fromImage(picture));
 
-  Version = new QLabel(QStringLiteral("Version 0.49c (US)"), Panel1);
+  Version = new QLabel(QStringLiteral("Version " STELLON_VERSION_TEXT " (US)"), Panel1);
   Version->setObjectName(QStringLiteral("Version"));
   Version->setAlignment(Qt::AlignCenter);
 

@@ -1,6 +1,8 @@
 // Main window: creation, layout, closing and window events.
 #include "app/ui/MainForm.h"
 
+#include "base/Version.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -35,7 +37,7 @@
 
 namespace {
 QString& TitleStore() {
-  static QString title = QStringLiteral("Stellon v0.49c (US)");
+  static QString title = QStringLiteral(STELLON_TITLE);
   return title;
 }
 }  // namespace
@@ -62,6 +64,7 @@ void Name(QWidget* widget, const char* objectName, const QString& accessibleName
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), Controller_(*this, LoadedSettings()) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowIcon(QIcon(QStringLiteral(":/stellon.png")));
+  setAcceptDrops(true);
   BuildLayout();
   CreateActions();
   BuildMenus();

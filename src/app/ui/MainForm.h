@@ -9,6 +9,7 @@
 //                         tool bar, settings and help commands
 //   MainFormSequence.cpp  the Open command, the sample video
 //   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormDrop.cpp      files given on the command line or dropped on the window
 //
 // Widgets are private; tests find them by object name (the names below are
 // those of the command table) and every control has an accessible name.
@@ -16,6 +17,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -28,6 +30,8 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,6 +46,7 @@ class QToolButton;
 class TFastIMG;
 class TParamUpDown;
 class TAboutBox;
+class THelpWindow;
 class TParamKappa;
 class TShowBitmap;
 
@@ -79,17 +84,20 @@ class TMainForm : public QMainWindow, private TMainView {
   std::function<bool(TParamKappa& dialog)> AskKappa;
   // Shows the result window modally. Unset: exec(); tests set it.
   std::function<void(TShowBitmap& window)> ShowResult;
-  // Opens the maker's web site; tests replace it to see the address.
-  std::function<void(const QString& url)> OpenUrl;
-  static QString WebSiteAddress();
 
   // Where the generated sample video lives, written on first use.
   static QString SampleVideoPath();
-  // Writes the sample video when missing; its path, or empty when it cannot be written.
-  static QString EnsureSampleVideo();
+  // Writes the sample video when missing, in the cache folder or else the
+  // temporary folder; its path, or empty with the reason in `why`.
+  static QString EnsureSampleVideo(QString* why = nullptr);
+  // A file from the command line or dropped on the window (MainFormDrop.cpp):
+  // a .lst as a Kelvaron list, anything else as a video.
+  void OpenExternalFile(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Mouse on the picture: drawing and moving frames (forwarded to the controller).
@@ -137,6 +145,7 @@ class TMainForm : public QMainWindow, private TMainView {
   void mnu_texte_iconeClick();
 
   TMainController Controller_;
+  QPointer<THelpWindow> HelpWindow_;  // the guide, made on first use
   QString AppTitle;
   std::array<QAction*, kCommandCount> Commands_{};
   QSet<TCommand> Wired_;

@@ -2,7 +2,8 @@
 // window state, and the view, tool bar, settings and help commands.
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,10 +18,12 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/Guide.h"
 #include "app/ParamGlob.h"
 #include "platform/Messages.h"
 #include "app/ui/AboutBox.h"
 #include "app/ui/FormParam.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/ParamUpDown.h"
 #include "app/ui/MainForm.h"
 #include "image/ui/FastIMG.h"
@@ -441,13 +444,17 @@ void TMainForm::Action_ParametreExecute() {
 
 // --- Help ----------------------------------------------------------------------------
 
-// The project has no public web site yet: the help command opens the guide
-// that ships with the program.
-QString TMainForm::WebSiteAddress() { return QUrl::fromLocalFile(QStringLiteral(STELLON_GUIDE_PATH)).toString(); }
-
+// The help command shows the guide that ships with the program in a window of
+// its own, which works without a browser.
 void TMainForm::Action_helpwebsiteExecute() {
-  if (OpenUrl) OpenUrl(WebSiteAddress());
-  else QDesktopServices::openUrl(QUrl(WebSiteAddress()));
+  if (!HelpWindow_) {
+    const std::string guide = GuidePath(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    HelpWindow_ = new THelpWindow(QFile::decodeName(guide.c_str()), this);
+    HelpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  HelpWindow_->show();
+  HelpWindow_->raise();
+  HelpWindow_->activateWindow();
 }
 
 void TMainForm::Action_aboutExecute() {

@@ -3,9 +3,14 @@
 #include <QPointer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 #include <exception>
+#include <new>
+#include <vector>
 
 #include "app/ui/MainForm.h"
 #include "app/ui/AboutBox.h"
@@ -77,8 +82,11 @@ void TMainForm::OpenAtStart(const QStringList& params, TAboutBox* splash) {
     if (!params.isEmpty() && params[0].compare(QLatin1String("/KELVARON"), Qt::CaseInsensitive) == 0) {
       OpenFromCommandLine();
     } else {
-      const QString video = params.isEmpty() ? EnsureSampleVideo() : params[0];
-      if (!video.isEmpty()) OpenFile(video);
+      // A file handed over by the file manager ("Open with") or a shell, else the sample.
+      QString why;
+      const QString file = params.isEmpty() ? EnsureSampleVideo(&why) : params[0];
+      if (!file.isEmpty()) OpenExternalFile(file);
+      else StatusPanel2->setText(why);
     }
   }
   if (guard && guard->isVisible()) {
@@ -94,17 +102,22 @@ QString TMainForm::SampleVideoPath() {
   return cache + QStringLiteral("/stellon/sample.avi");
 }
 
-QString TMainForm::EnsureSampleVideo() {
-  const QString path = SampleVideoPath();
-  if (QFileInfo(path).size() > 0) return path;
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return QString();
-  // The video writer goes through the atomic writer: a failed write leaves
-  // no piece of file under the name.
+QString TMainForm::EnsureSampleVideo(QString* why) {
+  // The cache folder, else a folder of this user in the temporary folder
+  // (Qt gives no temporary folder when $TMPDIR names none).
+  std::vector<std::string> folders = {LocalPath(QFileInfo(SampleVideoPath()).absolutePath())};
+  const QString temp = QDir::tempPath();
+  if (!temp.isEmpty()) folders.push_back(LocalPath(temp + QStringLiteral("/stellon-") + QString::number(::geteuid())));
+  std::string path;
+  TStatus status;
   try {
-    std::string error;
-    if (!WriteSampleVideo(LocalPath(path), StartupSampleOptions(), &error)) return QString();
-  } catch (const std::exception&) {
-    return QString();
+    status = EnsureSampleVideoIn(folders, StartupSampleOptions(), path);
+  } catch (const std::bad_alloc&) {
+    status = TStatus::Fail("not enough memory to write the sample video");
+  } catch (const std::exception& e) {
+    status = TStatus::Fail(e.what());
   }
-  return path;
+  if (status) return QFile::decodeName(path.c_str());
+  if (why) *why = QStringLiteral("No sample video: ") + QString::fromStdString(status.Message());
+  return QString();
 }
