@@ -11,7 +11,7 @@ namespace {
 
 // Template sides at the coarsest level are at least this many pixels.
 constexpr int32_t kCoarsestSide = 16;
-constexpr int32_t kMaxLevels = 4;
+constexpr int32_t kMaxLevels = 5;
 // A candidate position counts when at least this part of the template overlaps the picture.
 constexpr double kMinOverlap = 0.5;
 // Candidates kept from the coarsest level, refined each to the full size.
@@ -142,15 +142,26 @@ double TSurfaceTracker::Score(int32_t level, int32_t x, int32_t y) const {
     for (int32_t r = 0; r < th; ++r) {
       const float* tp = &t.Centred[size_t(r) * size_t(tw)];
       const float* ip = &img.Pixels[size_t(y + r) * size_t(img.Width) + size_t(x)];
-      float fn = 0, fs = 0, fq = 0;
-      for (int32_t c = 0; c < tw; ++c) {
-        fn += tp[c] * ip[c];
-        fs += ip[c];
-        fq += ip[c] * ip[c];
+      // Eight running sums of each kind, so that the compiler can keep them in
+      // vector registers without reordering a sum.
+      float fn[8] = {}, fs[8] = {}, fq[8] = {};
+      int32_t c = 0;
+      for (; c + 8 <= tw; c += 8)
+        for (int k = 0; k < 8; ++k) {
+          fn[k] += tp[c + k] * ip[c + k];
+          fs[k] += ip[c + k];
+          fq[k] += ip[c + k] * ip[c + k];
+        }
+      for (; c < tw; ++c) {
+        fn[0] += tp[c] * ip[c];
+        fs[0] += ip[c];
+        fq[0] += ip[c] * ip[c];
       }
-      num += fn;
-      s += fs;
-      q += fq;
+      for (int k = 0; k < 8; ++k) {
+        num += fn[k];
+        s += fs[k];
+        q += fq[k];
+      }
     }
     const double var = q - s * s / n;
     if (var <= 1e-6 * n || t.Norm <= 0) return 0;
@@ -210,33 +221,43 @@ TSurfaceMatch TSurfaceTracker::Find(const TFastDIB& image, int32_t centreX, int3
   std::sort(cands.begin(), cands.end(), [](const TCand& a, const TCand& b) { return a.S > b.S; });
   if (cands.size() > size_t(kCandidates)) cands.resize(size_t(kCandidates));
 
-  double bestS = -2;
-  int32_t bestX = 0, bestY = 0;
-  for (const TCand& c : cands) {
-    int32_t x = c.X, y = c.Y;
-    double s = c.S;
-    for (int32_t l = top - 1; l >= 0; --l) {
-      const int32_t px = 2 * x, py = 2 * y;
-      s = -2;
+  // Each candidate is refined down to the level above the full size; only the
+  // best one is refined at full size, where a score costs the most.
+  TCand best{-2, 0, 0};
+  for (TCand c : cands) {
+    for (int32_t l = top - 1; l >= 1; --l) {
+      const int32_t px = 2 * c.X, py = 2 * c.Y;
+      c.S = -2;
       for (int32_t dy = -2; dy <= 2; ++dy)
         for (int32_t dx = -2; dx <= 2; ++dx) {
           const double v = Score(l, px + dx, py + dy);
-          if (v > s) s = v, x = px + dx, y = py + dy;
+          if (v > c.S) c.S = v, c.X = px + dx, c.Y = py + dy;
         }
     }
-    // At full size, climb until the peak is surrounded by lower scores.
+    if (c.S > best.S) best = c;
+  }
+  double bestS = -2;
+  int32_t bestX = 0, bestY = 0;
+  double around[3][3] = {};
+  if (best.S > -2) {
+    int32_t x = top > 0 ? 2 * best.X : best.X, y = top > 0 ? 2 * best.Y : best.Y;
+    double s = Score(0, x, y);
+    // At full size, climb until the peak is surrounded by lower scores; the
+    // last neighbourhood serves the sub-pixel fit.
     for (int step = 0; step < 8; ++step) {
       int32_t nx = x, ny = y;
       double ns = s;
       for (int32_t dy = -1; dy <= 1; ++dy)
         for (int32_t dx = -1; dx <= 1; ++dx) {
+          if (dx == 0 && dy == 0) continue;
           const double v = Score(0, x + dx, y + dy);
+          around[dy + 1][dx + 1] = v;
           if (v > ns) ns = v, nx = x + dx, ny = y + dy;
         }
       if (nx == x && ny == y) break;
       x = nx, y = ny, s = ns;
     }
-    if (s > bestS) bestS = s, bestX = x, bestY = y;
+    bestS = s, bestX = x, bestY = y;
   }
   if (bestS <= -2) return m;
   m.Found = true;
@@ -246,8 +267,8 @@ TSurfaceMatch TSurfaceTracker::Find(const TFastDIB& image, int32_t centreX, int3
   const TGreyPlane& t = Template_[0].Plane;
   m.Inside = bestX >= 0 && bestY >= 0 && bestX + t.Width <= image.Width() && bestY + t.Height <= image.AbsHeight;
   if (subPixel && m.Inside) {
-    m.X += ParabolaPeak(Score(0, bestX - 1, bestY), bestS, Score(0, bestX + 1, bestY));
-    m.Y += ParabolaPeak(Score(0, bestX, bestY - 1), bestS, Score(0, bestX, bestY + 1));
+    m.X += ParabolaPeak(around[1][0], bestS, around[1][2]);
+    m.Y += ParabolaPeak(around[0][1], bestS, around[2][1]);
   }
   return m;
 }
