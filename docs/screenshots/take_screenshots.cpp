@@ -72,7 +72,11 @@ int main(int argc, char** argv) {
   if (!form.OpenFile(QString::fromStdString(moon))) return 1;
   ParamGlob.cadrage_surface = true;
   ParamGlob.bordure = 0;
-  c.Run([&c] { c.SetDrawnFrame({320, 240, 959, 719}); });
+  c.Run([&c] {
+    c.SetDrawnFrame({320, 240, 959, 719});
+    c.AdjustedSize();
+    c.SetBilinear(true);  // thin outlines survive the reduction
+  });
   form.resize(1100, 860);
   ok = Save(form, out.filePath(QStringLiteral("moon-frame.png"))) && ok;
   c.Run([&c] { c.StartAutoFraming(); });
