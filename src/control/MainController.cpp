@@ -9,6 +9,7 @@
 #include "framing/AutoFrame.h"
 #include "framing/Detect.h"
 #include "framing/Frame.h"
+#include "app/Saving.h"
 #include "framing/Surface.h"
 #include "platform/Messages.h"
 
@@ -138,6 +139,8 @@ TMainWindowState TMainController::State() const {
     state.PositionLine += std::to_string(image->Width()) + "x" + std::to_string(image->AbsHeight) + " - " +
                           std::to_string(image->Bpp()) + " bits";
   state.OpenName = TSequence::FileNameOnly(s.AviFileName);
+  // A BMP list made in the dialog, or a Kelvaron list.
+  if (s.BmpFileList) state.OpenName = s.AviFileName.empty() ? "S\xC3\xA9quence fichier BMP" : state.OpenName + " (Kelvaron)";
   if (const TAviList* record = s.CurrentRecord(); record && record->HasFrame) {
     const TRect& r = record->FrameRect;
     state.FrameBoxTicked = true;
@@ -599,6 +602,47 @@ void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
   if (result) View_.ShowCombinationResult(*result);  // cancelled: no result, no report, no message
 }
 
+// --- Saving ---------------------------------------------------------------------------------
+
+void TMainController::Save() {
+  if (!Sequence_->CurrentImage) return;
+  TMessageSaveQuestions questions;
+  const TSaveOutcome outcome = SaveSingleImage(*Sequence_->CurrentImage, SaveDirectory, SaveBaseName, SaveNumber,
+                                               Settings_, Settings_.FITS, questions);
+  for (int i = 0; i < outcome.Beeps; ++i)
+    if (Beep) Beep();
+  Refresh();
+  if (!outcome.Status) Messages().Ok("Save image", outcome.Status.Message(), TMsgIcon::Error);
+}
+
+void TMainController::StartBatchSave(const TLotParams& choices) {
+  if (!Sequence_->SequenceOpen) return;
+  LotParams = choices;
+  StartJob(TJobKind::BatchSave, "Batch saving", Sequence_->ImageCount);
+}
+
+void TMainController::BatchSaveJob(const TJobHooks& hooks) {
+  // FITS texts and depth for this batch only: the settings', or what the FITS
+  // parameters dialog confirms now.
+  TParamFITS fits = Settings_.FITS;
+  if (Settings_.Fits && ChooseBatchFits) {
+    TParamFITS chosen = Settings_.FITS;
+    if (ChooseBatchFits(chosen)) fits = chosen;
+  }
+  const int32_t remembered = Sequence_->CurrentIndex;
+  TMessageSaveQuestions questions;
+  TBatchSaveHooks saveHooks;
+  saveHooks.Cancelled = hooks.Cancelled;
+  saveHooks.Progress = hooks.Progress;
+  const TBatchSaveOutcome outcome = SaveBatch(*Sequence_, LotParams, SaveNumber, Settings_, fits, questions, saveHooks);
+  // The job closes its progress window itself, also after a write failure.
+  if (hooks.End) hooks.End();
+  // The window shows the last image read.
+  if (Sequence_->CurrentIndex != remembered) ShowCurrentImage();
+  Refresh();
+  if (!outcome.Status) Messages().Ok("Batch saving", outcome.Status.Message(), TMsgIcon::Error);
+}
+
 void TMainController::StartJob(TJobKind kind, const std::string& caption, int32_t maximum) {
   View_.RunJobWithProgress({kind, caption, maximum});
 }
@@ -606,7 +650,7 @@ void TMainController::StartJob(TJobKind kind, const std::string& caption, int32_
 void TMainController::RunJob(TJobKind kind, const TJobHooks& hooks) {
   switch (kind) {
     case TJobKind::AutoFrame: AutoFrameJob(hooks); return;
-    case TJobKind::BatchSave:
+    case TJobKind::BatchSave: BatchSaveJob(hooks); return;
     case TJobKind::Mean:
     case TJobKind::Kappa: CombineJob(kind, hooks); return;
   }

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "app/ParamGlob.h"
+#include "app/Saving.h"
 #include "base/Status.h"
 #include "combine/Report.h"
 #include "sequence/Sequence.h"
@@ -121,15 +122,6 @@ struct TJobHooks {
   std::function<void()> End;             // the loop is over: close the progress window
 };
 
-// The choices of the last confirmed Batch saving dialog.
-struct TLotParams {
-  std::string Directory;
-  std::string Prefix;
-  bool AllImages = true;
-  bool SelectedImages = false;
-  bool FramedImages = false;
-  bool InsideOfFrame = false;
-};
 
 // Everything the window shows that follows from the controller's state.
 struct TMainWindowState {
@@ -269,6 +261,18 @@ class TMainController {
   bool NudgeFrame(int32_t dx, int32_t dy);
   // The current image's frame was drawn, pressed or moved last.
   bool FrameSelected() const;
+  // --- Saving (rules in app/Saving.h) -------------------------------------------
+  // "Save image": the current image into SaveDirectory as SaveBaseName +
+  // number; nothing without a current image. Beeps once per format step.
+  void Save();
+  // The Batch saving dialog was confirmed with `choices`: job 1027, "Batch
+  // saving", bar 0 to the number of images.
+  void StartBatchSave(const TLotParams& choices);
+  // The system's beep after a save. Unset: none.
+  std::function<void()> Beep;
+  // Before a FITS batch: shows the FITS parameters dialog on `fits` (the
+  // settings' ones); true when confirmed. Unset: the settings' are used.
+  std::function<bool(TParamFITS& fits)> ChooseBatchFits;
 
   // --- Combination --------------------------------------------------------------------
   // Job 1028: "Combinaison by mean", bar 0 to FrameHeight.
@@ -299,6 +303,8 @@ class TMainController {
 
  private:
   void AutoFrameJob(const TJobHooks& hooks);
+  // Job 1027: the batch over LotParams; the window is left on the last image read.
+  void BatchSaveJob(const TJobHooks& hooks);
   // The mean or kappa-sigma job: the combination, then the result window
   // (nothing when cancelled); the current image is shown again.
   void CombineJob(TJobKind kind, const TJobHooks& hooks);

@@ -57,7 +57,7 @@ TEST_P(CliSurface, Prints) {
   const auto& [args, status, expected] = GetParam();
   const std::string video = (Dir_ / "moon.avi").string(), out = (Dir_ / "stack.bmp").string();
   std::string line = args;
-  for (const auto& [key, value] : {std::pair{"VIDEO", video}, std::pair{"OUT", out}})
+  for (const auto& [key, value] : {std::pair{"VIDEO", video}, std::pair{"OUT", out}, std::pair{"DIR", Dir_.string()}})
     if (const size_t at = line.find(key); at != std::string::npos) line.replace(at, std::string(key).size(), value);
   const TCliRun r = RunCli(line + " --quiet --ini '" + (Dir_ / "none.ini").string() + "'", Dir_);
   EXPECT_EQ(r.Status, status) << r.Err;
@@ -74,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 ok 20 20 59 49\n2 ok 15 22 54 51\n"},
         std::tuple{"frame VIDEO --surface --region 20,20,59,49 --margin 15", 0, "4 out-of-limit\n"},
         std::tuple{"stack VIDEO --output OUT --surface --region 20,20,59,49 --margin 2", 0, "framed: 4 of 4\ncombined: 4\n"},
+        std::tuple{"save VIDEO DIR --surface --region 20,20,59,49 --margin 2", 0, "Temp0004.bmp\n"},
         std::tuple{"frame VIDEO --region 20,20,59,49", 2, "--region requires --surface"},
         std::tuple{"frame VIDEO --surface", 2, "--surface requires --region"},
         std::tuple{"frame VIDEO --surface --region 20,20,59", 2, "--region"},

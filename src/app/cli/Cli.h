@@ -72,6 +72,7 @@ inline constexpr TRange kFrames{0, 1000000};
 inline constexpr TRange kSeed{0, 0xFFFFFFFFll};
 inline constexpr TRange kSide{8, 32767};          // width or height of a generated video
 inline constexpr TRange kImageIndex{1, 0x7FFFFFFFll};  // image number as users count, from 1
+inline constexpr TRange kSaveNumber{0, 0x7FFFFFFFll};  // number in a saved file's name
 }  // namespace range
 
 }  // namespace cli

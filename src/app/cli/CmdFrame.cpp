@@ -30,7 +30,7 @@
 namespace {
 
 struct TFrameArgs {
-  std::string File;
+  std::vector<std::string> Files;
   cli::TFramingOptions Framing;
   bool Quiet = false;
 };
@@ -41,7 +41,7 @@ int RunFrame(const TFrameArgs& args) {
   args.Framing.Apply(params, sequence);
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args.File)) return 2;
+  if (!cli::OpenVideo(sequence, args.Files)) return 2;
   cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
@@ -69,9 +69,9 @@ int RunFrame(const TFrameArgs& args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const TCliCommand kFrame("frame", "automatic framing of every image of an AVI video", [](CLI::App& app) -> TCliRun {
+const TCliCommand kFrame("frame", "automatic framing of every image of a video or an image list", [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TFrameArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
+  cli::AddSequenceFiles(app, args->Files);
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
   return [args] { return RunFrame(*args); };

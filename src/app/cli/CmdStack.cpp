@@ -39,7 +39,8 @@ std::string Lower(std::string s) {
 }
 
 struct TStackArgs {
-  std::string File, Out, Method = "mean";
+  std::vector<std::string> Files;
+  std::string Out, Method = "mean";
   int32_t Kappa = 0, Bits = 8;
   bool RejectMean = false, Split = false, Report = false, Quiet = false;
   const CLI::Option *KappaOption = nullptr, *BitsOption = nullptr;
@@ -73,7 +74,7 @@ int RunStack(const TStackArgs& args) {
   if (!args.NoClobber.Allows(outputs)) return cli::kNotReplaced;
 
   const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, args.File)) return 2;
+  if (!cli::OpenVideo(sequence, args.Files)) return 2;
   const int total = sequence.ImageList.Count();
   TAutoFrameResult framing;
   {
@@ -148,10 +149,10 @@ std::string CheckOutputName(const std::string& out) {
   return ext == ".bmp" || ext == ".fit" ? std::string() : "OUT must end in .bmp or .fit, not '" + out + "'";
 }
 
-const TCliCommand kStack("stack", "frame every image of an AVI video and combine them into one image",
+const TCliCommand kStack("stack", "frame every image of a video or an image list and combine them into one image",
                          [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TStackArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
+  cli::AddSequenceFiles(app, args->Files);
   app.add_option("-o,--output", args->Out, "result file, .bmp or .fit")
       ->required()
       ->check(CLI::Validator(CheckOutputName, ""));

@@ -1,20 +1,23 @@
 // Video subcommands of stellon-cli:
 //   sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
-//   info FILE
+//   info FILE...   (FILE...: one AVI video, one Kelvaron list .lst, or BMP files in order)
 //       prints "frames: N", "width: W", "height: H", "bits: B" of image 1 as
 //       fetched (0 when it cannot be read).
-//   extract FILE INDEX OUT.bmp
+//   extract FILE... INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
 // is not a valid AVI file (the path followed by "is not a valid AVI file." on
 // standard error); 3 the image cannot be read.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <system_error>
 
 #include "app/cli/Cli.h"
+#include "app/cli/FramingOptions.h"
 #include "image/FastDIB.h"
 #include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
@@ -22,18 +25,8 @@
 
 namespace {
 
-// The video-file service for the length of one command.
-struct TVideoService {
-  TVideoService() { AVIFileInit(); }
-  ~TVideoService() { AVIFileExit(); }
-};
+using cli::TVideoService;
 
-// Opens `path` as a sequence; tells the user when it is not a valid AVI.
-bool OpenOrTell(TSequence& seq, const std::string& path) {
-  if (seq.OpenAvi(path)) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
-  return false;
-}
 
 struct TSampleArgs {
   std::string Out, Size, Format;
@@ -64,10 +57,10 @@ int Sample(const TSampleArgs& args) {
   return 0;
 }
 
-int Info(const std::string& file) {
+int Info(const std::vector<std::string>& files) {
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, file)) return 2;
+  if (!cli::OpenVideo(seq, files)) return 2;
   TFastDIB image;
   const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
@@ -76,7 +69,8 @@ int Info(const std::string& file) {
 }
 
 struct TExtractArgs {
-  std::string File, Out;
+  std::vector<std::string> Files;
+  std::string Out;
   long long Index = 0;
   cli::TNoClobber NoClobber;
 };
@@ -85,11 +79,11 @@ int Extract(const TExtractArgs& args) {
   if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
   TVideoService service;
   TSequence seq;
-  if (!OpenOrTell(seq, args.File)) return 2;
+  if (!cli::OpenVideo(seq, args.Files)) return 2;
   TFastDIB image;
   seq.CurrentIndex = int32_t(args.Index - 1);
   if (args.Index > seq.ImageCount || !seq.FetchImage(image))
-    return cli::Error("image " + std::to_string(args.Index) + " of " + args.File + " cannot be read"), 3;
+    return cli::Error("image " + std::to_string(args.Index) + " of " + args.Files[0] + " cannot be read"), 3;
   if (const TStatus s = image.SaveToFile(args.Out); !s) {
     cli::Error(s.Message());
     return 1;
@@ -117,19 +111,34 @@ const TCliCommand kSample("sample", "write a synthetic planet video", [](CLI::Ap
   return [args] { return Sample(*args); };
 });
 
-const TCliCommand kInfo("info", "frames and size of an AVI video", [](CLI::App& app) -> TCliRun {
-  auto file = std::make_shared<std::string>();
-  app.add_option("FILE", *file, "AVI video")->required();
-  return [file] { return Info(*file); };
+const TCliCommand kInfo("info", "frames and size of a video or an image list", [](CLI::App& app) -> TCliRun {
+  auto files = std::make_shared<std::vector<std::string>>();
+  cli::AddSequenceFiles(app, *files);
+  return [files] { return Info(*files); };
 });
 
-const TCliCommand kExtract("extract", "save one image of an AVI video as BMP", [](CLI::App& app) -> TCliRun {
+const TCliCommand kExtract("extract", "save one image of a video or an image list as BMP", [](CLI::App& app) -> TCliRun {
+  // FILE... INDEX OUT: the sequence's files take every argument but the last two.
   auto args = std::make_shared<TExtractArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
-  app.add_option("INDEX", args->Index, "image number, from 1")->required()->check(cli::range::kImageIndex.Check());
-  app.add_option("OUT", args->Out, "BMP file to write")->required();
+  auto all = std::make_shared<std::vector<std::string>>();
+  app.add_option("FILE... INDEX OUT", *all,
+                 std::string(cli::kSequenceFiles) + ", then the image number (from 1) and the BMP file to write")
+      ->required()
+      ->expected(3, -1);
   args->NoClobber.Add(app);
-  return [args] { return Extract(*args); };
+  return [args, all] {
+    args->Files.assign(all->begin(), all->end() - 2);
+    args->Out = all->back();
+    const std::string& index = (*all)[all->size() - 2];
+    const auto range = cli::range::kImageIndex;
+    char* end = nullptr;
+    errno = 0;
+    args->Index = std::strtoll(index.c_str(), &end, 10);
+    if (index.empty() || *end != '\0' || errno != 0 || args->Index < range.Min || args->Index > range.Max)
+      return cli::ArgumentError("INDEX: Value " + index + " not in range " + std::to_string(range.Min) + " to " +
+                                std::to_string(range.Max));
+    return Extract(*args);
+  };
 });
 
 }  // namespace

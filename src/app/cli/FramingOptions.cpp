@@ -1,9 +1,15 @@
 #include "app/cli/FramingOptions.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "framing/Surface.h"
 #include "platform/VideoFile.h"
+#include "sequence/BmpInfo.h"
+#include "sequence/KelvaronList.h"
 #include "sequence/Sequence.h"
 
 namespace cli {
@@ -72,9 +78,61 @@ void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
 TVideoService::TVideoService() { AVIFileInit(); }
 TVideoService::~TVideoService() { AVIFileExit(); }
 
-bool OpenVideo(TSequence& sequence, const std::string& path) {
-  if (sequence.OpenAvi(path)) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", path.c_str());
+namespace {
+bool EndsWithNoCase(const std::string& name, const char* ext) {
+  const size_t n = std::strlen(ext);
+  if (name.size() <= n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != ext[i]) return false;
+  return true;
+}
+}  // namespace
+
+CLI::Option* AddSequenceFiles(CLI::App& app, std::vector<std::string>& files) {
+  return app.add_option("FILE", files, kSequenceFiles)->required();
+}
+
+bool OpenVideo(TSequence& sequence, const std::vector<std::string>& files) {
+  sequence.Close();
+  if (files.size() == 1 && EndsWithNoCase(files[0], ".lst")) {
+    const std::string& path = files[0];
+    TKelvaronResult read = ReadKelvaronList(path, [](const std::string& text) {
+      // A script cannot be asked: the file is skipped, and told.
+      std::string line = text.substr(0, text.find('\n'));
+      std::fprintf(stderr, "stellon-cli: %s (skipped)\n", line.c_str());
+      return TMsgButton::Yes;
+    });
+    if (!read.Status) {
+      std::string message = read.Status.Message();
+      for (char& c : message)
+        if (c == '\n') c = ' ';
+      Error(message);
+      return false;
+    }
+    if (read.Truncated) Error(KelvaronTruncatedText(path));
+    sequence.AviFileName = path;
+    sequence.BuildBmpSequence(std::move(read.Entries));
+    if (!sequence.SequenceOpen) Error(path + ": no listed image file exists");
+    return sequence.SequenceOpen;
+  }
+  if (files.size() > 1 || EndsWithNoCase(files[0], ".bmp")) {
+    auto entries = std::make_unique<TBmpEntryList>();
+    for (const std::string& file : files) {
+      TBmpInfo info;
+      if (!ReadBmpFileInfo(file, info) || info.BitCount == -1) {
+        Error(file + ": not a readable BMP file");
+        return false;
+      }
+      const std::filesystem::path p(file);
+      const std::string dir = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+      const std::string name = p.filename().string();
+      entries->Add(name, MakeBmpEntry(name, dir, info));
+    }
+    sequence.BuildBmpSequence(std::move(entries));
+    return sequence.SequenceOpen;
+  }
+  if (sequence.OpenAvi(files[0])) return true;
+  std::fprintf(stderr, "%sis not a valid AVI file.\n", files[0].c_str());
   return false;
 }
 

@@ -45,8 +45,17 @@ struct TVideoService {
   TVideoService& operator=(const TVideoService&) = delete;
 };
 
-// Opens FILE as the sequence; otherwise prints the path immediately followed
-// by "is not a valid AVI file." on standard error and returns false.
-bool OpenVideo(TSequence& sequence, const std::string& path);
+// What the commands that read a sequence take: one AVI video, one Kelvaron
+// list (".lst"), or one or more BMP files in the order of the sequence.
+inline constexpr const char* kSequenceFiles = "AVI video, Kelvaron list (.lst), or BMP files in order";
+// Declares the FILE... argument on `app`.
+CLI::Option* AddSequenceFiles(CLI::App& app, std::vector<std::string>& files);
+
+// Opens `files` as the sequence. A video that cannot be opened prints its
+// path immediately followed by "is not a valid AVI file."; a list or a BMP
+// file that cannot be read, or a list naming no file that exists, is told on
+// standard error (listed files that do not exist are skipped, each told).
+// False when nothing opened.
+bool OpenVideo(TSequence& sequence, const std::vector<std::string>& files);
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 // Main window: creation, layout, closing and window events.
 #include "app/ui/MainForm.h"
+#include "browse/ui/LoadBMPForm.h"
 
 #include "base/Version.h"
 
@@ -256,6 +257,7 @@ void TMainForm::FormClose() {
   if (Closed_) return;
   Closed_ = true;
   Controller_.Sequence().Close();
+  BmpSelection().reset();
   ParamGlob.barre_visible = mnu_barre_visible->isChecked();
   ParamGlob.barre_texte = mnu_texte_icone->isChecked();
   if (const TStatus written = Controller_.WriteSettings(); !written)

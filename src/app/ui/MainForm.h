@@ -8,8 +8,9 @@
 //   MainFormActions.cpp   the command table, menus, tool bar, applying the state,
 //                         tool bar, settings and help commands
 //   MainFormSequence.cpp  the Open command, the sample video
-//   MainFormKelvaron.cpp  Kelvaron lists named on the command line
+//   MainFormKelvaron.cpp  BMP and Kelvaron lists (menu and command line), image preview
 //   MainFormDrop.cpp      files given on the command line or dropped on the window
+//   MainFormSaving.cpp    the Batch saving and FITS parameters dialogs of saving
 //
 // Widgets are private; tests find them by object name (the names below are
 // those of the command table) and every control has an accessible name.
@@ -114,6 +115,8 @@ class TMainForm : public QMainWindow, private TMainView {
                          const std::vector<TProblemRow>& rows) override;
   void ShowCombinationResult(TCombineResult& result) override;  // MainFormCombine.cpp
   void Action_kappaExecute();                                   // the kappa dialog, then the job
+  void Action_enregistrer_lotExecute();                         // the Batch saving dialog, then the job
+  void ConnectSaving();                                         // the beep and the FITS dialog of batches
 
   // --- Building ---------------------------------------------------------------------
   void FormCreate();
@@ -143,6 +146,10 @@ class TMainForm : public QMainWindow, private TMainView {
   void Quitter1Click();
   void mnu_barre_visibleClick();
   void mnu_texte_iconeClick();
+  // --- Lists and preview (MainFormKelvaron.cpp) ---------------------------------------
+  void Action_Ouvrir_BmpExecute();
+  void Action_ouvrir_kelvaronExecute();
+  void Action_Browse_ImageExecute();
 
   TMainController Controller_;
   QPointer<THelpWindow> HelpWindow_;  // the guide, made on first use

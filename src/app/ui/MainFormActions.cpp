@@ -203,6 +203,12 @@ void TMainForm::CreateActions() {
   TMainController& c = Controller_;
   Wire(TCommand::Open, [this] { action_ouvrirExecute(); });
   Wire(TCommand::Close, [&c] { c.CloseSequence(); });
+  Wire(TCommand::OpenBmp, [this] { Action_Ouvrir_BmpExecute(); });
+  Wire(TCommand::OpenKelvaron, [this] { Action_ouvrir_kelvaronExecute(); });
+  Wire(TCommand::BrowseImages, [this] { Action_Browse_ImageExecute(); });
+  ConnectSaving();
+  Wire(TCommand::Save, [&c] { c.Save(); });
+  Wire(TCommand::BatchSave, [this] { Action_enregistrer_lotExecute(); });
   Wire(TCommand::Frame, [&c] { c.Frame(); });
   Wire(TCommand::AutoFrame, [&c] { c.StartAutoFraming(); });
   Wire(TCommand::SuppressFrame, [&c] { c.SuppressFrame(); });
