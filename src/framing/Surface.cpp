@@ -223,16 +223,27 @@ TSurfaceMatch TSurfaceTracker::Find(const TFastDIB& image, int32_t centreX, int3
 
   // Each candidate is refined down to the level above the full size; only the
   // best one is refined at full size, where a score costs the most.
+  // At each level the doubled position is within a pixel or two of the peak:
+  // climb from it until no neighbour scores higher.
+  auto climb = [this](int32_t level, TCand& c) {
+    c.S = Score(level, c.X, c.Y);
+    for (int step = 0; step < 8; ++step) {
+      TCand next = c;
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+          if (dx == 0 && dy == 0) continue;
+          const double v = Score(level, c.X + dx, c.Y + dy);
+          if (v > next.S) next = {v, c.X + dx, c.Y + dy};
+        }
+      if (next.X == c.X && next.Y == c.Y) break;
+      c = next;
+    }
+  };
   TCand best{-2, 0, 0};
   for (TCand c : cands) {
     for (int32_t l = top - 1; l >= 1; --l) {
-      const int32_t px = 2 * c.X, py = 2 * c.Y;
-      c.S = -2;
-      for (int32_t dy = -2; dy <= 2; ++dy)
-        for (int32_t dx = -2; dx <= 2; ++dx) {
-          const double v = Score(l, px + dx, py + dy);
-          if (v > c.S) c.S = v, c.X = px + dx, c.Y = py + dy;
-        }
+      c.X *= 2, c.Y *= 2;
+      climb(l, c);
     }
     if (c.S > best.S) best = c;
   }
@@ -281,6 +292,20 @@ bool CaptureFramePixelsAt(const TRect& rect, double dx, double dy, const TFastDI
   const int32_t ox = dx < 0 ? -1 : 0, oy = dy < 0 ? -1 : 0;
   const double fx = dx - ox, fy = dy - oy;
   uint8_t* out = record.FramePixels.data();
+  if (image.Bpp() == 24 && rect.Left + ox >= 0 && rect.Top + oy >= 0 && rect.Right + ox + 1 < iw &&
+      rect.Bottom + oy + 1 < ih) {
+    // Every neighbour inside the picture: straight from the rows, in fixed point.
+    const int32_t wx = int32_t(std::lround(fx * 256)), wy = int32_t(std::lround(fy * 256));
+    for (int32_t r = 0; r < h; ++r) {
+      const uint8_t* a = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy) + rect.Left + ox);
+      const uint8_t* b = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy + 1) + rect.Left + ox);
+      for (int32_t k = 0; k < 3 * w; ++k) {
+        const int32_t top = a[k] * (256 - wx) + a[k + 3] * wx, bottom = b[k] * (256 - wx) + b[k + 3] * wx;
+        *out++ = uint8_t((top * (256 - wy) + bottom * wy + 32768) >> 16);
+      }
+    }
+    return true;
+  }
   auto px = [&](int32_t y, int32_t x) {
     y = std::clamp(y, 0, ih - 1);
     x = std::clamp(x, 0, iw - 1);
