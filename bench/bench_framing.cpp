@@ -29,7 +29,6 @@ extern "C" {
 
 #include "framing/AutoFrame.h"
 #include "framing/Detect.h"
-#include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
@@ -194,7 +193,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double mb = double(std::filesystem::file_size(path)) / 1e6;
-  AVIFileInit();
 
   // Warm the page cache so that every contender reads from memory.
   DecodeAll(path);
@@ -216,7 +214,6 @@ int main(int argc, char** argv) {
   const size_t blockBytes = simple.Framed > 0 ? simple.FrameBytes / size_t(simple.Framed) : 0;
   const double blocks = Best(runs, [&] { KeepBlocks<TFramePixels>(simple.Framed, blockBytes); });
   const double plainBlocks = Best(runs, [&] { KeepBlocks<std::vector<uint8_t>>(simple.Framed, blockBytes); });
-  AVIFileExit();
   std::filesystem::remove(path);
 
   std::printf("Video: %d images, 640x480, 24 bits, %.0f MB; FFmpeg decoded %d pictures\n\n", frames, mb, decoded);

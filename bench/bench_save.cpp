@@ -27,7 +27,6 @@
 #include "app/ParamGlob.h"
 #include "app/Saving.h"
 #include "framing/AutoFrame.h"
-#include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
@@ -134,7 +133,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write the video: %s\n", error.c_str());
     return 1;
   }
-  AVIFileInit();
   TSequence seq;
   if (!seq.OpenAvi(video)) return 1;
 
@@ -173,7 +171,6 @@ int main(int argc, char** argv) {
   AutoFrameAll(seq, AutoFrameOptionsOf(framing));
   compare(cut, cutOurs, cutPlain, cutFacts);
   const std::string loadAfter = LoadAverage();
-  AVIFileExit();
   fs::remove_all(root);
 
   std::printf("Video: %d images, 640x480, 24 bits uncompressed; folder %s; load average %s before, %s after\n\n",

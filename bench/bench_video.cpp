@@ -3,8 +3,8 @@
 //
 // Videos: 1000 frames of 640x480 synthetic planet, uncompressed 24-bit and
 // MJPEG, written to a temporary folder. Rows:
-//   - sequential fetch of every image (open, decode, convert, flip, close per
-//     image, as the program does), images per second;
+//   - sequential fetch of every image from the sequence's open source
+//     (decode, convert, flip, as the program does), images per second;
 //   - FFmpeg's own decode of the same file: the libavformat/libavcodec loop
 //     (one thread, like ours), the same loop converting each picture to BGR24
 //     as a DIB needs, and the ffmpeg program (-f null, one thread, start-up
@@ -32,7 +32,6 @@ extern "C" {
 }
 
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
@@ -181,7 +180,6 @@ int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
   const std::string dir = (std::filesystem::temp_directory_path() / ("bench_video_" + std::to_string(getpid()))).string();
   std::filesystem::create_directories(dir);
-  AVIFileInit();
 
   TSampleOptions o;
   o.Frames = frames;
@@ -205,7 +203,6 @@ int main(int argc, char** argv) {
     results.push_back(Measure(name, path, frames));
   }
   const long peak = PeakRssKb();
-  AVIFileExit();
   std::filesystem::remove_all(dir);
 
   std::printf("Machine: %ld cores, %s\n", sysconf(_SC_NPROCESSORS_ONLN), CpuModel().c_str());

@@ -676,7 +676,7 @@ void TMainController::Run(const std::function<void()>& command) {
   Sequence_->CurrentIndex = saved >= 0 && saved < Sequence_->ImageCount ? saved : 0;
   try {
     ShowCurrentImage();
-  } catch (const std::exception& e) {
+  } catch (const std::exception&) {
     Sequence_->CurrentImage.reset();
     View_.PictureChanged();
     Refresh();

@@ -125,8 +125,8 @@ void WriteBmp(const TFastDIB& dib, Put&& put) {
   }
   std::vector<uint8_t> head;
   head.reserve(kFileHeader + kInfoHeader + 1024 + 12);
-  auto u16 = [&](uint32_t v) { head.push_back(uint8_t(v)); head.push_back(uint8_t(v >> 8)); };
-  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+  auto u16 = [&](uint32_t v) { le::Append16(head, v); };
+  auto u32 = [&](uint32_t v) { le::Append32(head, v); };
   const uint32_t tableBytes = compression == kBitFields ? 12 : entries * (core ? 3 : 4);
   const uint32_t offBits = uint32_t(kFileHeader) + (core ? kCoreHeader : kInfoHeader) + tableBytes;
   head.push_back('B');

@@ -5,13 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/ByteOrder.h"
 #include "image/FastDIB.h"
 
 namespace bmp {
 
-inline uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-inline int32_t I32(const uint8_t* p) { return int32_t(U32(p)); }
+using le::I32;
+using le::U16;
+using le::U32;
 
 constexpr uint32_t kCoreHeader = 12;
 constexpr uint32_t kInfoHeader = 40;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "image/BitmapHeader.h"
 #include "image/BmpFormat.h"
 
 namespace bmp {
@@ -42,34 +43,29 @@ bool ParseHeaders(const uint8_t* d, size_t n, TFacts& f) {
   f = TFacts{};
   if (n < kFileHeader + 4 || d[0] != 'B' || d[1] != 'M') return false;
   f.OffBits = U32(d + 10);
-  f.HeaderSize = U32(d + 14);
-  int64_t height = 0;
+  TBitmapHeader h;
+  if (!ReadBitmapHeader(d + kFileHeader, n - kFileHeader, h)) return false;
+  f.HeaderSize = h.HeaderSize;
+  f.Width = h.Width;
+  f.AbsHeight = h.AbsHeight;
+  f.TopDown = h.TopDown;
+  f.Bpp = h.BitCount;
+  f.Compression = h.Compression;
+  f.XPelsPerMeter = h.XPelsPerMeter;
+  f.YPelsPerMeter = h.YPelsPerMeter;
+  f.ClrUsed = h.ClrUsed;
+  f.ClrImportant = h.ClrImportant;
   if (f.HeaderSize == kCoreHeader) {
-    if (n < kFileHeader + kCoreHeader) return false;
-    f.Width = U16(d + 18);
-    height = U16(d + 20);
-    f.Bpp = U16(d + 24);
-    f.Compression = kRgb;
     f.PaletteOffset = kFileHeader + kCoreHeader;
     f.PaletteEntrySize = 3;
-  } else if (f.HeaderSize >= kInfoHeader) {
+  } else {
     // Longer headers (V4, V5, OS/2 2.x) begin with the same 40 bytes.
-    if (n < kFileHeader + size_t(kInfoHeader) || n - kFileHeader < f.HeaderSize) return false;
-    f.Width = I32(d + 18);
-    height = I32(d + 22);
-    f.Bpp = U16(d + 28);
-    f.Compression = U32(d + 30);
-    f.XPelsPerMeter = I32(d + 38);
-    f.YPelsPerMeter = I32(d + 42);
-    f.ClrUsed = U32(d + 46);
-    f.ClrImportant = U32(d + 50);
+    if (n - kFileHeader < f.HeaderSize) return false;
     f.PaletteOffset = kFileHeader + f.HeaderSize;
     // With a 40-byte header the three masks follow it; longer headers hold
     // them in the same place, inside the header.
     if (f.Compression == kBitFields && f.HeaderSize == kInfoHeader) f.PaletteOffset += 12;
     f.PaletteEntrySize = 4;
-  } else {
-    return false;
   }
 
   switch (f.Bpp) {
@@ -79,15 +75,10 @@ bool ParseHeaders(const uint8_t* d, size_t n, TFacts& f) {
     case 16: case 32: if (f.Compression != kRgb && f.Compression != kBitFields) return false; break;
     default: return false;
   }
-  f.TopDown = height < 0;
-  const int64_t absHeight = height < 0 ? -height : height;
-  if (f.Width < 1 || f.Width > TFastDIB::kMaxSide || absHeight < 1 || absHeight > TFastDIB::kMaxSide) return false;
-  if (int64_t(f.Width) * absHeight > TFastDIB::kMaxPixels) return false;
   // Run-length data is always stored bottom-up.
   if (f.TopDown && (f.Compression == kRle8 || f.Compression == kRle4)) return false;
-  f.AbsHeight = int32_t(absHeight);
   f.RowSize = ((int64_t(f.Bpp) * f.Width + 31) & ~int64_t(31)) / 8;
-  f.ImageBytes = f.RowSize * absHeight;
+  f.ImageBytes = f.RowSize * f.AbsHeight;
 
   // The pixels cannot start inside the headers or the masks.
   if (f.OffBits < f.PaletteOffset) return false;
@@ -114,3 +105,35 @@ bool ParseHeaders(const uint8_t* d, size_t n, TFacts& f) {
 }
 
 }  // namespace bmp
+
+bool ReadBitmapHeader(const uint8_t* p, size_t n, TBitmapHeader& h) {
+  using namespace bmp;
+  h = TBitmapHeader{};
+  if (n < 4) return false;
+  h.HeaderSize = U32(p);
+  int64_t height = 0;
+  if (h.HeaderSize == kCoreHeader) {
+    if (n < kCoreHeader) return false;
+    h.Width = U16(p + 4);
+    height = U16(p + 6);
+    h.BitCount = U16(p + 10);
+  } else if (h.HeaderSize >= kInfoHeader) {
+    if (n < kInfoHeader) return false;
+    h.Width = I32(p + 4);
+    height = I32(p + 8);
+    h.BitCount = U16(p + 14);
+    h.Compression = U32(p + 16);
+    h.XPelsPerMeter = I32(p + 24);
+    h.YPelsPerMeter = I32(p + 28);
+    h.ClrUsed = U32(p + 32);
+    h.ClrImportant = U32(p + 36);
+  } else {
+    return false;
+  }
+  h.TopDown = height < 0;
+  const int64_t absHeight = height < 0 ? -height : height;
+  if (h.Width < 1 || h.Width > TFastDIB::kMaxSide || absHeight < 1 || absHeight > TFastDIB::kMaxSide) return false;
+  if (int64_t(h.Width) * absHeight > TFastDIB::kMaxPixels) return false;
+  h.AbsHeight = int32_t(absHeight);
+  return true;
+}

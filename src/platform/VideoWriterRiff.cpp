@@ -7,18 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "platform/VideoWriterImpl.h"
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 void PutTag(std::vector<uint8_t>& b, const char* t) { b.insert(b.end(), t, t + 4); }
 
 class TRiffWriter final : public TVideoWriter::TImpl {
@@ -90,12 +83,12 @@ class TRiffWriter final : public TVideoWriter::TImpl {
     bool ok = true;
     std::vector<uint8_t> idx;
     PutTag(idx, "idx1");
-    Put32(idx, uint32_t(Index_.size() * 16));
+    le::Append32(idx, uint32_t(Index_.size() * 16));
     for (const auto& [offset, size] : Index_) {
       PutTag(idx, "00db");
-      Put32(idx, 0x10);  // AVIIF_KEYFRAME
-      Put32(idx, offset);
-      Put32(idx, size);
+      le::Append32(idx, 0x10);  // AVIIF_KEYFRAME
+      le::Append32(idx, offset);
+      le::Append32(idx, size);
     }
     ok = std::fwrite(idx.data(), 1, idx.size(), F_) == idx.size();
     const long end = std::ftell(F_);
@@ -124,58 +117,58 @@ class TRiffWriter final : public TVideoWriter::TImpl {
     const uint32_t hdrlSize = 4 + (8 + 56) + (8 + strlSize);
     std::vector<uint8_t> b;
     PutTag(b, "RIFF");
-    Put32(b, fileSize ? fileSize - 8 : 0);
+    le::Append32(b, fileSize ? fileSize - 8 : 0);
     PutTag(b, "AVI ");
     PutTag(b, "LIST");
-    Put32(b, hdrlSize);
+    le::Append32(b, hdrlSize);
     PutTag(b, "hdrl");
     PutTag(b, "avih");
-    Put32(b, 56);
-    Put32(b, uint32_t(1000000 / std::max(1, O_.FrameRate)));
-    Put32(b, uint32_t(Frame_.size()) * uint32_t(std::max(1, O_.FrameRate)));
-    Put32(b, 0);
-    Put32(b, 0x10);  // AVIF_HASINDEX
-    Put32(b, frames);
-    Put32(b, 0);
-    Put32(b, 1);
-    Put32(b, uint32_t(Frame_.size()));
-    Put32(b, uint32_t(O_.Width));
-    Put32(b, uint32_t(O_.Height));
-    for (int i = 0; i < 4; ++i) Put32(b, 0);
+    le::Append32(b, 56);
+    le::Append32(b, uint32_t(1000000 / std::max(1, O_.FrameRate)));
+    le::Append32(b, uint32_t(Frame_.size()) * uint32_t(std::max(1, O_.FrameRate)));
+    le::Append32(b, 0);
+    le::Append32(b, 0x10);  // AVIF_HASINDEX
+    le::Append32(b, frames);
+    le::Append32(b, 0);
+    le::Append32(b, 1);
+    le::Append32(b, uint32_t(Frame_.size()));
+    le::Append32(b, uint32_t(O_.Width));
+    le::Append32(b, uint32_t(O_.Height));
+    for (int i = 0; i < 4; ++i) le::Append32(b, 0);
     PutTag(b, "LIST");
-    Put32(b, strlSize);
+    le::Append32(b, strlSize);
     PutTag(b, "strl");
     PutTag(b, "strh");
-    Put32(b, 56);
+    le::Append32(b, 56);
     PutTag(b, "vids");
     PutTag(b, "DIB ");
-    Put32(b, 0);
-    Put32(b, 0);  // priority, language
-    Put32(b, 0);
-    Put32(b, 1);
-    Put32(b, uint32_t(std::max(1, O_.FrameRate)));
-    Put32(b, 0);
-    Put32(b, frames);
-    Put32(b, uint32_t(Frame_.size()));
-    Put32(b, 0xFFFFFFFFu);
-    Put32(b, 0);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, uint32_t(O_.Width));
-    Put16(b, uint32_t(O_.Height));
+    le::Append32(b, 0);
+    le::Append32(b, 0);  // priority, language
+    le::Append32(b, 0);
+    le::Append32(b, 1);
+    le::Append32(b, uint32_t(std::max(1, O_.FrameRate)));
+    le::Append32(b, 0);
+    le::Append32(b, frames);
+    le::Append32(b, uint32_t(Frame_.size()));
+    le::Append32(b, 0xFFFFFFFFu);
+    le::Append32(b, 0);
+    le::Append16(b, 0);
+    le::Append16(b, 0);
+    le::Append16(b, uint32_t(O_.Width));
+    le::Append16(b, uint32_t(O_.Height));
     PutTag(b, "strf");
-    Put32(b, 40 + palBytes);
-    Put32(b, 40);
-    Put32(b, uint32_t(O_.Width));
-    Put32(b, uint32_t(O_.Height));  // positive: bottom-up rows
-    Put16(b, 1);
-    Put16(b, uint32_t(Bpp_));
-    Put32(b, 0);  // BI_RGB
-    Put32(b, uint32_t(Frame_.size()));
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, O_.Codec == TVideoCodec::Pal8 && !O_.ClrUsedZero ? uint32_t(Palette_.size()) : 0);
-    Put32(b, 0);
+    le::Append32(b, 40 + palBytes);
+    le::Append32(b, 40);
+    le::Append32(b, uint32_t(O_.Width));
+    le::Append32(b, uint32_t(O_.Height));  // positive: bottom-up rows
+    le::Append16(b, 1);
+    le::Append16(b, uint32_t(Bpp_));
+    le::Append32(b, 0);  // BI_RGB
+    le::Append32(b, uint32_t(Frame_.size()));
+    le::Append32(b, 0);
+    le::Append32(b, 0);
+    le::Append32(b, O_.Codec == TVideoCodec::Pal8 && !O_.ClrUsedZero ? uint32_t(Palette_.size()) : 0);
+    le::Append32(b, 0);
     for (const TRGBQuad& q : Palette_) {
       b.push_back(q.rgbBlue);
       b.push_back(q.rgbGreen);
@@ -183,7 +176,7 @@ class TRiffWriter final : public TVideoWriter::TImpl {
       b.push_back(0);
     }
     PutTag(b, "LIST");
-    Put32(b, MoviBytes_);
+    le::Append32(b, MoviBytes_);
     PutTag(b, "movi");
     MoviTag_ = uint32_t(b.size() - 4);
     return std::fwrite(b.data(), 1, b.size(), F_) == b.size();
@@ -194,7 +187,7 @@ class TRiffWriter final : public TVideoWriter::TImpl {
     const uint32_t offset = MoviBytes_;  // from the "movi" tag, as idx1 counts
     std::vector<uint8_t> h;
     PutTag(h, "00db");
-    Put32(h, size);
+    le::Append32(h, size);
     bool ok = std::fwrite(h.data(), 1, 8, F_) == 8 && (size == 0 || std::fwrite(data, 1, size, F_) == size);
     if (size & 1) ok = ok && std::fputc(0, F_) != EOF;
     Index_.push_back({offset, size});

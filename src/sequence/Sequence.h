@@ -4,18 +4,21 @@
 // the command line uses it directly.
 //
 // Indices are 0-based here; users see them from 1. The sequence keeps no whole
-// images: each image is read again from its source when needed.
+// images: each image is read again from its source when needed. The source
+// (a TImageSource) is opened once, when the sequence opens, and stays open
+// until it closes.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "base/Status.h"
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
 #include "sequence/AviList.h"
 #include "sequence/BmpList.h"
 #include "sequence/OwnedList.h"
+#include "sources/ImageSource.h"
 
 class TSequence {
  public:
@@ -29,8 +32,6 @@ class TSequence {
   std::string AviFileName;     // the open AVI (or Kelvaron list) path; empty for a BMP list
   int32_t CurrentIndex = 0;
   int32_t ImageCount = 0;
-  HRESULT AviResult = 0;       // result of the last video-file call that gives one
-  TAviStreamInfo StreamInfo;   // filled when an AVI is opened
   std::unique_ptr<TFastDIB> CurrentImage;  // the current image as fetched, or none
   TOwnedStringList<TAviList> ImageList;     // display names with one record each
   std::unique_ptr<TBmpEntryList> BmpFileList;  // BMP entries of a BMP/Kelvaron sequence
@@ -42,25 +43,35 @@ class TSequence {
   int32_t FrameHeight = 0;     // Bottom - Top of it
 
   // --- Operations ----------------------------------------------------------------
-  // Number of images of AviFileName's first stream, or -1 when it is not a
-  // readable AVI whose first stream is video (code in AviResult).
-  int GetFrameCount();
-  // Closes, then opens `path` as an AVI sequence with one unticked record per
-  // image named "Image <n>". False (sequence closed) when it is not a valid AVI.
-  bool OpenAvi(const std::string& path);
+  // Opens `path` (an AVI video or another capture format) as the new sequence,
+  // with one unticked record per image. The new source is opened first: when
+  // it cannot be, the open sequence is left exactly as it was and the status
+  // says why ("<path>is not a valid AVI file."). On success the previous
+  // sequence is closed and replaced.
+  TStatus Open(const std::string& path);
+  // The same for the Open command, which reports the failure itself.
+  bool OpenAvi(const std::string& path) { return Open(path).ok(); }
+  // Replaces the sequence by one over an already opened source.
+  void OpenSource(std::unique_ptr<TImageSource> source, const std::string& path);
   // Reads the image at CurrentIndex into `dest` (24 bits, or 32 for a 32-bit
-  // video), top-down. False when it cannot be read. A BMP file that cannot be
-  // opened throws std::system_error.
+  // video), top-down. False when it cannot be read; FetchError says why.
   bool FetchImage(TFastDIB& dest);
+  // Reads image `index` (not moving CurrentIndex).
+  TStatus ReadImage(int index, TFastDIB& dest);
   // Replaces CurrentImage by a fresh fetch of CurrentIndex (none on failure).
   bool FetchCurrentImage();
+  // Why the last fetch failed (ok after a successful one).
+  const TStatus& FetchError() const { return FetchError_; }
   // Builds a BMP sequence from BmpFileList (takes ownership of `entries`,
-  // which becomes BmpFileList). Does nothing for an empty list. Like OpenAvi it
+  // which becomes BmpFileList). Does nothing for an empty list. Like Open it
   // fetches nothing: the caller shows the current image.
   void BuildBmpSequence(std::unique_ptr<TBmpEntryList> entries);
   void FreeImageList();
-  // Closes the sequence: forgets every record, tick and frame.
+  // Closes the sequence: forgets every record, tick and frame, closes the source.
   void Close();
+
+  // The open source, or null.
+  const TImageSource* Source() const { return Source_.get(); }
 
   // Record of image i, or null when out of range.
   TAviList* Record(int i) const { return i >= 0 && i < ImageList.Count() ? ImageList.Objects(i) : nullptr; }
@@ -68,13 +79,13 @@ class TSequence {
 
   // "Image 3" for the AVI image of index 2; "3 - jup003.bmp" for a BMP entry.
   static std::string AviDisplayName(int index);
-  static std::string BmpDisplayName(int index, const std::string& fileName);
   // The last piece of a path whose pieces are separated by "/" or "\\".
   static std::string FileNameOnly(const std::string& path);
   // directory + "/" + name (no second separator when directory ends with one).
   static std::string JoinPath(const std::string& directory, const std::string& name);
 
  private:
-  bool FetchBmp(const std::string& fileName, TFastDIB& dest);
-  bool FetchAviFrame(TFastDIB& dest);
+  void Install(std::unique_ptr<TImageSource> source);
+  std::unique_ptr<TImageSource> Source_;
+  TStatus FetchError_;
 };

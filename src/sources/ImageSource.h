@@ -23,6 +23,7 @@ struct TSourceFacts {
   int32_t BitsPerPixel = 0;   // as stored and shown to the user: 8, 16, 24, 32; 10, 12, 16 for a deep capture
   std::vector<TRGBQuad> Palette;  // the stored colour table of an 8-bit source, empty otherwise
   std::string ColourLayout;   // "MONO", "RGGB", ... for captures that say; empty otherwise
+  int32_t SkippedEntries = 0; // entries of a damaged index that could not be used
 };
 
 class TImageSource {
@@ -38,4 +39,11 @@ class TImageSource {
   virtual TStatus ReadImage(int index, TFastDIB& dest) = 0;
   // Name of image `index` in the image list: "Image 3" for a video.
   virtual std::string DisplayName(int index) const { return "Image " + std::to_string(index + 1); }
+};
+
+// An opened source, or why it could not be opened (Source null, Status failed).
+struct TOpenedSource {
+  std::unique_ptr<TImageSource> Source;
+  TStatus Status;
+  static TOpenedSource Fail(std::string message) { return TOpenedSource{nullptr, TStatus::Fail(std::move(message))}; }
 };

@@ -33,7 +33,7 @@ class CliListsTest : public ::testing::Test {
   fs::path Dir_;
 };
 
-TEST_F(CliListsTest, InfoExtractFrameAndStackTakeListsAndFiles) {
+TEST_F(CliListsTest, InfoExtractFrameStackAndSaveTakeListsAndFiles) {
   const std::string bmps = P("p1.bmp") + " " + P("p2.bmp") + " " + P("p3.bmp");
   TCliRun r = Run("info " + bmps);
   ASSERT_EQ(r.Status, 0) << r.Err;
@@ -58,6 +58,12 @@ TEST_F(CliListsTest, InfoExtractFrameAndStackTakeListsAndFiles) {
   r = Run("stack --quiet --margin 4 --ini " + P("none.ini") + " " + P("night.lst") + " -o " + P("r.bmp"));
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_TRUE(fs::exists(P("r.bmp")));
+
+  fs::create_directories(P("out"));
+  r = Run("save --quiet --ini " + P("none.ini") + " " + P("night.lst") + " " + P("out"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Lines, (std::vector<std::string>{"written: " + P("out/Temp0001.bmp"), "written: " + P("out/Temp0002.bmp")}));
+  EXPECT_EQ(Run("save " + bmps + " " + P("p1.bmp")).Status, 2);  // the last argument must be a folder
 }
 
 TEST_F(CliListsTest, UnreadableInputsAreTold) {

@@ -141,6 +141,29 @@ class CliStack : public ::testing::Test {
   std::vector<int> Used_;
 };
 
+// No image takes part: nothing is written, the exit status is 3 and standard
+// error says why.
+TEST_F(CliStack, NoImageTakingPartWritesNothingAndSaysWhy) {
+  TSampleOptions none = Opt_;
+  none.Frames = 0;
+  ASSERT_TRUE(WriteSampleVideo(Path("empty.avi"), none, nullptr));
+  const struct {
+    std::string Args, Why;
+  } cases[] = {
+      {"'" + Path("empty.avi") + "'", "has no images"},
+      {"'" + Video() + "'", "could be framed"},  // tolerance 250 from the file: nothing is that bright
+  };
+  for (const auto& c : cases) {
+    for (const char* out : {"r.bmp", "r.fit"}) {
+      const TCliRun r = RunStackCli(c.Args + " --ini '" + Ini() + "' -o '" + Path(out) + "' --report", Dir_);
+      EXPECT_EQ(r.Status, 3) << c.Args;
+      EXPECT_NE(r.Err.find(c.Why), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("nothing written"), std::string::npos) << r.Err;
+      EXPECT_FALSE(fs::exists(Path(out)) || fs::exists(Path("r.txt"))) << out;
+    }
+  }
+}
+
 }  // namespace
 
 TEST_F(CliStack, MeanToBmpWithReport) {

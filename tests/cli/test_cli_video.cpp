@@ -45,12 +45,42 @@ TEST(CliVideo, DefaultsAndEmptyVideo) {
   TTempDir dir;
   const std::string avi = dir.File("d.avi");
   ASSERT_EQ(RunCli("sample " + Q(avi) + " --frames 0", dir.Path()).Status, 0);
-  EXPECT_EQ(RunCli("info " + Q(avi), dir.Path()).Out, "frames: 0\nwidth: 0\nheight: 0\nbits: 0\n");
+  const TCliRun empty = RunCli("info " + Q(avi), dir.Path());
+  EXPECT_EQ(empty.Out, "frames: 0\nwidth: 0\nheight: 0\nbits: 0\n");
+  EXPECT_EQ(empty.Status, 3);
   EXPECT_EQ(RunCli("extract " + Q(avi) + " 1 " + Q(dir.File("x.bmp")), dir.Path()).Status, 3);
   ASSERT_EQ(RunCli("sample " + Q(avi) + " --frames 2 --format mjpeg", dir.Path()).Status, 0);
   EXPECT_EQ(RunCli("info " + Q(avi), dir.Path()).Out, "frames: 2\nwidth: 320\nheight: 240\nbits: 24\n");
   EXPECT_EQ(RunCli("sample " + Q(avi) + " --format 12", dir.Path()).Status, 2);
   EXPECT_EQ(RunCli("sample " + Q(avi) + " --size 10by10", dir.Path()).Status, 2);
+}
+
+// info gives the size of the first image that can be read, and exit status 3
+// when none can; damaged index entries left out are told on standard error.
+TEST(CliVideo, InfoSkipsUnreadableImagesAndTellsSkippedEntries) {
+  TTempDir dir;
+  const std::string avi = dir.File("dropped.avi");
+  TVideoWriterOptions o;
+  o.Width = 8;
+  o.Height = 6;
+  TVideoWriter w;
+  ASSERT_TRUE(w.Open(avi, o, nullptr));
+  ASSERT_TRUE(w.WriteDroppedFrame(nullptr));  // image 1 repeats nothing: unreadable
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w.WriteFrame(Pattern24(8, 6, i), nullptr));
+  ASSERT_TRUE(w.Close(nullptr));
+  const TCliRun r = RunCli("info " + Q(avi), dir.Path());
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Out, "frames: 4\nwidth: 8\nheight: 6\nbits: 24\n");
+  EXPECT_EQ(r.Err, "");
+  // Index entries 2 and 3 swapped: entry 3 goes back, and is left out.
+  std::string bytes = ReadFileBytes(avi);
+  const size_t e = bytes.find("idx1") + 8;
+  bytes = bytes.substr(0, e + 2 * 16) + bytes.substr(e + 3 * 16, 16) + bytes.substr(e + 2 * 16, 16) +
+          bytes.substr(e + 4 * 16);
+  WriteFileBytes(avi, bytes);
+  const TCliRun swapped = RunCli("info " + Q(avi), dir.Path());
+  EXPECT_EQ(swapped.Out.rfind("frames: 3\n", 0), 0u) << swapped.Out;
+  EXPECT_EQ(swapped.Err, "stellon-cli: warning: " + avi + ": 1 unusable index entry skipped\n");
 }
 
 TEST(CliVideo, NotAnAviIsTold) {

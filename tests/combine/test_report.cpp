@@ -19,7 +19,7 @@ void AddBmp(TSequence& s, const std::string& path) {
   auto rec = std::make_unique<TAviList>();
   rec->IsBmpFile = true;
   rec->FileName = path;
-  s.ImageList.Add(TSequence::BmpDisplayName(s.ImageList.Count(), path), std::move(rec));
+  s.ImageList.Add(std::to_string(s.ImageList.Count() + 1) + " - " + TSequence::FileNameOnly(path), std::move(rec));
 }
 
 }  // namespace

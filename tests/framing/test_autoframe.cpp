@@ -51,18 +51,22 @@ class AutoFrameTest : public ::testing::Test {
     ASSERT_TRUE(picture.SaveToFile(path));
     AddMissing(path);
   }
+  // The sequence is built again over every file added so far.
   void AddMissing(const std::string& path) {
-    auto rec = std::make_unique<TAviList>();
-    rec->IsBmpFile = true;
-    rec->FileName = path;
-    Seq_.ImageList.Add(TSequence::BmpDisplayName(Seq_.ImageList.Count(), fs::path(path).filename().string()),
-                       std::move(rec));
-    Seq_.ImageCount = Seq_.ImageList.Count();
-    Seq_.SequenceOpen = true;
+    Paths_.push_back(path);
+    auto entries = std::make_unique<TBmpEntryList>();
+    for (const std::string& p : Paths_) {
+      auto e = std::make_unique<TBMPList>();
+      const std::string name = fs::path(p).filename().string();
+      e->SetData(name, "", "", "", "", fs::path(p).parent_path().string());
+      entries->Add(name, std::move(e));
+    }
+    Seq_.BuildBmpSequence(std::move(entries));
   }
   TAviList& Rec(int i) { return *Seq_.Record(i); }
 
   fs::path Dir_;
+  std::vector<std::string> Paths_;
   TSequence Seq_;
   TAutoFrameOptions Params_;
 };

@@ -78,16 +78,15 @@ const TRect kRegion{50, 40, 99, 79};  // 50 x 40 pixels inside the reference
 // Builds a BMP sequence of the windows in `dir`.
 void Build(TSequence& s, const fixtures::TTempDir& dir, const std::vector<float>& tex, int tw,
            const std::vector<TShift>& shifts) {
+  auto entries = std::make_unique<TBmpEntryList>();
   for (size_t i = 0; i < shifts.size(); ++i) {
-    const std::string path = dir.File("w" + std::to_string(i) + ".bmp");
-    ASSERT_TRUE(Window(tex, tw, shifts[i].X, shifts[i].Y).SaveToFile(path));
-    auto rec = std::make_unique<TAviList>();
-    rec->IsBmpFile = true;
-    rec->FileName = path;
-    s.ImageList.Add(TSequence::BmpDisplayName(int(i), "w.bmp"), std::move(rec));
+    const std::string name = "w" + std::to_string(i) + ".bmp";
+    ASSERT_TRUE(Window(tex, tw, shifts[i].X, shifts[i].Y).SaveToFile(dir.File(name)));
+    auto e = std::make_unique<TBMPList>();
+    e->SetData(name, "", "", "", "", dir.Path());
+    entries->Add(name, std::move(e));
   }
-  s.ImageCount = s.ImageList.Count();
-  s.SequenceOpen = true;
+  s.BuildBmpSequence(std::move(entries));
 }
 
 TEST_P(SurfaceShifts, FindsEveryWindowWhereItWasCut) {
@@ -164,7 +163,7 @@ TEST(Surface, TemplateMatchingNowhereIsReportedForEveryImage) {
     std::vector<TShift> shifts(4, TShift{80, 60});
     Build(s, dir, {}, tw, shifts);  // a blank video
     if (texturedReference) {
-      ASSERT_TRUE(Window(tex, tw, 80, 60).SaveToFile(s.Record(0)->FileName));
+      ASSERT_TRUE(Window(tex, tw, 80, 60).SaveToFile(dir.File("w0.bmp")));
     }
     TSurfaceOptions o;
     o.Region = kRegion;

@@ -544,7 +544,7 @@ class TestMainWindow : public QObject {
   void openDialogColumns() {
     const QString folder = Dir_.filePath(QStringLiteral("captures"));
     QVERIFY(QDir().mkpath(folder));
-    QFile::copy(Video_, folder + QStringLiteral("/jupiter_2005-08-12_22h41m_webcam_toucam_pro.avi"));
+    QFile::copy(Video_, folder + QStringLiteral("/jupiter_2005-08-12_22h41m_toucam_pro_barlow_2x_ir_cut_seeing_3.avi"));
     std::unique_ptr<QFileDialog> dialog(MakeOpenDialog(Form_.get(), QStringLiteral("Open"),
                                                        QStringLiteral("Video File AVI (*.avi *.AVI)")));
     dialog->setDirectory(folder);

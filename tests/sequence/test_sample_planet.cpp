@@ -88,7 +88,6 @@ TEST(SamplePlanet, StatesMatchThePixels) {
 
 TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
   TTempDir dir;
-  AVIFileInit();
   TSampleOptions o;
   o.Frames = 3;
   o.Width = 40;
@@ -123,7 +122,6 @@ TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
   EXPECT_FALSE(WriteSampleVideo(dir.File("bad.avi"), bad, nullptr));
   TVideoCodec c;
   EXPECT_FALSE(ParseSampleFormat("12", c));
-  AVIFileExit();
 }
 
 // The video goes through the atomic writer: until Close succeeds the old file

@@ -89,64 +89,21 @@ TFastDIB Pattern8(int width, int height, int colours, int seed) {
   return img;
 }
 
-TFetched FetchDib(const std::string& path, int index) {
-  TFetched r;
-  PAVIFILE file = nullptr;
-  r.OpenResult = AVIFileOpen(&file, path.c_str(), 0, nullptr);
-  if (r.OpenResult != AVIERR_OK) return r;
-  PAVISTREAM stream = nullptr;
-  if (AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK) {
-    if (PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr)) {
-      const auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(frames, index));
-      if (dib) r.Dib.assign(dib, dib + AVIStreamGetFrameSize(frames));
-      AVIStreamGetFrameClose(frames);
-    }
-    AVIStreamRelease(stream);
-  }
-  AVIFileRelease(file);
-  return r;
+bool ReadVideoImage(const std::string& path, int index, TFastDIB& out) {
+  TOpenedSource opened = OpenAvi(path);
+  return opened.Source && opened.Source->ReadImage(index, out).ok();
 }
 
-bool StreamInfoOf(const std::string& path, TAviStreamInfo& info) {
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path.c_str(), 0, nullptr) != AVIERR_OK) return false;
-  PAVISTREAM stream = nullptr;
-  bool ok = AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK;
-  if (ok) {
-    ok = AVIStreamInfo(stream, &info, int32_t(sizeof info)) == AVIERR_OK;
-    AVIStreamRelease(stream);
-  }
-  AVIFileRelease(file);
-  return ok;
+int ImageCountOf(const std::string& path) {
+  TOpenedSource opened = OpenAvi(path);
+  return opened.Source ? opened.Source->Facts().ImageCount : -1;
 }
 
 int FrameDecoderOpens(const std::string& path) {
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path.c_str(), 0, nullptr) != AVIERR_OK) return -1;
-  PAVISTREAM stream = nullptr;
-  int result = -1;
-  if (AVIFileGetStream(file, &stream, 0, 0) == AVIERR_OK) {
-    PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr);
-    result = frames ? 1 : 0;
-    if (frames) AVIStreamGetFrameClose(frames);
-    AVIStreamRelease(stream);
-  }
-  AVIFileRelease(file);
-  return result;
-}
-
-TDibView ViewDib(const std::vector<uint8_t>& dib) {
-  TDibView v;
-  if (dib.size() < 40) return v;
-  auto le32 = [&](size_t o) { uint32_t x; std::memcpy(&x, dib.data() + o, 4); return x; };
-  v.Width = int32_t(le32(4));
-  v.Height = int32_t(le32(8));
-  v.BitCount = dib[14] | dib[15] << 8;
-  v.ClrUsed = le32(32);
-  if (v.BitCount == 8) v.TableBytes = size_t(v.ClrUsed ? v.ClrUsed : 256) * 4;
-  v.Stride = ((int64_t(v.Width) * v.BitCount + 31) & ~int64_t(31)) / 8;
-  if (40 + v.TableBytes <= dib.size()) v.Pixels = dib.data() + 40 + v.TableBytes;
-  return v;
+  TOpenedSource opened = OpenAvi(path);
+  if (!opened.Source) return -1;
+  TFastDIB img;
+  return opened.Source->Facts().ImageCount > 0 && opened.Source->ReadImage(0, img).ok() ? 1 : 0;
 }
 
 std::vector<uint8_t> PackedBgr(const TFastDIB& img) {

@@ -1,6 +1,6 @@
 // Video fixtures: a temporary folder, AVI files made by our writer or by the
 // ffmpeg program, FFmpeg's own decode of a frame as a reference, and access
-// to the video-file service in the order the program uses it.
+// to the AVI source.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
 #include "platform/VideoWriter.h"
 #include "sequence/SamplePlanet.h"
+#include "sources/AviSource.h"
 
 namespace fixtures {
 
@@ -48,29 +48,14 @@ TFastDIB Pattern24(int width, int height, int seed);
 // An 8-bit picture of indices (x + 3y + seed) mod colours.
 TFastDIB Pattern8(int width, int height, int colours, int seed);
 
-// One image through the video-file service, as the program reads it: open,
-// first stream, decoder, frame. Empty `dib` when any step fails.
-struct TFetched {
-  HRESULT OpenResult = 0;
-  std::vector<uint8_t> Dib;  // the packed DIB as handed out
-};
-TFetched FetchDib(const std::string& path, int index);
-// Stream information of the first stream; false when the file or stream fails.
-bool StreamInfoOf(const std::string& path, TAviStreamInfo& info);
-// Opens a frame decoder on the file's first stream: 1 when one opens, 0 when the
-// file and stream open but no decoder does, -1 when the file or stream does not open.
+// Image `index` of the AVI at `path`, read through its source; false when
+// the file does not open or the image cannot be read.
+bool ReadVideoImage(const std::string& path, int index, TFastDIB& out);
+// Number of images of the AVI at `path`; -1 when it does not open.
+int ImageCountOf(const std::string& path);
+// 1 when image 1 of the file can be decoded, 0 when the file opens but its
+// images cannot be read (no decoder in this FFmpeg), -1 when it does not open.
 int FrameDecoderOpens(const std::string& path);
-
-// Facts of a packed DIB; Pixels points into `dib`, which must outlive the view.
-struct TDibView {
-  int32_t Width = 0, Height = 0;
-  int BitCount = 0;
-  uint32_t ClrUsed = 0;
-  size_t TableBytes = 0;
-  const uint8_t* Pixels = nullptr;  // bottom-up rows
-  int64_t Stride = 0;
-};
-TDibView ViewDib(const std::vector<uint8_t>& dib);
 
 // Top-down 24-bit picture -> top-down BGR rows without padding.
 std::vector<uint8_t> PackedBgr(const TFastDIB& img);

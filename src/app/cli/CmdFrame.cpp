@@ -40,13 +40,14 @@ int RunFrame(const TFrameArgs& args) {
   TSequence sequence;
   args.Framing.Apply(params, sequence);
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args.Files)) return 2;
   cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
   TAutoFrameResult result;
-  if (!args.Framing.Run(sequence, params, hooks, result)) return cli::kArgumentError;
+  bool ran = true;
+  if (!cli::KeepingFrames(sequence, [&] { ran = args.Framing.Run(sequence, params, hooks, result); })) return 1;
+  if (!ran) return cli::kArgumentError;
   bar.Finish();
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {

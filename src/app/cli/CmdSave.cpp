@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
@@ -36,7 +37,8 @@
 namespace {
 
 struct TSaveArgs {
-  std::string File, OutDir, Prefix = "Temp";
+  std::vector<std::string> Files;
+  std::string OutDir, Prefix = "Temp";
   int32_t Start = 1;
   bool ByFraming = false, Inside = false, Fits = false, Quiet = false;
   cli::TFramingOptions Framing;
@@ -55,8 +57,7 @@ int RunSave(const TSaveArgs& args) {
   lot.Directory = args.OutDir;
   lot.Prefix = args.Prefix;
 
-  const cli::TVideoService video;
-  if (!cli::OpenVideo(sequence, {args.File})) return cli::kArgumentError;
+  if (!cli::OpenVideo(sequence, args.Files)) return cli::kArgumentError;
   // Surface framing alone saves the registered cut-outs: the frames' contents.
   const bool inside = args.Inside || (args.Framing.Surface && !args.ByFraming);
   if (args.ByFraming || inside) {
@@ -88,11 +89,14 @@ int RunSave(const TSaveArgs& args) {
   return 0;
 }
 
-const TCliCommand kSave("save", "save the images of an AVI video (or their frames) as numbered BMP or FITS files",
+const TCliCommand kSave("save", "save the images of a video or an image list (or their frames) as numbered BMP or FITS files",
                         [](CLI::App& app) -> TCliRun {
   auto args = std::make_shared<TSaveArgs>();
-  app.add_option("FILE", args->File, "AVI video")->required();
-  app.add_option("OUTDIR", args->OutDir, "folder of the files")->required()->check(CLI::ExistingDirectory);
+  // FILE... OUTDIR: the sequence's files take every argument but the last.
+  auto all = std::make_shared<std::vector<std::string>>();
+  app.add_option("FILE... OUTDIR", *all, std::string(cli::kSequenceFiles) + ", then the folder of the files")
+      ->required()
+      ->expected(2, -1);
   app.add_option("--prefix", args->Prefix, "file-name prefix")->capture_default_str();
   app.add_option("--start", args->Start, "number of the first file")
       ->capture_default_str()
@@ -102,7 +106,13 @@ const TCliCommand kSave("save", "save the images of an AVI video (or their frame
   app.add_flag("--fits", args->Fits, "FITS files (parameters from the settings) instead of BMP");
   args->Framing.Add(app);
   cli::TProgressBar::AddQuietOption(app, args->Quiet);
-  return [args] { return RunSave(*args); };
+  return [args, all] {
+    args->Files.assign(all->begin(), all->end() - 1);
+    args->OutDir = all->back();
+    if (const std::string bad = CLI::ExistingDirectory(args->OutDir); !bad.empty())
+      return cli::ArgumentError("OUTDIR: " + bad);
+    return RunSave(*args);
+  };
 });
 
 }  // namespace

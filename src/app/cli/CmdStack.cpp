@@ -14,6 +14,10 @@
 //   left-out: L             ticked, framed images whose frame has another size (only when L > 0)
 //   written: PATH           one line per image file written
 //   report: PATH            with --report
+//
+// Exit status: 0 done; 1 a file could not be written, or not enough memory;
+// 2 bad arguments, or FILE is not a valid AVI file; 3 no image takes part in
+// the combination (nothing is written, standard error says why).
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -73,7 +77,6 @@ int RunStack(const TStackArgs& args) {
   if (args.Report) outputs.push_back(report);
   if (!args.NoClobber.Allows(outputs)) return cli::kNotReplaced;
 
-  const cli::TVideoService video;
   if (!cli::OpenVideo(sequence, args.Files)) return 2;
   const int total = sequence.ImageList.Count();
   TAutoFrameResult framing;
@@ -81,7 +84,9 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("framing", total, args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    if (!args.Framing.Run(sequence, params, hooks, framing)) return cli::kArgumentError;
+    bool ran = true;
+    if (!cli::KeepingFrames(sequence, [&] { ran = args.Framing.Run(sequence, params, hooks, framing); })) return 1;
+    if (!ran) return cli::kArgumentError;
   }
   std::printf("framed: %d of %d\n", total - int(framing.Problems.size()), total);
 
@@ -93,7 +98,10 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("combining", rows, args.Quiet, "rows");
     TCombineCallbacks callbacks;
     callbacks.Progress = [&bar](int position) { bar.Update(position); };
-    result = kappa ? KappaSigmaCombine(sequence, cp, callbacks) : MeanCombine(sequence, cp, callbacks);
+    if (!cli::KeepingFrames(sequence, [&] {
+          result = kappa ? KappaSigmaCombine(sequence, cp, callbacks) : MeanCombine(sequence, cp, callbacks);
+        }))
+      return 1;
   }
   if (!result.Image) {
     cli::Error("the combination was stopped");
@@ -101,7 +109,13 @@ int RunStack(const TStackArgs& args) {
   }
   std::printf("combined: %d\n", result.Count());
   if (!result.WrongSize.empty()) std::printf("left-out: %d\n", int(result.WrongSize.size()));
-  if (result.Count() == 0) cli::Error("warning: no image could be framed; the result is black");
+  if (result.Count() == 0) {
+    const int framed = total - int(framing.Problems.size());
+    if (total == 0) cli::Error(args.Files[0] + " has no images: nothing written");
+    else if (framed == 0) cli::Error("no image of " + args.Files[0] + " could be framed: nothing written");
+    else cli::Error("no framed image has the frame size of the first: nothing written");
+    return 3;
+  }
 
   std::vector<std::string> written;
   TStatus saved;

@@ -2,13 +2,13 @@
 //   sample OUT.avi [--frames N] [--size WxH] [--seed S] [--format F]
 //       writes a synthetic planet video (F: 8, 16, 24, 32, yuy2, mjpeg; default 24).
 //   info FILE...   (FILE...: one AVI video, one Kelvaron list .lst, or BMP files in order)
-//       prints "frames: N", "width: W", "height: H", "bits: B" of image 1 as
-//       fetched (0 when it cannot be read).
+//       prints "frames: N", "width: W", "height: H", "bits: B" of the first
+//       image that can be read (0 when none can).
 //   extract FILE... INDEX OUT.bmp
 //       saves image INDEX (from 1) as a BMP file, 24 bits (32 for a 32-bit video).
 // Exit status: 0 done; 1 a file could not be written; 2 bad arguments, or FILE
 // is not a valid AVI file (the path followed by "is not a valid AVI file." on
-// standard error); 3 the image cannot be read.
+// standard error); 3 the image cannot be read (info: no image can be read).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +19,12 @@
 #include "app/cli/Cli.h"
 #include "app/cli/FramingOptions.h"
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
+#include "app/cli/FramingOptions.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 
 namespace {
 
-using cli::TVideoService;
 
 
 struct TSampleArgs {
@@ -58,14 +57,15 @@ int Sample(const TSampleArgs& args) {
 }
 
 int Info(const std::vector<std::string>& files) {
-  TVideoService service;
   TSequence seq;
   if (!cli::OpenVideo(seq, files)) return 2;
   TFastDIB image;
-  const bool read = seq.ImageCount > 0 && seq.FetchImage(image);
+  bool read = false;
+  for (int i = 0; i < seq.ImageCount && !read; ++i) read = seq.ReadImage(i, image).ok();
   std::printf("frames: %d\nwidth: %d\nheight: %d\nbits: %d\n", seq.ImageCount, read ? image.Width() : 0,
               read ? image.AbsHeight : 0, read ? image.Bpp() : 0);
-  return 0;
+  if (!read) cli::Error(files[0] + (seq.ImageCount == 0 ? ": no images" : ": no image can be read"));
+  return read ? 0 : 3;
 }
 
 struct TExtractArgs {
@@ -77,7 +77,6 @@ struct TExtractArgs {
 
 int Extract(const TExtractArgs& args) {
   if (!args.NoClobber.Allows({args.Out})) return cli::kNotReplaced;
-  TVideoService service;
   TSequence seq;
   if (!cli::OpenVideo(seq, args.Files)) return 2;
   TFastDIB image;

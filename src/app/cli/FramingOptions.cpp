@@ -3,11 +3,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <filesystem>
 #include <memory>
 
 #include "framing/Surface.h"
-#include "platform/VideoFile.h"
 #include "sequence/BmpInfo.h"
 #include "sequence/KelvaronList.h"
 #include "sequence/Sequence.h"
@@ -75,8 +75,15 @@ void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   }
 }
 
-TVideoService::TVideoService() { AVIFileInit(); }
-TVideoService::~TVideoService() { AVIFileExit(); }
+bool KeepingFrames(const TSequence& sequence, const std::function<void()>& job) {
+  try {
+    job();
+    return true;
+  } catch (const std::bad_alloc&) {
+    Error("not enough memory to keep the frames of " + std::to_string(sequence.ImageList.Count()) + " images");
+    return false;
+  }
+}
 
 namespace {
 bool EndsWithNoCase(const std::string& name, const char* ext) {
@@ -131,9 +138,15 @@ bool OpenVideo(TSequence& sequence, const std::vector<std::string>& files) {
     sequence.BuildBmpSequence(std::move(entries));
     return sequence.SequenceOpen;
   }
-  if (sequence.OpenAvi(files[0])) return true;
-  std::fprintf(stderr, "%sis not a valid AVI file.\n", files[0].c_str());
-  return false;
+  const TStatus opened = sequence.Open(files[0]);
+  if (!opened) {
+    std::fprintf(stderr, "%s\n", opened.Message().c_str());
+    return false;
+  }
+  if (const int skipped = sequence.Source()->Facts().SkippedEntries; skipped > 0)
+    Error("warning: " + files[0] + ": " + std::to_string(skipped) +
+          (skipped == 1 ? " unusable index entry skipped" : " unusable index entries skipped"));
+  return true;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,14 +38,6 @@ struct TFramingOptions {
   const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;
 };
 
-// The video-file service for the life of a command.
-struct TVideoService {
-  TVideoService();
-  ~TVideoService();
-  TVideoService(const TVideoService&) = delete;
-  TVideoService& operator=(const TVideoService&) = delete;
-};
-
 // What the commands that read a sequence take: one AVI video, one Kelvaron
 // list (".lst"), or one or more BMP files in the order of the sequence.
 inline constexpr const char* kSequenceFiles = "AVI video, Kelvaron list (.lst), or BMP files in order";
@@ -55,7 +48,14 @@ CLI::Option* AddSequenceFiles(CLI::App& app, std::vector<std::string>& files);
 // path immediately followed by "is not a valid AVI file."; a list or a BMP
 // file that cannot be read, or a list naming no file that exists, is told on
 // standard error (listed files that do not exist are skipped, each told).
+// Index entries of a damaged video that were left out are told on standard
+// error ("stellon-cli: warning: FILE: 2 unusable index entries skipped").
 // False when nothing opened.
 bool OpenVideo(TSequence& sequence, const std::vector<std::string>& files);
+
+// Runs a job that keeps the frames of the sequence's images (framing,
+// combination). When memory runs out, prints "not enough memory to keep the
+// frames of N images" and returns false.
+bool KeepingFrames(const TSequence& sequence, const std::function<void()>& job);
 
 }  // namespace cli

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
@@ -77,7 +78,12 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   SetApplicationTitle(QStringLiteral(STELLON_TITLE));
+  // A settings file that cannot be used is told while the window is made:
+  // the splash leaves before that box.
+  TSplashClosingMessages startMessages(Messages(), splash);
+  auto startScope = std::make_unique<TMessagesScope>(startMessages);
   TMainForm form;
+  startScope.reset();
   form.CommandLineParams = params;
   form.show();
 

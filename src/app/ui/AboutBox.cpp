@@ -144,3 +144,10 @@ void TAboutBox::done(int result) {
   if (Timer1->isActive()) return;
   QDialog::done(result);
 }
+
+TSplashClosingMessages::TSplashClosingMessages(TMessages& inner, TAboutBox* splash) : Inner_(inner), Splash_(splash) {}
+
+TMsgButton TSplashClosingMessages::Show(const TMessageRequest& request) {
+  if (Splash_) Splash_->close();
+  return Inner_.Show(request);
+}

@@ -8,6 +8,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
+
+#include "platform/Messages.h"
 
 class QFrame;
 class QLabel;
@@ -18,6 +21,22 @@ class QTimer;
 // resources live in a static library, so the program calls this once before
 // it needs them; repeated calls do nothing.
 void InitStellonResources();
+
+class TAboutBox;
+
+// The message service of the start-up: closes the splash (whose timer has not
+// started yet) before the first message box shows, so that the box is not
+// hidden under it and the splash does not outlive it; then shows the box
+// through `inner`. Install it with a TMessagesScope while the splash is up.
+class TSplashClosingMessages : public TMessages {
+ public:
+  TSplashClosingMessages(TMessages& inner, TAboutBox* splash);
+  TMsgButton Show(const TMessageRequest& request) override;
+
+ private:
+  TMessages& Inner_;
+  QPointer<TAboutBox> Splash_;
+};
 
 class TAboutBox : public QDialog {
   Q_OBJECT

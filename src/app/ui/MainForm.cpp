@@ -34,7 +34,6 @@
 #include "app/ui/ProgressForm.h"
 #include "combine/ui/FicheRapport.h"
 #include "image/ui/FastIMG.h"
-#include "platform/VideoFile.h"
 
 namespace {
 QString& TitleStore() {
@@ -76,7 +75,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), Controller_(*this, 
 
 TMainForm::~TMainForm() {
   FormClose();
-  AVIFileExit();
 }
 
 void TMainForm::FormCreate() {
@@ -91,7 +89,6 @@ void TMainForm::FormCreate() {
   ApplyToolBarText(ParamGlob.barre_texte);
   mnu_barre_visible->setChecked(ParamGlob.barre_visible);
   ToolBar1->setVisible(ParamGlob.barre_visible);
-  AVIFileInit();
 }
 
 void TMainForm::BuildLayout() {

@@ -57,22 +57,6 @@ bool TMainForm::OpenFile(const QString& path) {
 
 // --- Start-up -----------------------------------------------------------------------
 
-namespace {
-// Closes the splash before the first message box of the start-up shows.
-class TSplashClosingMessages : public TMessages {
- public:
-  TSplashClosingMessages(TMessages& inner, TAboutBox* splash) : Inner_(inner), Splash_(splash) {}
-  TMsgButton Show(const TMessageRequest& request) override {
-    if (Splash_) Splash_->close();
-    return Inner_.Show(request);
-  }
-
- private:
-  TMessages& Inner_;
-  QPointer<TAboutBox> Splash_;
-};
-}  // namespace
-
 void TMainForm::OpenAtStart(const QStringList& params, TAboutBox* splash) {
   QPointer<TAboutBox> guard = splash;
   if (guard) guard->SetTopMost(false);

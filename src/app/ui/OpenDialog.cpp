@@ -3,30 +3,32 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLayout>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 // Fits the columns of the detailed list to their contents and widens the
-// dialog by what they lack.
+// dialog until they show whole (the list gets only part of the extra width,
+// so this takes a few steps), or up to the screen's width.
 void FitColumns(QFileDialog* dialog, QTreeView* view) {
-  const int columns = view->header()->count();
   int needed = 0;
-  for (int c = 0; c < columns; ++c) {
+  for (int c = 0; c < view->header()->count(); ++c) {
     if (view->isColumnHidden(c)) continue;
     view->resizeColumnToContents(c);
     needed += view->columnWidth(c);
   }
-  needed += view->verticalScrollBar()->sizeHint().width() + 2 * view->frameWidth();
-  const int lacking = needed - view->width();
-  if (lacking <= 0) return;
-  int width = dialog->width() + lacking;
-  if (const QScreen* screen = dialog->screen()) width = std::min(width, screen->availableGeometry().width());
-  dialog->resize(width, dialog->height());
+  const int screenWidth = dialog->screen() ? dialog->screen()->availableGeometry().width() : 4096;
+  for (int step = 0; step < 8; ++step) {
+    const int lacking = needed - view->viewport()->width();
+    if (lacking <= 0 || dialog->width() >= screenWidth) return;
+    dialog->resize(std::min(dialog->width() + lacking, screenWidth), dialog->height());
+    if (dialog->layout()) dialog->layout()->activate();
+  }
 }
 
 }  // namespace
@@ -39,12 +41,15 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const QString& caption, const QStri
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);
   dialog->setViewMode(QFileDialog::Detail);
-  dialog->resize(860, 500);
+  const int screenWidth = dialog->screen() ? dialog->screen()->availableGeometry().width() : 860;
+  dialog->resize(std::min(860, screenWidth), 500);
   auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
   auto* model = dialog->findChild<QFileSystemModel*>();
   if (view && model) {
     // Names are never cut: the name column takes what it needs, not the rest.
+    // The type column only repeats the filter ("avi File"): its room goes to them.
     view->header()->setStretchLastSection(false);
+    view->setColumnHidden(2, true);
     QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog, [dialog, view] { FitColumns(dialog, view); });
     QObject::connect(dialog, &QFileDialog::directoryEntered, dialog, [dialog, view] { FitColumns(dialog, view); });
   }

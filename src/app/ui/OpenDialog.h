@@ -1,6 +1,6 @@
 // The file dialog of every open command: the program's own dialog (the same
 // on every desktop), in detail view, sized so that the name, size and date
-// columns show whole.
+// columns show whole; the type column, which only repeats the filter, is left out.
 #pragma once
 
 #include <QString>

@@ -1,5 +1,5 @@
 // Compressed and non-RGB video through FFmpeg's decoders, delivered as 24-bit
-// bottom-up DIBs.
+// top-down pictures.
 //
 // Image i of the stream is the i-th picture the decoder gives when it is fed
 // every chunk from the first, in file order. To reach it without decoding from
@@ -22,12 +22,15 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
+#include <mutex>
+
 #include "image/FastDIB.h"
-#include "platform/VideoFileDecode.h"
+#include "sources/AviDecode.h"
 
 namespace avi {
 namespace {
@@ -51,53 +54,34 @@ using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
 class TCodecDecoder final : public TFrameDecoder {
  public:
-  TCodecDecoder(const TVideoFormat& format, TCodecContextPtr ctx) : Format_(format), Ctx_(std::move(ctx)) {
+  TCodecDecoder(const TBitmapHeader& format, TCodecContextPtr ctx) : Format_(format), Ctx_(std::move(ctx)) {
     const AVCodecDescriptor* d = avcodec_descriptor_get(Ctx_->codec_id);
     Reorder_ = d && (d->props & AV_CODEC_PROP_REORDER);
     IntraOnly_ = d && (d->props & AV_CODEC_PROP_INTRA_ONLY);
     if (Ctx_->codec_id == AV_CODEC_ID_RAWVIDEO && Ctx_->pix_fmt != AV_PIX_FMT_NONE) {
-      RawSize1_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.Height, 1);
-      RawSize4_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.Height, 4);
+      RawSize1_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.AbsHeight, 1);
+      RawSize4_ = av_image_get_buffer_size(Ctx_->pix_fmt, format.Width, format.AbsHeight, 4);
     }
     Frame_.reset(av_frame_alloc());
     Packet_.reset(av_packet_alloc());
   }
   bool Ready() const { return Frame_ && Packet_; }
 
-  const uint8_t* GetFrame(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
-                          size_t* size) override {
-    *size = 0;
-    const int32_t target = Decode(file, frames, index);
-    if (target < 0) return nullptr;
-    if (Delivered_ != target) {
-      if (!ConvertToDib()) return nullptr;
-      Delivered_ = target;
-    }
-    *size = Dib_.size();
-    return Dib_.data();
-  }
-
-  bool GetFrameRows(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
-                    uint8_t* const* rows) override {
+  bool ReadImage(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
+                 TFastDIB& dest) override {
     if (Decode(file, frames, index) < 0 || !Convert()) return false;
-    const int w = Format_.Width, h = Format_.Height;
-    const size_t used = size_t(3 * w), stride = size_t(DibStride(w, 24));
+    const int w = Format_.Width, h = Format_.AbsHeight;
+    dest.SetSize(w, h, 24, 0);
+    if (!dest.Bits || dest.Width() != w || dest.AbsHeight != h || dest.Bpp() != 24) return false;
+    const size_t used = size_t(3 * w), stride = size_t(dest.RowSize);
     for (int y = 0; y < h; ++y) {
-      std::memcpy(rows[y], Rgb_.get() + int64_t(y) * RgbStride_, used);
-      std::memset(rows[y] + used, 0, stride - used);
+      std::memcpy(dest.Scanlines[size_t(y)], Rgb_.get() + int64_t(y) * RgbStride_, used);
+      std::memset(dest.Scanlines[size_t(y)] + used, 0, stride - used);
     }
     return true;
   }
-
-  int32_t Width() const override { return Format_.Width; }
-  int32_t Height() const override { return Format_.Height; }
-  int32_t BitCount() const override { return 24; }
 
  private:
   // Leaves the picture of image `index` in Frame_ and returns the entry it
@@ -124,7 +108,7 @@ class TCodecDecoder final : public TFrameDecoder {
     }
     const bool goOn = Started_ && Fed_ >= start && (Reorder_ ? Cursor_ <= target : LastPts_ < target);
     if (!goOn) Restart(start, anchor);
-    Held_ = Delivered_ = -1;
+    Held_ = -1;
 
     // Each turn either takes a picture or feeds a packet; a stream that gives
     // neither ends the loop.
@@ -205,7 +189,7 @@ class TCodecDecoder final : public TFrameDecoder {
     Anchor_ = anchor;
     Cursor_ = anchor;
     LastPts_ = -1;
-    Held_ = Delivered_ = -1;
+    Held_ = -1;
     av_frame_unref(Frame_.get());
   }
 
@@ -214,7 +198,7 @@ class TCodecDecoder final : public TFrameDecoder {
   // past the end of a row, so it writes into padded rows of its own.
   bool Convert() {
     const AVFrame* f = Frame_.get();
-    const int w = Format_.Width, h = Format_.Height;
+    const int w = Format_.Width, h = Format_.AbsHeight;
     if (f->width != w || f->height != h || f->format < 0 || !f->data[0]) return false;
     const auto format = AVPixelFormat(f->format);
     if (!sws_isSupportedInput(format)) return false;
@@ -233,34 +217,11 @@ class TCodecDecoder final : public TFrameDecoder {
     return sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) == h;
   }
 
-  // The held picture as a packed 24-bit DIB, rows bottom-up.
-  bool ConvertToDib() {
-    if (!Convert()) return false;
-    const int w = Format_.Width, h = Format_.Height;
-    const int64_t stride = DibStride(w, 24);
-    const size_t bytes = 40 + size_t(stride) * size_t(h);
-    if (Dib_.size() != bytes) {
-      Dib_.assign(bytes, 0);
-      uint8_t* hd = Dib_.data();
-      PutLe32(hd, 40);
-      PutLe32(hd + 4, uint32_t(w));
-      PutLe32(hd + 8, uint32_t(h));
-      hd[12] = 1;
-      hd[14] = 24;
-      PutLe32(hd + 20, uint32_t(stride * h));
-    }
-    uint8_t* rows = Dib_.data() + 40;
-    for (int y = 0; y < h; ++y)
-      std::memcpy(rows + (int64_t(h) - 1 - y) * stride, Rgb_.get() + int64_t(y) * RgbStride_, size_t(3 * w));
-    return true;
-  }
-
-  TVideoFormat Format_;
+  TBitmapHeader Format_;
   TCodecContextPtr Ctx_;
   TFramePtr Frame_;
   TPacketPtr Packet_;
   std::unique_ptr<SwsContext, TSwsFree> Sws_;
-  std::vector<uint8_t> Dib_;
   std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output, top-down, padded rows
   size_t RgbBytes_ = 0;
   int RgbStride_ = 0;
@@ -275,12 +236,15 @@ class TCodecDecoder final : public TFrameDecoder {
   int32_t Cursor_ = 0;     // ...and the next one counted is the image of entry Cursor_
   int64_t LastPts_ = -1;   // other codecs: entry of the last picture seen
   int32_t Held_ = -1;      // entry whose picture Frame_ holds
-  int32_t Delivered_ = -1; // entry whose picture Dib_ holds
 };
 
 }  // namespace
 
-std::unique_ptr<TFrameDecoder> CreateCodecDecoder(const TVideoFormat& format, const std::vector<uint8_t>& strf) {
+std::unique_ptr<TFrameDecoder> CreateCodecDecoder(const TBitmapHeader& format, const std::vector<uint8_t>& strf) {
+  // Damaged captures make decoders complain on every frame; the program
+  // reports unreadable images itself.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
   AVCodecID id = av_codec_get_id(tags, format.Compression);
   if (id == AV_CODEC_ID_NONE && format.Compression == 0) id = AV_CODEC_ID_RAWVIDEO;
@@ -290,16 +254,17 @@ std::unique_ptr<TFrameDecoder> CreateCodecDecoder(const TVideoFormat& format, co
   TCodecContextPtr ctx(avcodec_alloc_context3(codec));
   if (!ctx) return nullptr;
   ctx->width = format.Width;
-  ctx->height = format.Height;
+  ctx->height = format.AbsHeight;
   ctx->codec_tag = format.Compression;
   ctx->bits_per_coded_sample = format.BitCount;
   ctx->thread_count = 1;
   ctx->max_pixels = TFastDIB::kMaxPixels;
-  const size_t extra = strf.size() - format.HeaderBytes;
+  const size_t headerBytes = std::clamp<size_t>(format.HeaderSize, 40, strf.size());
+  const size_t extra = strf.size() - headerBytes;
   if (extra > 0) {
     ctx->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!ctx->extradata) return nullptr;
-    std::memcpy(ctx->extradata, strf.data() + format.HeaderBytes, extra);
+    std::memcpy(ctx->extradata, strf.data() + headerBytes, extra);
     ctx->extradata_size = int(extra);
   }
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
