@@ -32,7 +32,6 @@ extern "C" {
 
 #include "framing/Surface.h"
 #include "image/FastDIB.h"
-#include "platform/VideoFile.h"
 #include "platform/VideoWriter.h"
 #include "sequence/Sequence.h"
 
@@ -182,7 +181,6 @@ int main(int argc, char** argv) {
   }
   const fs::path dir = fs::temp_directory_path() / ("stellon-bench-surface-" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  AVIFileInit();
   std::printf("bench_surface: %s, %u cores, load average %.1f at start\n\n", CpuModel().c_str(),
               std::thread::hardware_concurrency(), LoadAverage());
 
@@ -283,7 +281,6 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("\nload average %.1f at end\n", LoadAverage());
-  AVIFileExit();
   fs::remove_all(dir);
   return 0;
 }
