@@ -36,7 +36,12 @@ bool FetchAt(TSequence& sequence, int32_t index, TFastDIB& image) {
 }  // namespace
 
 const char* FrameProblemText(TFrameProblemKind kind) {
-  return kind == TFrameProblemKind::OutOfLimit ? "Frame out of limit" : "Impossible to draw frame";
+  switch (kind) {
+    case TFrameProblemKind::OutOfLimit: return "Frame out of limit";
+    case TFrameProblemKind::PoorMatch: return "Region not found";
+    case TFrameProblemKind::NotFound: break;
+  }
+  return "Impossible to draw frame";
 }
 
 TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& options, const TAutoFrameHooks& hooks) {

@@ -305,6 +305,32 @@ class TestMainWindow : public QObject {
     QCOMPARE(C().Tolerance(), 13);
   }
 
+  // The mouse on the picture reaches the controller: a drag draws the frame, a
+  // drag inside moves it, the arrow keys nudge it, in both display sizes.
+  void frameDrawnWithTheMouse() {
+    OpenClean();
+    auto* panel = W<TFastIMG>("VideoPanel");
+    const QPoint o = panel->PictureRect().topLeft();
+    QTest::mousePress(panel, Qt::LeftButton, {}, o + QPoint(20, 10));
+    QTest::mouseMove(panel, o + QPoint(50, 40));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, o + QPoint(80, 70));
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{20, 10, 80, 70}));
+    QVERIFY(LineTicked(0));
+    QCOMPARE(panel->Bmp().GetPixel(10, 20), (TColorBGR{255, 255, 255}));
+    QTest::keyClick(panel, Qt::Key_Down);
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{20, 11, 80, 71}));
+    QCOMPARE(S().CurrentIndex, 0);  // nudged, not stepped to another image
+    A("Action_Image_Ajustee")->trigger();
+    const QRect shown = panel->PictureRect();
+    const double k = double(shown.width()) / 160;
+    auto at = [&](int x, int y) { return shown.topLeft() + QPoint(int(x * k + k / 2), int(y * k + k / 2)); };
+    QTest::mousePress(panel, Qt::LeftButton, {}, at(30, 30));
+    QTest::mouseMove(panel, at(35, 32));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, at(40, 34));
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{30, 15, 90, 75}));
+    A("Action_Image_Normale")->trigger();
+  }
+
   void viewCommands() {
     Open(Video_);
     auto* panel = W<TFastIMG>("VideoPanel");
