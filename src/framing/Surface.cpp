@@ -32,27 +32,6 @@ double ParabolaPeak(double a, double b, double c) {
   return std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
 }
 
-class TKeepIndex {
- public:
-  explicit TKeepIndex(TSequence& s) : S_(s), Saved_(s.CurrentIndex) {}
-  ~TKeepIndex() { S_.CurrentIndex = Saved_; }
-  TKeepIndex(const TKeepIndex&) = delete;
-  TKeepIndex& operator=(const TKeepIndex&) = delete;
-
- private:
-  TSequence& S_;
-  int32_t Saved_;
-};
-
-bool FetchAt(TSequence& sequence, int32_t index, TFastDIB& image) {
-  sequence.CurrentIndex = index;
-  try {
-    return sequence.FetchImage(image);
-  } catch (const std::exception&) {
-    return false;  // an unreadable file is one image not framed, not the end of the run
-  }
-}
-
 }  // namespace
 
 void GreyPlane(const TFastDIB& image, TGreyPlane& out) {
@@ -338,10 +317,9 @@ TSurfaceResult TrackSurface(TSequence& sequence, const TSurfaceOptions& options,
                    std::to_string(count) + ")";
     return result;
   }
-  TKeepIndex keep(sequence);
   TFastDIB image;
   TSurfaceTracker tracker;
-  if (!FetchAt(sequence, options.Reference, image)) {
+  if (!sequence.ReadImage(options.Reference, image).ok()) {
     result.Error = "reference image " + std::to_string(options.Reference + 1) + " cannot be read";
     return result;
   }
@@ -361,7 +339,7 @@ TSurfaceResult TrackSurface(TSequence& sequence, const TSurfaceOptions& options,
   auto one = [&](int32_t index, int32_t& cx, int32_t& cy) {
     TFrameProblem problem{index, TFrameProblemKind::NotFound};
     bool failed = true;
-    if (index == options.Reference || FetchAt(sequence, index, image)) {
+    if (index == options.Reference || sequence.ReadImage(index, image).ok()) {
       TSurfaceMatch m;
       if (index == options.Reference && !tracker.Blank())
         m = {true, true, double(region.Left), double(region.Top), 1.0};
