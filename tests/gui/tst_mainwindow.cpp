@@ -52,6 +52,7 @@
 #include "combine/ui/FormRapport.h"
 #include "image/ui/FastIMG.h"
 #include "platform/Messages.h"
+#include "image/FastDIB.h"
 #include "sequence/SamplePlanet.h"
 
 namespace {
@@ -222,7 +223,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(W<QLabel>("StatusPanel1")->text(), QStringLiteral("Next image"));
   }
 
-  // A video dropped on the window opens; other files are not taken.
+  // A video or a Kelvaron list dropped on the window opens; other files are not taken.
   void dropOpensAVideo() {
     auto drag = [this](const QString& path) {
       QMimeData data;
@@ -240,6 +241,18 @@ class TestMainWindow : public QObject {
     QVERIFY(drag(Video_));
     QVERIFY(S().SequenceOpen);
     QCOMPARE(S().ImageCount, 6);
+    // A Kelvaron list (no header, six lines per entry) opens as its BMP sequence.
+    const QString bmp = Dir_.filePath(QStringLiteral("one.bmp"));
+    TFastDIB picture;
+    picture.SetSize(8, 6, 24, 0);
+    QVERIFY(picture.SaveToFile(QFile::encodeName(bmp).toStdString()).ok());
+    QFile list(Dir_.filePath(QStringLiteral("night.lst")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(("0\n" + Dir_.path() + "/\none.bmp\n3\n4\n5\n6\n").toUtf8());
+    list.close();
+    QVERIFY(drag(list.fileName()));
+    QCOMPARE(S().ImageCount, 1);
+    QVERIFY(Form_->windowTitle().endsWith(QStringLiteral(" - night.lst (Kelvaron)")));
   }
 
   void openNavigateTickAndFrame() {
