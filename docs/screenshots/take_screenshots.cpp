@@ -1,5 +1,7 @@
 // Takes the screenshots of the user guide: the main window with the sample
-// video framed, the window after automatic framing, the Parameters dialog.
+// video framed, the window after automatic framing, the Parameters dialog;
+// with the real lunar capture (testdata/real/moon_divx.avi beside the
+// checkout) also a frame drawn on the Moon and the surface-framed stack.
 // Run by scripts/screenshots (under xvfb-run): take_screenshots OUTDIR
 #include <QApplication>
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/ParamGlob.h"
 #include "app/ui/AboutBox.h"
@@ -57,5 +60,38 @@ int main(int argc, char** argv) {
   TFormParam parameters(&form);
   parameters.show();
   ok = Save(parameters, out.filePath(QStringLiteral("parameters.png"))) && ok;
+  parameters.close();
+
+  // Surface framing of the lunar capture: a frame drawn on image 1, followed
+  // through every image, then the mean combination in the result window.
+  const std::string moon = std::string(STELLON_SOURCE_DIR) + "/../shared/testdata/real/moon_divx.avi";
+  if (!std::filesystem::exists(moon)) {
+    std::printf("no lunar capture at %s: lunar shots skipped\n", moon.c_str());
+    return ok ? 0 : 1;
+  }
+  if (!form.OpenFile(QString::fromStdString(moon))) return 1;
+  ParamGlob.cadrage_surface = true;
+  ParamGlob.bordure = 0;
+  c.Run([&c] {
+    c.SetDrawnFrame({320, 240, 959, 719});
+    c.AdjustedSize();
+    c.SetBilinear(true);  // thin outlines survive the reduction
+  });
+  form.resize(1100, 860);
+  ok = Save(form, out.filePath(QStringLiteral("moon-frame.png"))) && ok;
+  c.Run([&c] { c.StartAutoFraming(); });
+  // The result window is modal: taken and closed once it is up.
+  QTimer poll;
+  bool taken = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* result = QApplication::activeModalWidget();
+    if (!result || !result->inherits("TShowBitmap")) return;
+    poll.stop();
+    taken = Save(*result, out.filePath(QStringLiteral("moon-stack.png")));
+    result->close();
+  });
+  poll.start(500);
+  c.Run([&c] { c.StartMean(); });
+  ok = taken && ok;
   return ok ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "framing/Detect.h"
 #include "framing/Frame.h"
 #include "app/Saving.h"
+#include "framing/Surface.h"
 #include "platform/Messages.h"
 
 namespace {
@@ -18,6 +19,21 @@ namespace {
 constexpr const char* kBuildingFrame = "Building frame";
 constexpr const char* kNotFoundText = "Building frame impossible, increase tolerance or go complex.";
 constexpr const char* kOutOfLimitText = "Frame out of image limit, decrease tolerance.";
+constexpr const char* kPoorMatchText = "The region of the frame drawn was not found in this image.";
+constexpr const char* kSurfaceCaption = "Surface framing";
+
+const char* ProblemText(TFrameProblemKind kind) {
+  switch (kind) {
+    case TFrameProblemKind::OutOfLimit: return kOutOfLimitText;
+    case TFrameProblemKind::PoorMatch: return kPoorMatchText;
+    case TFrameProblemKind::NotFound: break;
+  }
+  return kNotFoundText;
+}
+
+TRect Normalised(TImagePoint a, TImagePoint b) {
+  return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
+}
 
 using C = TCommand;
 using W = TWhen;
@@ -374,8 +390,145 @@ void TMainController::SetTolerance(int32_t value) { Sequence_->Tolerance = std::
 
 void TMainController::StartAutoFraming() {
   if (!Sequence_->SequenceOpen) return;
+  if (Settings_.cadrage_surface) {
+    const TAviList* record = Sequence_->CurrentRecord();
+    if (!record || !record->HasFrame) {
+      Messages().Ok(kSurfaceCaption,
+                    "Draw a frame round the region to follow on the image shown (drag on the picture), then run "
+                    "Auto framing again.",
+                    TMsgIcon::Information);
+      return;
+    }
+    StartJob(TJobKind::AutoFrame, "Auto framing(Surface)", Sequence_->ImageCount);
+    return;
+  }
   StartJob(TJobKind::AutoFrame, std::string("Auto framing") + (Settings_.calcul_simple ? "(Simple)" : "(Complex)"),
            Sequence_->ImageCount);
+}
+
+// --- A frame drawn by hand ----------------------------------------------------------
+
+TImagePoint TMainController::ControlToImage(const TPictureGeometry& g, int32_t imageWidth, int32_t imageHeight,
+                                            int32_t x, int32_t y) {
+  auto axis = [](int64_t at, int64_t start, int64_t shown, int64_t size) -> int32_t {
+    if (size <= 0) return 0;
+    if (shown <= 0) return 0;
+    // Floor division: the pixel whose drawn cell holds the point.
+    int64_t p = at - start;
+    p = p >= 0 ? p * size / shown : -((-p * size + shown - 1) / shown);
+    return int32_t(std::clamp<int64_t>(p, 0, size - 1));
+  };
+  return {axis(x, g.Left, g.Width, imageWidth), axis(y, g.Top, g.Height, imageHeight)};
+}
+
+bool TMainController::FrameSelected() const {
+  const TAviList* record = Sequence_->CurrentRecord();
+  return record && record->HasFrame && Sequence_->CurrentImage && SelectedIndex_ == Sequence_->CurrentIndex;
+}
+
+TRect TMainController::RubberBand() const { return Normalised(DragStart_, DragNow_); }
+
+void TMainController::PicturePressed(const TPictureGeometry& geometry, int32_t x, int32_t y) {
+  const TFastDIB* image = Sequence_->CurrentImage.get();
+  TAviList* record = Sequence_->CurrentRecord();
+  Drag_ = TPictureDrag::None;
+  if (!image || !record) return;
+  DragStart_ = DragNow_ = ControlToImage(geometry, image->Width(), image->AbsHeight, x, y);
+  const TRect& f = record->FrameRect;
+  const TImagePoint p = DragStart_;
+  if (record->HasFrame && p.X >= f.Left && p.X <= f.Right && p.Y >= f.Top && p.Y <= f.Bottom) {
+    Drag_ = TPictureDrag::Moving;
+    DragFrame_ = f;
+    SelectedIndex_ = Sequence_->CurrentIndex;
+  } else {
+    Drag_ = TPictureDrag::Drawing;
+    SelectedIndex_ = -1;
+  }
+}
+
+void TMainController::PictureDragged(const TPictureGeometry& geometry, int32_t x, int32_t y) {
+  const TFastDIB* image = Sequence_->CurrentImage.get();
+  if (Drag_ == TPictureDrag::None || !image) return;
+  DragNow_ = ControlToImage(geometry, image->Width(), image->AbsHeight, x, y);
+  if (Drag_ != TPictureDrag::Moving) return;
+  const TRect& f = Sequence_->CurrentRecord()->FrameRect;
+  MoveFrame(DragFrame_.Left + DragNow_.X - DragStart_.X - f.Left, DragFrame_.Top + DragNow_.Y - DragStart_.Y - f.Top);
+}
+
+void TMainController::PictureReleased(const TPictureGeometry& geometry, int32_t x, int32_t y) {
+  PictureDragged(geometry, x, y);
+  const TPictureDrag drag = Drag_;
+  Drag_ = TPictureDrag::None;
+  if (drag != TPictureDrag::Drawing) return;
+  const TRect drawn = RubberBand();
+  // A click without a drag draws nothing.
+  if (drawn.Width() < 3 && drawn.Height() < 3) return;
+  SetDrawnFrame(drawn);
+}
+
+bool TMainController::SetDrawnFrame(TRect frame) {
+  TSequence& s = *Sequence_;
+  TAviList* record = s.CurrentRecord();
+  if (!record || !s.CurrentImage) return false;
+  const TFastDIB& image = *s.CurrentImage;
+  const int32_t m = Settings_.bordure;
+  TRect object{frame.Left + m, frame.Top + m, frame.Right - m, frame.Bottom - m};
+  if (object.Right <= object.Left || object.Bottom <= object.Top) {
+    Messages().Ok(kBuildingFrame,
+                  "Frame too small for the margin of " + std::to_string(m) + " pixels: draw a larger frame.",
+                  TMsgIcon::Warning);
+    return false;
+  }
+  // The first frame fixes the size; a frame on this image alone does not hold it.
+  bool otherFramed = false;
+  for (int32_t i = 0; i < s.ImageList.Count() && !otherFramed; ++i)
+    otherFramed = i != s.CurrentIndex && s.Record(i)->HasFrame;
+  if (otherFramed) {
+    object.Right = object.Left + s.FrameWidth;
+    object.Bottom = object.Top + s.FrameHeight;
+    // Kept inside the picture: moved back from the right and bottom edges first.
+    object.Left -= std::max(0, object.Right + m - (image.Width() - 1));
+    object.Top -= std::max(0, object.Bottom + m - (image.AbsHeight - 1));
+    object.Left = std::max(object.Left, m);
+    object.Top = std::max(object.Top, m);
+    object.Right = object.Left + s.FrameWidth;
+    object.Bottom = object.Top + s.FrameHeight;
+  }
+  s.FrameSizeSet = otherFramed;
+  if (MakeFrame(s, s.CurrentIndex, object, image, m) != TFrameResult::Accepted) {
+    View_.PictureChanged();
+    Refresh();
+    Messages().Ok(kBuildingFrame, kOutOfLimitText, TMsgIcon::Warning);
+    return false;
+  }
+  SelectedIndex_ = s.CurrentIndex;
+  View_.TickChanged(s.CurrentIndex);
+  View_.PictureChanged();
+  Refresh();
+  return true;
+}
+
+void TMainController::MoveFrame(int32_t dx, int32_t dy) {
+  TAviList* record = Sequence_->CurrentRecord();
+  const TFastDIB* image = Sequence_->CurrentImage.get();
+  if (!record || !record->HasFrame || !image) return;
+  const TRect& f = record->FrameRect;
+  dx = std::clamp(dx, -f.Left, image->Width() - 1 - f.Right);
+  dy = std::clamp(dy, -f.Top, image->AbsHeight - 1 - f.Bottom);
+  if (dx == 0 && dy == 0) return;
+  const TRect moved{f.Left + dx, f.Top + dy, f.Right + dx, f.Bottom + dy};
+  if (!CaptureFramePixels(moved, *image, *record)) return;
+  record->FrameRect = moved;
+  TRect& o = record->ObjectRect;
+  o = {o.Left + dx, o.Top + dy, o.Right + dx, o.Bottom + dy};
+  View_.PictureChanged();
+  Refresh();
+}
+
+bool TMainController::NudgeFrame(int32_t dx, int32_t dy) {
+  if (!FrameSelected()) return false;
+  MoveFrame(dx, dy);
+  return true;
 }
 
 void TMainController::AutoFrameJob(const TJobHooks& hooks) {
@@ -391,9 +544,26 @@ void TMainController::AutoFrameJob(const TJobHooks& hooks) {
     if (withReport) rows.push_back(MakeProblemRow(p));
     else
       Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
-                    p.Kind == TFrameProblemKind::OutOfLimit ? kOutOfLimitText : kNotFoundText, TMsgIcon::Warning);
+                    ProblemText(p.Kind), TMsgIcon::Warning);
   };
-  const TAutoFrameResult result = ::AutoFrameAll(*Sequence_, AutoFrameOptionsOf(Settings_), frameHooks);
+  TAutoFrameResult result;
+  if (Settings_.cadrage_surface) {
+    // The current image's frame is the region followed through the others.
+    const TAviList* reference = Sequence_->CurrentRecord();
+    TSurfaceOptions options;
+    options.Region = reference->ObjectRect;
+    options.Reference = Sequence_->CurrentIndex;
+    options.bordure = Settings_.bordure;
+    TSurfaceResult surface = TrackSurface(*Sequence_, options, frameHooks);
+    if (!surface.Error.empty()) {
+      if (hooks.End) hooks.End();
+      Messages().Ok(kSurfaceCaption, "Surface framing impossible: " + surface.Error + ".", TMsgIcon::Warning);
+      return;
+    }
+    result = std::move(surface);
+  } else {
+    result = ::AutoFrameAll(*Sequence_, AutoFrameOptionsOf(Settings_), frameHooks);
+  }
   if (hooks.End) hooks.End();
   // The current image's frame may have moved: draw it on a clean picture.
   View_.PictureChanged();

@@ -50,6 +50,22 @@
 
 struct TCombineResult;
 
+// A pixel of the image: column X, row Y from the top-left.
+struct TImagePoint {
+  int32_t X = 0, Y = 0;
+  friend bool operator==(const TImagePoint&, const TImagePoint&) = default;
+};
+
+// Where the picture is drawn inside the picture control, in the control's own
+// pixels (the display control's target rectangle): the picture's Width x
+// Height pixels fill it, scaled when the sizes differ.
+struct TPictureGeometry {
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+};
+
+// What a mouse drag on the picture is doing.
+enum class TPictureDrag { None, Drawing, Moving };
+
 // Every command and control of the main window whose enabling follows a rule.
 enum class TCommand {
   Open, OpenBmp, OpenKelvaron, Close, BrowseImages, Save, BatchSave,
@@ -227,8 +243,38 @@ class TMainController {
   void SuppressAllFrames();
   void SetToleranceText(const std::string& text);  // the edit: blanks ignored, not a number gives 0
   void SetTolerance(int32_t value);                 // the spin
+  // Automatic framing; in surface mode (cadrage_surface) the current image's
+  // frame is the region followed through every image.
   void StartAutoFraming();
 
+  // --- A frame drawn by hand --------------------------------------------------------
+  // The image pixel under the control's point (x, y), clamped to the picture.
+  static TImagePoint ControlToImage(const TPictureGeometry& geometry, int32_t imageWidth, int32_t imageHeight, int32_t x,
+                               int32_t y);
+  // A press on the picture: inside the current frame it selects the frame and
+  // starts moving it; elsewhere it starts drawing a new one.
+  void PicturePressed(const TPictureGeometry& geometry, int32_t x, int32_t y);
+  // The mouse moved with the button down: a frame being moved follows it.
+  void PictureDragged(const TPictureGeometry& geometry, int32_t x, int32_t y);
+  // The button was let go: a drawn rectangle becomes the current image's frame.
+  void PictureReleased(const TPictureGeometry& geometry, int32_t x, int32_t y);
+  TPictureDrag Dragging() const { return Drag_; }
+  // The rectangle drawn so far (image pixels), while drawing.
+  TRect RubberBand() const;
+  // Makes `frame` (the frame as drawn, margin included) the current image's
+  // frame. While no other image has a frame it fixes the frame size; otherwise
+  // the fixed size is kept, anchored at its top-left corner and moved back
+  // inside the picture when it would leave it. False (message shown) when it
+  // is too small to hold the margin.
+  bool SetDrawnFrame(TRect frame);
+  // Moves the current image's frame by (dx, dy), stopping at the picture's edges;
+  // its pixels are captured again.
+  void MoveFrame(int32_t dx, int32_t dy);
+  // The arrow keys: nudges the selected frame by one pixel. False when no frame
+  // is selected (the key keeps its other use).
+  bool NudgeFrame(int32_t dx, int32_t dy);
+  // The current image's frame was drawn, pressed or moved last.
+  bool FrameSelected() const;
   // --- Saving (rules in app/Saving.h) -------------------------------------------
   // "Save image": the current image into SaveDirectory as SaveBaseName +
   // number; nothing without a current image. Beeps once per format step.
@@ -282,6 +328,12 @@ class TMainController {
   TMainView& View_;
   TParamglob& Settings_;
   std::unique_ptr<TSequence> Sequence_;
+  void SurfaceFrameJob(const TJobHooks& hooks);
+  TPictureDrag Drag_ = TPictureDrag::None;
+  TImagePoint DragStart_;
+  TImagePoint DragNow_;
+  TRect DragFrame_;                 // the frame being moved, as it was pressed
+  int32_t SelectedIndex_ = -1;      // the image whose frame is selected
   TViewSize ViewSize_ = TViewSize::None;
   bool Bilinear_ = false;
   mutable TScores Scores_;

@@ -7,41 +7,17 @@
 #include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
 
-namespace {
-
-// Puts CurrentIndex back however the job ends.
-class TKeepCurrentIndex {
- public:
-  explicit TKeepCurrentIndex(TSequence& s) : S_(s), Saved_(s.CurrentIndex) {}
-  ~TKeepCurrentIndex() { S_.CurrentIndex = Saved_; }
-  TKeepCurrentIndex(const TKeepCurrentIndex&) = delete;
-  TKeepCurrentIndex& operator=(const TKeepCurrentIndex&) = delete;
-
- private:
-  TSequence& S_;
-  int32_t Saved_;
-};
-
-// Reads image `index` into `image`. A file that cannot be opened counts as an
-// unreadable image: one bad file must not end a run over the whole sequence.
-bool FetchAt(TSequence& sequence, int32_t index, TFastDIB& image) {
-  sequence.CurrentIndex = index;
-  try {
-    return sequence.FetchImage(image);
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-}  // namespace
-
 const char* FrameProblemText(TFrameProblemKind kind) {
-  return kind == TFrameProblemKind::OutOfLimit ? "Frame out of limit" : "Impossible to draw frame";
+  switch (kind) {
+    case TFrameProblemKind::OutOfLimit: return "Frame out of limit";
+    case TFrameProblemKind::PoorMatch: return "Region not found";
+    case TFrameProblemKind::NotFound: break;
+  }
+  return "Impossible to draw frame";
 }
 
 TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& options, const TAutoFrameHooks& hooks) {
   TAutoFrameResult result;
-  TKeepCurrentIndex keep(sequence);
   sequence.FrameSizeSet = false;
   // One buffer for the whole run: it is resized only when an image of another
   // size comes, so the run holds one image at a time.
@@ -54,7 +30,7 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& opti
       break;
     }
     TRect rect;
-    const bool found = FetchAt(sequence, index, image) && DetectObject(image, rect, sequence, options.Detect(), &scratch);
+    const bool found = sequence.ReadImage(index, image).ok() && DetectObject(image, rect, sequence, options.Detect(), &scratch);
     bool failed = false;
     TFrameProblem problem{index, TFrameProblemKind::NotFound};
     if (found) {
@@ -90,14 +66,13 @@ TAutoFrameResult AutoFrameAll(TSequence& sequence, const TAutoFrameOptions& opti
 std::vector<TFrameProblem> RebuildFrameMargins(TSequence& sequence, int32_t margin,
                                                const std::function<void(int32_t)>& unticked) {
   std::vector<TFrameProblem> rows;
-  TKeepCurrentIndex keep(sequence);
   TFastDIB image;
   for (int32_t index = 0; index < sequence.ImageList.Count(); ++index) {
     TAviList* record = sequence.Record(index);
     if (!record->HasFrame) continue;
     TRect rect = record->ObjectRect;
     AddMargin(rect, margin);
-    const bool read = FetchAt(sequence, index, image);
+    const bool read = sequence.ReadImage(index, image).ok();
     if (!read || !RectInsideImage(rect, image) || !CaptureFramePixels(rect, image, *record)) {
       record->HasFrame = false;
       record->Checked = false;

@@ -16,6 +16,7 @@ class TSequence;
 enum class TFrameProblemKind {
   OutOfLimit,  // "Frame out of limit": the frame with its margin leaves the image
   NotFound,    // "Impossible to draw frame": no object detected (or the image could not be read)
+  PoorMatch,   // "Region not found": surface framing found no good match of its region
 };
 
 // One image that could not be framed; Index counts from 0.

@@ -182,6 +182,7 @@ TStatus ReadSettings(const std::string& path, const std::string& defaultRepertoi
   p.tolerance_automatique = r.Bool("cadre", "tolerance_automatique", p.tolerance_automatique);
   p.calcul_simple = r.Bool("cadre", "calcul_simple", p.calcul_simple);
   p.calcul_complexe = r.Bool("cadre", "calcul_complexe", p.calcul_complexe);
+  p.cadrage_surface = r.Bool("cadre", "cadrage_surface", p.cadrage_surface);
   p.bordure = r.Int("cadre", "bordure", p.bordure);
   p.Rapport = r.Bool("cadre", "Rapport", p.Rapport);
   p.kappa = r.Int("compositage", "kappa", p.kappa);
@@ -225,6 +226,7 @@ TStatus WriteSettings(const std::string& path, const TParamglob& p) {
   file.WriteString("cadre", "tolerance_automatique", b(p.tolerance_automatique));
   file.WriteString("cadre", "calcul_simple", b(p.calcul_simple));
   file.WriteString("cadre", "calcul_complexe", b(p.calcul_complexe));
+  file.WriteString("cadre", "cadrage_surface", b(p.cadrage_surface));
   file.WriteString("cadre", "bordure", i(p.bordure));
   file.WriteString("cadre", "Rapport", b(p.Rapport));
   file.WriteString("compositage", "kappa", i(p.kappa));

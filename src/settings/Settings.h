@@ -32,6 +32,10 @@ struct TParamglob {
   bool tolerance_automatique = false;
   bool calcul_simple = true;
   bool calcul_complexe = false;
+  // Surface framing (Moon, Sun): the frame drawn on one image is tracked
+  // through the others. Its own key, so older files and programs keep the
+  // simple/complex choice untouched.
+  bool cadrage_surface = false;
   int32_t bordure = 10;
   bool Rapport = true;
   int32_t kappa = 3;

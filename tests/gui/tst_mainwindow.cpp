@@ -52,6 +52,7 @@
 #include "combine/ui/FormRapport.h"
 #include "image/ui/FastIMG.h"
 #include "platform/Messages.h"
+#include "image/FastDIB.h"
 #include "sequence/SamplePlanet.h"
 
 namespace {
@@ -222,7 +223,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(W<QLabel>("StatusPanel1")->text(), QStringLiteral("Next image"));
   }
 
-  // A video dropped on the window opens; other files are not taken.
+  // A video or a Kelvaron list dropped on the window opens; other files are not taken.
   void dropOpensAVideo() {
     auto drag = [this](const QString& path) {
       QMimeData data;
@@ -240,6 +241,18 @@ class TestMainWindow : public QObject {
     QVERIFY(drag(Video_));
     QVERIFY(S().SequenceOpen);
     QCOMPARE(S().ImageCount, 6);
+    // A Kelvaron list (no header, six lines per entry) opens as its BMP sequence.
+    const QString bmp = Dir_.filePath(QStringLiteral("one.bmp"));
+    TFastDIB picture;
+    picture.SetSize(8, 6, 24, 0);
+    QVERIFY(picture.SaveToFile(QFile::encodeName(bmp).toStdString()).ok());
+    QFile list(Dir_.filePath(QStringLiteral("night.lst")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(("0\n" + Dir_.path() + "/\none.bmp\n3\n4\n5\n6\n").toUtf8());
+    list.close();
+    QVERIFY(drag(list.fileName()));
+    QCOMPARE(S().ImageCount, 1);
+    QVERIFY(Form_->windowTitle().endsWith(QStringLiteral(" - night.lst (Kelvaron)")));
   }
 
   void openNavigateTickAndFrame() {
@@ -303,6 +316,32 @@ class TestMainWindow : public QObject {
     W<QLineEdit>("EditTolerance1")->setText(QStringLiteral("12"));
     W<TParamUpDown>("UpDown1")->Step(1);
     QCOMPARE(C().Tolerance(), 13);
+  }
+
+  // The mouse on the picture reaches the controller: a drag draws the frame, a
+  // drag inside moves it, the arrow keys nudge it, in both display sizes.
+  void frameDrawnWithTheMouse() {
+    OpenClean();
+    auto* panel = W<TFastIMG>("VideoPanel");
+    const QPoint o = panel->PictureRect().topLeft();
+    QTest::mousePress(panel, Qt::LeftButton, {}, o + QPoint(20, 10));
+    QTest::mouseMove(panel, o + QPoint(50, 40));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, o + QPoint(80, 70));
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{20, 10, 80, 70}));
+    QVERIFY(LineTicked(0));
+    QCOMPARE(panel->Bmp().GetPixel(10, 20), (TColorBGR{255, 255, 255}));
+    QTest::keyClick(panel, Qt::Key_Down);
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{20, 11, 80, 71}));
+    QCOMPARE(S().CurrentIndex, 0);  // nudged, not stepped to another image
+    A("Action_Image_Ajustee")->trigger();
+    const QRect shown = panel->PictureRect();
+    const double k = double(shown.width()) / 160;
+    auto at = [&](int x, int y) { return shown.topLeft() + QPoint(int(x * k + k / 2), int(y * k + k / 2)); };
+    QTest::mousePress(panel, Qt::LeftButton, {}, at(30, 30));
+    QTest::mouseMove(panel, at(35, 32));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, at(40, 34));
+    QCOMPARE(S().Record(0)->FrameRect, (TRect{30, 15, 90, 75}));
+    A("Action_Image_Normale")->trigger();
   }
 
   void viewCommands() {

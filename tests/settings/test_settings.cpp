@@ -56,6 +56,7 @@ const char* const kFreshFile =
     "tolerance_automatique=0\n"
     "calcul_simple=1\n"
     "calcul_complexe=0\n"
+    "cadrage_surface=0\n"
     "bordure=10\n"
     "Rapport=1\n"
     "[compositage]\n"
@@ -86,7 +87,7 @@ const char* const kFreshFile =
     "pleine_profondeur=0\n";
 }  // namespace
 
-TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll26Keys) {
+TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll27Keys) {
   P.kappa = 9;  // must be reset
   ASSERT_TRUE(Read());
   const TParamglob d = Defaults();
@@ -111,6 +112,7 @@ TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
   p.tolerance_automatique = true;
   p.calcul_simple = false;
   p.calcul_complexe = true;
+  p.cadrage_surface = true;
   p.bordure = 0;
   p.Rapport = false;
   p.kappa = 7;

@@ -4,10 +4,13 @@
 //   N ok LEFT TOP RIGHT BOTTOM   the frame with its margin (N from 1)
 //   N out-of-limit               the object was found but its frame leaves the image
 //   N not-found                  no object (or the image could not be read)
+//   N poor-match                 surface framing: the region was not found well enough
 //   frame-size: W H              size of every frame with its margin, or "frame-size: none"
 //
 // Settings come from the settings file (--ini PATH picks it); the options
 // override the tolerance, the automatic threshold, the image mode and the margin.
+// With --surface --region L,T,R,B [--reference N] the region of image N (from
+// 1, default 1) is tracked through every image instead (surface framing).
 // A progress bar shows on standard error when it is a terminal (not with --quiet).
 // Exit status: 0 done (whatever the images gave); 2 bad arguments, or FILE is
 // not a valid AVI file (the path followed by "is not a valid AVI file." on
@@ -42,8 +45,9 @@ int RunFrame(const TFrameArgs& args) {
   TAutoFrameHooks hooks;
   hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
   TAutoFrameResult result;
-  if (!cli::KeepingFrames(sequence, [&] { result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
-    return 1;
+  bool ran = true;
+  if (!cli::KeepingFrames(sequence, [&] { ran = args.Framing.Run(sequence, params, hooks, result); })) return 1;
+  if (!ran) return cli::kArgumentError;
   if (!result.NoRoom.empty()) {
     cli::Error(result.NoRoom);
     return 1;
@@ -52,8 +56,11 @@ int RunFrame(const TFrameArgs& args) {
   size_t next = 0;
   for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
     if (next < result.Problems.size() && result.Problems[next].Index == i) {
-      const bool out = result.Problems[next++].Kind == TFrameProblemKind::OutOfLimit;
-      std::printf("%d %s\n", i + 1, out ? "out-of-limit" : "not-found");
+      const TFrameProblemKind kind = result.Problems[next++].Kind;
+      std::printf("%d %s\n", i + 1,
+                  kind == TFrameProblemKind::OutOfLimit  ? "out-of-limit"
+                  : kind == TFrameProblemKind::PoorMatch ? "poor-match"
+                                                         : "not-found");
       continue;
     }
     const TRect& f = sequence.Record(i)->FrameRect;

@@ -5,6 +5,9 @@
 //   all images by default;
 //   --ticked-by-framing   the images that automatic framing frames (and ticks);
 //   --inside-frame        the frame cut-outs of the images automatic framing frames;
+//   --surface --region L,T,R,B [--reference N]
+//                         framing by the surface instead of by brightness; alone
+//                         it saves the frame cut-outs (as --inside-frame);
 //   --fits                FITS files (depth, planes and texts from the settings)
 //                         instead of BMP;
 //   --prefix P            file-name prefix, "Temp" by default;
@@ -55,17 +58,20 @@ int RunSave(const TSaveArgs& args) {
   lot.Prefix = args.Prefix;
 
   if (!cli::OpenVideo(sequence, args.Files)) return cli::kArgumentError;
-  if (args.ByFraming || args.Inside) {
+  // Surface framing alone saves the registered cut-outs: the frames' contents.
+  const bool inside = args.Inside || (args.Framing.Surface && !args.ByFraming);
+  if (args.ByFraming || inside) {
     // Framing ticks every image it frames; the batch then takes the ticked
     // images whole, or the frames' contents.
     cli::TProgressBar bar("framing", sequence.ImageList.Count(), args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
+    TAutoFrameResult framing;
+    if (!args.Framing.Run(sequence, params, hooks, framing)) return cli::kArgumentError;
     lot.AllImages = false;
-    lot.SelectedImages = !args.Inside;
-    lot.FramedImages = args.Inside;
-    lot.InsideFrame = args.Inside;
+    lot.SelectedImages = !inside;
+    lot.FramedImages = inside;
+    lot.InsideFrame = inside;
   }
   cli::TProgressBar bar("saving", sequence.ImageList.Count(), args.Quiet);
   TFixedSaveAnswers replace(true);

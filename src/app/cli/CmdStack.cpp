@@ -99,8 +99,9 @@ int RunStack(const TStackArgs& args) {
     cli::TProgressBar bar("framing", total, args.Quiet);
     TAutoFrameHooks hooks;
     hooks.Progress = [&bar](int32_t done) { bar.Update(done); };
-    if (!cli::KeepingFrames(sequence, [&] { framing = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks); }))
-      return 1;
+    bool ran = true;
+    if (!cli::KeepingFrames(sequence, [&] { ran = args.Framing.Run(sequence, params, hooks, framing); })) return 1;
+    if (!ran) return cli::kArgumentError;
   }
   if (!framing.NoRoom.empty()) {
     cli::Error(framing.NoRoom);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "framing/Surface.h"
 #include "sequence/BmpInfo.h"
 #include "sequence/KelvaronList.h"
 #include "sequence/Sequence.h"
@@ -22,6 +23,42 @@ void TFramingOptions::Add(CLI::App& app) {
   app.add_flag("--complex", Complex, "complex image mode: contrast, gamma and blur before detection")
       ->excludes(simple);
   MarginOption = app.add_option("--margin", Margin, "margin round the object, pixels")->check(range::kMargin.Check());
+  CLI::Option* surface =
+      app.add_flag("--surface", Surface, "surface framing (Moon, Sun): track the --region of the reference image");
+  CLI::Option* region = app.add_option("--region", Region, "L,T,R,B: the region to track, pixels, bounds inclusive")
+                            ->delimiter(',')
+                            ->expected(4)
+                            ->check(CLI::Range(0, 32767));
+  surface->needs(region);
+  region->needs(surface);
+  app.add_option("--reference", Reference, "image holding the region, from 1 (default 1)")
+      ->check(range::kImageIndex.Check())
+      ->needs(surface);
+  app.add_flag("--subpixel", SubPixel, "surface framing to a fraction of a pixel")->needs(surface);
+}
+
+bool TFramingOptions::Run(TSequence& sequence, const TParamglob& params, const TAutoFrameHooks& hooks,
+                          TAutoFrameResult& result) const {
+  if (!Surface) {
+    result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
+    return true;
+  }
+  TSurfaceOptions o;
+  o.Region = {Region[0], Region[1], Region[2], Region[3]};
+  o.Reference = Reference - 1;
+  o.bordure = params.bordure;
+  o.SubPixel = SubPixel;
+  if (o.Region.Right < o.Region.Left || o.Region.Bottom < o.Region.Top) {
+    ArgumentError("--region: right and bottom must not be less than left and top");
+    return false;
+  }
+  TSurfaceResult r = TrackSurface(sequence, o, hooks);
+  if (!r.Error.empty()) {
+    ArgumentError(r.Error);
+    return false;
+  }
+  result = std::move(r);
+  return true;
 }
 
 void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {

@@ -9,20 +9,30 @@
 
 #include "app/ParamGlob.h"
 #include "app/cli/Cli.h"
+#include "framing/AutoFrame.h"
 
 class TSequence;
 
 namespace cli {
 
 struct TFramingOptions {
-  // Declares --ini, --tolerance, --auto-tolerance, --simple, --complex and --margin.
+  // Declares --ini, --tolerance, --auto-tolerance, --simple, --complex, --margin,
+  // and the surface framing: --surface --region L,T,R,B [--reference N] [--subpixel].
   void Add(CLI::App& app);
 
   // Reads the settings file (the --ini one when given) into ParamGlob, then
   // applies the options given to a copy of it and to the sequence's tolerance.
   void Apply(TParamglob& params, TSequence& sequence) const;
 
+  // Frames every image: automatic framing by brightness, or with --surface the
+  // tracking of the region. A region that cannot serve is printed as an
+  // argument error and gives false (nothing framed).
+  bool Run(TSequence& sequence, const TParamglob& params, const TAutoFrameHooks& hooks, TAutoFrameResult& result) const;
+
   std::string Ini;
+  bool Surface = false, SubPixel = false;
+  std::vector<int32_t> Region;
+  int32_t Reference = 1;
   int32_t Tolerance = 0, Margin = 0;
   bool AutoTolerance = false, Simple = false, Complex = false;
   const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;

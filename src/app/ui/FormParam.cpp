@@ -77,6 +77,7 @@ TFormParam::TFormParam(QWidget* parent)
       {PageControl1, "Parameter pages"}, {Edit_Tolerance, "Default tolerance"}, {EditBordure, "Margin size"},
       {cd_tolerance_auto, "Automatic tolerance"}, {cdauto_rapport, "Report after automatic framing"},
       {Radio_CalculSimple, "Simple image mode"}, {Radio_CalculComplexe, "Complex image mode"},
+      {Radio_CalculSurface, "Surface framing mode"},
       {Edit_kappa, "Kappa-Sigma parameter"}, {CheckBox_kappamoyenne, "In case of reject, color mean"},
       {CheckBox_texte_compositage, "Save a text file with combined image"},
       {CheckBox_subpixel, "Sub-pixel alignment"}, {rep_sauve, "Directory"},
@@ -106,9 +107,12 @@ void TFormParam::BuildFramePage() {
   Radio_CalculSimple = Named(new QRadioButton(QStringLiteral("Simple image mode"), GroupCalcul), "Radio_CalculSimple");
   Radio_CalculComplexe =
       Named(new QRadioButton(QStringLiteral("Complex image mode"), GroupCalcul), "Radio_CalculComplexe");
+  Radio_CalculSurface = Named(
+      new QRadioButton(QStringLiteral("Surface (Moon, Sun): track the frame drawn"), GroupCalcul), "Radio_CalculSurface");
   auto* modes = new QVBoxLayout(GroupCalcul);
   modes->addWidget(Radio_CalculSimple);
   modes->addWidget(Radio_CalculComplexe);
+  modes->addWidget(Radio_CalculSurface);
 
   auto* grid = new QGridLayout(page);
   grid->addWidget(LabelBordure, 0, 0);
@@ -209,7 +213,10 @@ void TFormParam::FormCreate() {
   cdauto_rapport->setChecked(p.Rapport);
   // Each pair shows exactly one choice: a pair stored with both flags set
   // shows the second (as clicking it last would); one with neither shows the first.
-  (p.calcul_complexe ? Radio_CalculComplexe : Radio_CalculSimple)->setChecked(true);
+  (p.cadrage_surface   ? Radio_CalculSurface
+   : p.calcul_complexe ? Radio_CalculComplexe
+                       : Radio_CalculSimple)
+      ->setChecked(true);
   CheckBox_kappamoyenne->setChecked(p.rejet_kappa);
   CheckBox_texte_compositage->setChecked(p.texte_avec_compositage);
   CheckBox_subpixel->setChecked(p.alignement_subpixel);
@@ -249,8 +256,16 @@ void TFormParam::BtOkClick() {
   p.kappa = UpDownKappa->PositionFromText();
   p.tolerance_automatique = cd_tolerance_auto->isChecked();
   p.Rapport = cdauto_rapport->isChecked();
-  p.calcul_simple = Radio_CalculSimple->isChecked();
-  p.calcul_complexe = Radio_CalculComplexe->isChecked();
+  // Surface framing keeps the brightness mode chosen before, for when it is
+  // switched off again (and for programs that do not know the surface key).
+  p.cadrage_surface = Radio_CalculSurface->isChecked();
+  if (!p.cadrage_surface) {
+    p.calcul_simple = Radio_CalculSimple->isChecked();
+    p.calcul_complexe = Radio_CalculComplexe->isChecked();
+  } else {
+    p.calcul_simple = ParamGlob.calcul_simple;
+    p.calcul_complexe = ParamGlob.calcul_complexe;
+  }
   p.rejet_kappa = CheckBox_kappamoyenne->isChecked();
   p.texte_avec_compositage = CheckBox_texte_compositage->isChecked();
   p.alignement_subpixel = CheckBox_subpixel->isChecked();

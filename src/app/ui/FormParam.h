@@ -50,6 +50,7 @@ class TFormParam : public QDialog {
   TParamUpDown* UpDownTolerance = nullptr;
   QCheckBox* cd_tolerance_auto = nullptr;
   QCheckBox* cdauto_rapport = nullptr;
+  QRadioButton* Radio_CalculSurface = nullptr;
   QGroupBox* GroupCalcul = nullptr;
   QRadioButton* Radio_CalculSimple = nullptr;
   QRadioButton* Radio_CalculComplexe = nullptr;

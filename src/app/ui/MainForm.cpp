@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QRubberBand>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSplitter>
@@ -281,7 +283,42 @@ bool TMainForm::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+bool TMainForm::PictureMouse(QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (type == QEvent::MouseButtonPress && mouse->button() != Qt::LeftButton) return false;
+  if (type == QEvent::MouseButtonRelease && mouse->button() != Qt::LeftButton) return false;
+  TMainController& c = Controller_;
+  const QRect r = VideoPanel->PictureRect();
+  const TPictureGeometry g{r.left(), r.top(), r.width(), r.height()};
+  const QPoint at = mouse->position().toPoint();
+  if (type == QEvent::MouseButtonPress) {
+    VideoPanel->setFocus(Qt::MouseFocusReason);
+    c.Run([&] { c.PicturePressed(g, at.x(), at.y()); });
+    DragOrigin = at;
+  } else if (type == QEvent::MouseMove) {
+    if (c.Dragging() == TPictureDrag::None) return false;
+    c.Run([&] { c.PictureDragged(g, at.x(), at.y()); });
+  } else {
+    c.Run([&] { c.PictureReleased(g, at.x(), at.y()); });
+  }
+  // The rubber band follows a frame being drawn, in the control's own pixels.
+  if (c.Dragging() == TPictureDrag::Drawing) {
+    if (!RubberBand) {
+      RubberBand = new QRubberBand(QRubberBand::Rectangle, VideoPanel);
+      RubberBand->setAccessibleName(QStringLiteral("Frame being drawn"));
+    }
+    RubberBand->setGeometry(QRect(DragOrigin, at).normalized());
+    RubberBand->show();
+  } else if (RubberBand) {
+    RubberBand->hide();
+  }
+  return true;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == VideoPanel && PictureMouse(event)) return true;
   if (event->type() != QEvent::KeyPress || (watched != CheckListBox1 && watched != VideoPanel && watched != ScrollBox1))
     return QMainWindow::eventFilter(watched, event);
   const auto* key = static_cast<QKeyEvent*>(event);
@@ -291,6 +328,20 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (text.size() == 1 && (text[0] == QLatin1Char('c') || text[0] == QLatin1Char('C'))) {
     c.Run([&c] { c.FrameKey(); });
     return true;
+  }
+  // A selected frame is nudged by the arrow keys, one pixel at a time.
+  if (watched != CheckListBox1) {
+    int dx = 0, dy = 0;
+    switch (key->key()) {
+      case Qt::Key_Left: dx = -1; break;
+      case Qt::Key_Right: dx = 1; break;
+      case Qt::Key_Up: dy = -1; break;
+      case Qt::Key_Down: dy = 1; break;
+      default: break;
+    }
+    bool nudged = false;
+    if (dx != 0 || dy != 0) c.Run([&] { nudged = c.NudgeFrame(dx, dy); });
+    if (nudged) return true;
   }
   // On the picture, Left and Right step the images (the list has its own keys).
   if (watched != CheckListBox1 && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {

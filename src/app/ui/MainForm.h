@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -40,6 +41,7 @@ class QListWidgetItem;
 class QMenu;
 class QScrollArea;
 class QSlider;
+class QRubberBand;
 class QToolBar;
 class QToolButton;
 class TFastIMG;
@@ -99,6 +101,8 @@ class TMainForm : public QMainWindow, private TMainView {
   void dropEvent(QDropEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Mouse on the picture: drawing and moving frames (forwarded to the controller).
+  bool PictureMouse(QEvent* event);
 
  private:
   // --- TMainView ------------------------------------------------------------------
@@ -222,6 +226,8 @@ class TMainForm : public QMainWindow, private TMainView {
   QListWidget* CheckListBox1 = nullptr;
   QScrollArea* ScrollBox1 = nullptr;
   TFastIMG* VideoPanel = nullptr;
+  QRubberBand* RubberBand = nullptr;
+  QPoint DragOrigin;
   QSlider* TrackBar1 = nullptr;
   QLabel* label_sequence = nullptr;
   QGroupBox* GroupCadre = nullptr;

@@ -62,6 +62,12 @@ class TFastIMG : public QWidget {
   void SetColor(const QColor& color);
 
   QSize sizeHint() const override;
+  // Where the picture is drawn in the control now (its pixels fill this
+  // rectangle, scaled when the sizes differ).
+  QRect PictureRect() const {
+    bool scaled = false;
+    return Target(scaled);
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
