@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP reading and writing, and depth conversion, at 1920x1080, each against a
 // plain memcpy of the same number of bytes measured in the same run.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mean and kappa-sigma combination of N registered frames of W x H pixels:
 // the program's core next to a vectorised numpy version of the same arithmetic
 // (bench/combine_numpy.py, whose results are compared bit for bit) and, when

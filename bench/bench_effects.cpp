@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Effects and resampling on a 1920x1080 24-bit picture, each timed next to a
 // memcpy of the bytes it writes (same run, same buffers' sizes), and the 2x
 // bilinear resize next to Qt's smooth scaling of the same pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_frame_budget: the frame copies of a long capture with the memory
 // budget on (copies past it continue in the temporary file) and off.
 //

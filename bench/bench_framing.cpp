@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automatic framing of a generated 1000-image 640x480 24-bit planet video, in
 // simple and complex image mode, next to FFmpeg decoding the same file in the
 // same run (a libavformat/libavcodec loop in this process, and the ffmpeg

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing a folder of 5,000 BMP files with their facts (header, size, date)
 // and reading a Kelvaron list of 5,000 entries, each next to a plain loop
 // that opens every file and reads its first 54 bytes, measured in the same run.

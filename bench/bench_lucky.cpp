@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lucky imaging: speed and quality of the sharpness ranking and of the
 // sub-pixel alignment, on planet videos made by the sample generator with
 // known blur levels and known sub-pixel centres.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: stellon-cli rank and stack --best 25 --align subpixel on a
 # generated 1000-frame 640x480 planet video, next to FFmpeg decoding the same
 # file (one thread) and to the plain framing (stellon-cli frame), in the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result window's live tools on a 1920x1080 result: each move of a bar
 // recomputes the picture from the copy and repaints the window's picture
 // control at once. Measured through the real windows (TShowBitmap with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Batch saving of a generated 1000-image 640x480 24-bit uncompressed video,
 // whole images and frame cut-outs, as BMP files, next to writing the same
 // bytes into the same number of new files with plain open()/write()/close()

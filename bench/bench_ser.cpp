@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_ser: reading every image of a SER capture through the SER source,
 // against a plain pread() of the same frame bytes in the same run.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: stellon-cli stack (reading, automatic framing and combination of
 # every image) on a generated 1000-frame 640x480 planet video, next to FFmpeg
 # decoding the same file and throwing the frames away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_surface: surface framing (a region followed by correlation).
 //
 // Speed: a 256x256 region followed through 1000 images of 1280x960 (the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_video: reading every image of a video through TSequence::FetchImage,
 // against FFmpeg decoding the same file in the same run.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Mean and kappa-sigma combination in vectorised numpy: the baseline of
 bench_combine. Same arithmetic as the program: truncating mean; kappa-sigma on
 the colour norms with the mean summed relative to the first norm, spread =

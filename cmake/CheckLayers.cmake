@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.25)
 # Checks that every library of SRC includes only headers of the libraries the
 # table TABLE allows it (see src/layers.txt), and that core libraries include

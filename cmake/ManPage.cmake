@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the manual page of stellon-cli from its own help texts:
 #   cmake -DCLI=path/to/stellon-cli -DOUT=stellon-cli.1 -DDATE=YYYY-MM-DD -P ManPage.cmake
 # The program's help and the help of every command it lists become the page's

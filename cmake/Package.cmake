@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: cpack -G DEB in the build folder (scripts/package does it
 # all). Run-time dependencies are computed from the binaries by dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME stellon)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: an arbitrary file opened through the image-source factory
 // as a sequence, counted, and a few of its images read, forwards and back, as
 // the program reads them.

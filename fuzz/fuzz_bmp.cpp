@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: BMP reading from memory, then a save and reload of
 // whatever loaded, and a conversion to 24 bits.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: a Kelvaron list read from a file (every answer to the
 // missing-file question in turn), the list numbers and text decoding, and the
 // BMP header reader of the list windows.

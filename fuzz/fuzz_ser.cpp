@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: SER capture reading. The input becomes an in-memory file;
 // it is opened, and its first, last and a middle image are read. An open that
 // succeeds must give facts that agree with the file's size.

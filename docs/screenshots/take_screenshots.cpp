@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the screenshots of the user guide: the main window with the sample
 // video framed, the window after automatic framing, the Parameters dialog;
 // with the real lunar capture (testdata/real/moon_divx.avi beside the

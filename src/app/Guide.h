@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the user guide (guide.md, with its screenshots/ folder) is found.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a file handed to the program from outside (its command line, the file
 // manager's "Open with", a drop on the window) is opened as.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's live settings: the process-wide records the windows and
 // the command line work with, the settings file's location, and the bridges
 // from the settings to the options each core job takes. Only the application

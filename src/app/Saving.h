@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving images of the open sequence: one image on command (single save) and
 // many in one run (batch saving), as BMP or FITS files named from a directory,
 // a prefix and a running number.

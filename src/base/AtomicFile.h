@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way the program writes a file: the bytes go to a temporary file in
 // the destination's folder, which is renamed over the destination only once it
 // is complete, so a failed write never leaves a partial file under the chosen

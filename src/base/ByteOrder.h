@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Little-endian fields of file headers (BMP, RIFF/AVI, ...): reading from and
 // writing to byte buffers, whatever the processor's own order.
 #pragma once

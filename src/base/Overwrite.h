@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a writer does when the file it is asked to write already exists. The
 // writers never ask the user themselves: the caller decides, either once for
 // all (replace, keep) or file by file through a question it answers (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TStatus: the result of a core input/output operation (opening or reading a
 // source, writing a file, reading settings): success, or one message for the
 // user that names what failed and why ("jupiter.avi: not a valid AVI file").

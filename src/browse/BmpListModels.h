@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state and rules of the two file-browsing windows, without Qt: the BMP
 // list dialog (TLoadBMPForm: "Open/Edit a BMP file list") and the image
 // preview window (TBrowseImage: "Images preview"). The windows only map their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's list commands without Qt: opening a Kelvaron list (from
 // the menu or the command line) and opening the BMP list dialog's selection.
 // Messages go through the TMessages given; the window then sets the caption

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choice of the taking-part frames of a sequence, and the sequence-level
 // entry points of the two combinations.
 #include "combine/Combine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mean and kappa-sigma combination of the framed images of a sequence.
 //
 // Every frame of a sequence has the same size, W x H pixels, with

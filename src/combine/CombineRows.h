@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Row driver shared by the mean and kappa-sigma combinations.
 //
 // The calling thread walks the result rows top to bottom: before each row it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kappa-sigma combination: per pixel, the contributions whose colour norm lies
 // further than kappa x spread from the mean norm are rejected and the accepted
 // colours averaged, each channel rounded half to even (10 and 11 give 10, 11

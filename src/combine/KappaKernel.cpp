@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portable forms, and the choice between them and the AVX2 forms. Only
 // IEEE additions, subtractions, multiplications, divisions and square roots
 // are used, each correctly rounded at any vector width, and nothing is fused

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-pixel arithmetic of the kappa-sigma combination, for a chunk of
 // kKappaLanes neighbouring pixels of one row at a time (one lane per pixel).
 // Internal to the combination.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVX2 forms of the kappa-sigma routines (see KappaKernel.h). Eight lanes
 // at a time: colours as 32-bit integers, norms and their sums as doubles in
 // the same order of operations as the portable form, so the bits agree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mean combination: per pixel and channel, the sum of the contributions
 // divided by their number, truncated (10 and 11 give 10).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reports that go with results and with framing problems.
 //
 // 1. The combination report: text lines saying how a result was made and from

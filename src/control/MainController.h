@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMainController: the state and the rules of the main window, without Qt.
 //
 // It owns the open sequence, the current position, the ticks and frames, the

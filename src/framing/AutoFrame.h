@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automatic framing of every image of the sequence, and the rebuilding of
 // existing frames when the margin changes. Both are long jobs of the core:
 // they read images through TSequence::FetchImage, never touch a window, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Object detection: finds the bright object on the dark background of an image
 // by thresholding the lightness of its pixels.
 //

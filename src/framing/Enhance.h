@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The complex image mode's preparation of a picture for detection: the merged
 // contrast and gamma table, then the four-point diagonal smoothing at distance
 // 2, done in one pass over the rows.

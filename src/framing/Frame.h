@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames: making a frame from a detected rectangle, its margin, the copy of its
 // pixels kept in the image's record, and the way back to a picture.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Surface framing: for the Moon or the Sun, where the object fills the picture
 // and no dark sky surrounds it. A region of a reference image is the template;
 // every image of the sequence is framed where that region is found again, by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap information header: the BITMAPINFOHEADER (or the older 12-byte
 // core header) that follows the file header of a BMP file and that forms the
 // format of an AVI video stream. One reader for both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFastDIB as a BMP file: reading (LoadFrom*) and writing (SaveTo*).
 //
 // Reading checks every header field against the data before allocating; a

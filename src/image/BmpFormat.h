@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP file layout shared by the reader and writer (BmpFile.cpp) and the RLE
 // decoder (BmpRle.cpp). Internal to the image library.
 #pragma once

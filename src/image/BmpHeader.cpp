@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and checking BMP headers. Every size and offset is checked against
 // the bytes at hand and the buffer's limits before anything is allocated.
 #include <algorithm>

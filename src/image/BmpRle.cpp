@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-length decoding of 4- and 8-bit BMP pixel data.
 #include <algorithm>
 #include <cstring>

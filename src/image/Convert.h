@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Depth conversion into 24-bit pictures.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour from a raw Bayer mosaic: one 8-bit sample per pixel, each pixel
 // behind one colour filter laid out in a repeating 2x2 pattern.
 #pragma once

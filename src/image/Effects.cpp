@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Point operations (lookup tables, saturation) and the diagonal smoothing.
 #include "image/Effects.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FastFX: image effects on TFastDIB pictures.
 //
 // Point operations go through 256-entry lookup tables (one per colour channel,

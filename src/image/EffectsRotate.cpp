@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rotation by an arbitrary angle in 16.16 fixed point.
 //
 // The destination pixel (x, y) takes the source pixel at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFastDIB: the one pixel container of the program.
 //
 // A device-independent bitmap held in our own aligned heap block. Rows are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An unrounded colour picture: per pixel the blue, green and red values as
 // floats on the 0..255 scale of 8-bit pictures, rows from the top, no padding.
 // Combinations fill it beside their 8-bit result when full depth is wanted.

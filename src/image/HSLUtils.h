@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour utilities: hue/saturation/lightness, pixel lightness and length, and
 // the mean and spread of a list of values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FastSize: resizing one TFastDIB into another in integer fixed point.
 //
 // The caller sizes the destination beforehand, with the source's depth: the

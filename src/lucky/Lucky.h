@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lucky imaging: rank the framed images of a sequence by sharpness, keep the
 // best of them, and align frames to a fraction of a pixel before combining.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-pixel loops of the ranking and of the alignment, written so that the
 // compiler vectorises them (integer arithmetic, no reductions in floating
 // point); built with AVX2 clones where the processor has it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inner loops of the lucky-imaging routines (LuckyKernels.cpp). Internal.
 #pragma once
 

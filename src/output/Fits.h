@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FITS writer: one image buffer to a two-dimensional FITS file of 8- or 16-bit
 // integer pixels, one header block, data in 2880-byte records.
 //

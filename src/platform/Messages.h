@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message box and question of the program goes through TMessages, so the
 // core never shows a window and tests can answer and check what was asked.
 //

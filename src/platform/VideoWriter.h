@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TVideoWriter: writes AVI videos, as webcam capture programs do.
 //
 // Uncompressed formats (8-bit palettised, 16-bit 5-5-5, 24 and 32 bits) are

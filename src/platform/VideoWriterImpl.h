@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two ways TVideoWriter writes a file (private to VideoWriter*.cpp).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uncompressed AVI written the way capture programs write it: one video
 // stream, bottom-up DIB rows in "00db" chunks, an idx1 index with every frame
 // a key frame. The header is written first with zero counts and patched when

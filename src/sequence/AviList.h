@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAviList: the record of one image of the open sequence.
 //
 // Rectangles are Left, Top, Right, Bottom with inclusive bounds, in pixel

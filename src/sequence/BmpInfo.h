@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The facts of a BMP file as the list dialogs and the Kelvaron reader show
 // them (bit count, dimensions, size in Ko, last-write date), the list
 // operations on TBMPList entries, and the listing of the BMP files of a folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TBMPList: one BMP file of a BMP or Kelvaron sequence.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory for the records' frame pixel copies.
 //
 // Framing a long video keeps one block of some hundred kilobytes per image.

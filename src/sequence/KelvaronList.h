@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kelvaron ".LST" image lists: a text file naming BMP files, read into a
 // list of TBMPList entries that opens as a BMP sequence.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A string list whose lines carry an owned object each: freeing the list (or
 // clearing it) destroys the objects. Lines are kept in insertion order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A synthetic planet video, the kind a webcam records at the telescope: a
 // banded, limb-darkened disc on a dark, noisy sky, moved by a few pixels of
 // seeing from frame to frame. Optional bad frames: blurred, planet partly out

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TSequence: the open sequence of images (every image of one AVI video, or a
 // list of BMP files) with one record per image, the current image and the
 // frame-size state. The main window owns one and calls it under these names;

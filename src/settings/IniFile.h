@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // INI files (the settings file): our own stand-in for the Windows profile
 // functions GetPrivateProfileString / WritePrivateProfileString.
 //

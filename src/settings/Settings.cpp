@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file. Its layout (sections, keys, their order and letter case)
 // is the one the program has always written, so a file written by the Windows
 // version reads here unchanged and the other way round.

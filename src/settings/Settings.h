@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings record and the settings file stellon.ini. Qt-free, and free of
 // globals: the application keeps the live record (ParamGlob, app/ParamGlob.h)
 // and passes its values down to the jobs that need them.

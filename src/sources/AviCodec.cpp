@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compressed and non-RGB video through FFmpeg's decoders, delivered as 24-bit
 // top-down pictures.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame decoders of the AVI source: turn the chunk of an image into a
 // top-down TFastDIB.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI container as the AVI source sees it: the headers of the first stream
 // and the list of that stream's data chunks, in stream order.
 //

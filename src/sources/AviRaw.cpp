@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uncompressed DIB video (BI_RGB and BI_BITFIELDS at 8, 16, 24 and 32 bits):
 // the chunk already is the pixel block of a DIB. Its rows are read straight
 // into place, bottom-up as captures store them, or top-down when the stream

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI source: our RIFF index reader (AviIndex) and frame decoders
 // (AviRaw, AviCodec) behind TImageSource. The file is opened and its index
 // read once; the descriptor and the decoder stay open with the source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BMP-list source: one BMP file per image, in the order given (a list
 // built in the BMP list dialog or read from a Kelvaron list). Each file is
 // read when its image is asked for; 16-bit pixels are always taken as 5-5-5,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFileReader: one file opened for reading, with positional reads checked
 // against its size. Only regular files are opened: a pipe, a device or a
 // folder is refused at once (opening it never waits for a writer).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TImageSource: one open source of images (a video file, a capture file, a
 // list of BMP files). A sequence opens its source once and keeps it open
 // until the sequence closes; every reader of user files is one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Videos in any container FFmpeg can read (MP4, MKV, MOV, WebM, ...).
 #pragma once
 

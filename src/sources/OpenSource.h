@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OpenImageSource: opens a capture file by what it holds, through the one
 // table of formats in OpenSource.cpp.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SER capture files: a 178-byte header, the frames one after the other, and
 // optionally one 64-bit timestamp per frame after the last frame.
 //

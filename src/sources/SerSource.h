@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SER capture reader (format in sources/SerFormat.h).
 #pragma once
 

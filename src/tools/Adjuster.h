@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state and rules of the colour adjuster ("Image Attributes", TAdjuster in
 // tools/ui/Adjuster.h), without any window: the thirteen bar positions, the
 // lookup tables built from them, "&Fixed RGB", "&Zero", and the recomputation

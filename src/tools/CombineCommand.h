@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two combination commands of the main window without any window: the
 // progress caption and bar range of each job, the kappa dialog's rules, and
 // one run of the combination giving the result image, its report lines and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state and rules of the result window (TShowBitmap, tools/ui/ShowBitmap.h),
 // without any window: the zoom and the window geometry it gives, the result
 // image that Undo puts back, the file name proposed by Save, and the save

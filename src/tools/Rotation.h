@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state and rules of the rotation dialog ("Rotation", TfrmRotate in
 // tools/ui/Rotate.h), without any window: the angle, the centre (automatic or
 // from the two bars), the size (automatic or from the two fields), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files the program finds or is handed from outside: what a file opens as,
 // and where the user guide is.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single and batch saving over a five-image BMP sequence: the files that
 // appear, the next number, and the questions asked, one row per situation.
 #include <gtest/gtest.h>

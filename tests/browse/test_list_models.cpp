@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BMP list dialog's and the preview window's rules, and the list commands
 // of the main window, headless.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs stellon-cli as a program and captures what it says.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli frame: one line per image and the frame size, over a generated
 // planet video with empty frames and frames whose planet leaves the picture.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli reads BMP files and Kelvaron lists wherever it reads a video.
 #include <gtest/gtest.h>
 

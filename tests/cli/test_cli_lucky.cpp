@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli rank, align, and stack with --best, --align and --full-depth, on
 // a generated planet video whose frames have known blur and known sub-pixel
 // centres.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every command shares: help, version, the one format of argument errors,
 // and a progress bar that only a terminal sees.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli save: the files written and the lines printed for each choice,
 // over a generated planet video with one empty image.
 #include <gtest/gtest.h>

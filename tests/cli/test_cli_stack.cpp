@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli stack: framing then combination of a generated planet video,
 // written as BMP or FITS with its report; the results are checked pixel for
 // pixel against frames found and combined here from the rendered images.

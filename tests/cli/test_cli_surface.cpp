@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli frame|stack --surface --region L,T,R,B [--reference N]: a
 // textured video whose images are windows cut at known places.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli sample, info and extract, run as a program.
 #include <gtest/gtest.h>
 

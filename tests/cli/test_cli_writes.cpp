@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the commands write files: --no-clobber refuses to replace an existing
 // file, before writing anything, with exit status 1 and the file named
 // (without it the file is replaced); a write beyond the file-size limit is a

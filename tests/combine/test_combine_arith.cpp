@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arithmetic of the mean and kappa-sigma combinations over explicit frames,
 // checked against a one-pixel-at-a-time computation written straight from the
 // rules (and built on the colour utilities' ColorNorm, MeanOf and SpreadOf).

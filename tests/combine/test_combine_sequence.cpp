@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which records of a sequence take part in a combination, the result's size,
 // and frames captured at another size.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Combination report lines and problem report rows.
 #include <gtest/gtest.h>
 

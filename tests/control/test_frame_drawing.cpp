@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames drawn and moved by hand on the picture, through the controller: the
 // mapping of the control's points to image pixels in both display sizes, the
 // size the first drawn frame fixes, moving by drag and by the arrow keys.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's state and rules, without a window: which commands are
 // available in which state (one table), navigation and ticks, the frame
 // commands and the frame-size rules, automatic framing (finished and

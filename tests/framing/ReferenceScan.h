@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helper: the object scan written out pixel by pixel, straight from its
 // description (ColorLightness of every pixel against the tolerance), to check
 // the row scanner of the program and to predict what framing must find.

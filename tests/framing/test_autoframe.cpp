@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automatic framing and margin rebuilding over sequences of BMP files written
 // for each test: rows, hooks, cancel, what each image is left with.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automatic framing over generated planet videos with empty frames and frames
 // whose planet crosses an edge: every image's outcome is predicted from the
 // rendered pixels by the pixel-by-pixel scan, and checked against what the

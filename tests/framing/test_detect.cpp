@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Object detection and automatic threshold on small pictures with known answers,
 // and against a literal per-pixel transcription of the scan on random pictures.
 #include <gtest/gtest.h>

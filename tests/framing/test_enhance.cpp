@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-pass enhancement and smoothing of the complex mode gives exactly what
 // the image library's table and smoothing give, one after the other.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame making: size fixing, margins, limits, the pixel copy and its way back.
 #include <gtest/gtest.h>
 

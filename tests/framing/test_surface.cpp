@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Surface framing: a region of the reference image followed through a
 // sequence of windows cut at known places out of one larger textured picture.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The accessible-name walk: every control a user can reach (a focusable
 // widget, or a button, slider or item view even without focus) must carry an
 // accessible name. Parts Qt builds itself (a spin box's edit, scroll bars,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Parameters and FITS parameters dialogs: filling from the settings, the
 // number edits' key filter and spins, the enabling rules, and what OK and
 // Cancel leave in ParamSaisie and ParamFits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFastIMG placement and fill per draw style, size modes, AutoSize, and the
 // QImage view of a TFastDIB. Rendered offscreen into images prefilled with a
 // colour the control never paints, so unpainted pixels show up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BMP list dialog, the image preview window and the list commands of the
 // main window, driven as a user would.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's wiring, driven as a user would: the command table, menus
 // and tool bar; each control and command reaching the controller (whose rules
 // are tested headless in tests/control); what the window shows back;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt message service: the box shows exactly the caption, text, icon and
 // button words asked for, in the order asked, and answers with the button the
 // user pressed (None when the box is closed without one).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window and the job runner: a job posted when the window shows,
 // run inside its modal loop, stopped by Cancel, Escape or a close request, and
 // always ending with the window closed.

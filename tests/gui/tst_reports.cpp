@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The problem report window (TFicheRapport) and the text report window
 // (TFormRapport): components, captions, the two heights and the detail button,
 // the memo's lines and the OK button kept at the right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result window and its tools as windows: the controls are wired to the
 // rules (tested headless in tests/tools), the dialogs edit the window's
 // picture, and the two combination commands run from the main window.

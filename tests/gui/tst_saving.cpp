@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Save image" and "Batch saving ..." driven through the real main window: the
 // wiring only (the saving rules are tested headless in tests/output).
 #include <QApplication>

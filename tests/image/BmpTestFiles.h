@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hand-made BMP files for the reader tests: every header field can be set to
 // anything, including nonsense.
 #pragma once

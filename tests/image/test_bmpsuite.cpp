@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BMP Suite (public test files by Jason Summers): good files must decode
 // like their reference renderings, questionable and bad ones must never crash
 // or go out of bounds. Files we write are read back by QImage, an independent

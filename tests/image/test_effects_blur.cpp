@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DiagonalBlur: four corners at distance d, clamped, read in place.
 #include <gtest/gtest.h>
 

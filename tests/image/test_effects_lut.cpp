@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lookup-table effects: the table makers, merging and applying per depth.
 #include <gtest/gtest.h>
 

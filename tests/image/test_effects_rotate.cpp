@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rotation: sizes, exact quarter turns, untouched and wrapped outside pixels.
 #include <gtest/gtest.h>
 

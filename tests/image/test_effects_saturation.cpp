@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saturation tables, alone and merged with channel tables, per depth.
 #include <gtest/gtest.h>
 

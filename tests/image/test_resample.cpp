@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nearest and bilinear resizing: exact columns and values, copies, refusals.
 #include <gtest/gtest.h>
 

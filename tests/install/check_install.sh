@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build tree $1 into a temporary DESTDIR and checks what a
 # desktop and a package manager rely on: every file where the install rules
 # put it, the desktop entry and the metainfo valid, the installed programs

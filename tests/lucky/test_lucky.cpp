@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lucky imaging: sharpness ranking, keeping the best, sub-pixel positions and
 // alignment, and the full-depth result read back from FITS by cfitsio.
 #include <gtest/gtest.h>

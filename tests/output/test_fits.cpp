@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FITS writer: files read back by cfitsio and checked by fitsverify, raw bytes
 // checked where the layout matters (record padding, byte order, card columns).
 #include <gtest/gtest.h>

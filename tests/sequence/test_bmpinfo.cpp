@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The facts of a BMP file as the list windows show them, and the list copies.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

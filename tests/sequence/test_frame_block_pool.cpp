@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame pixel blocks: pooled when large, reused by size, handed back to the
 // system once none is live.
 #include <gtest/gtest.h>

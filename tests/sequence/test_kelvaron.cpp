@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kelvaron list reading: the header forms, missing files and their question,
 // lists written on Windows, and hostile lists.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synthetic planet video: deterministic frames whose facts (planet whole,
 // partial, absent) match their pixels, written in every capture format.
 #include <gtest/gtest.h>

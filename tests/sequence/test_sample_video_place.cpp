@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the start-up sample video goes: the first folder that takes it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TSequence: opening AVI videos and BMP lists, fetching images of every
 // depth the right way up, closing.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI source on coded video: every codec comes out as 24-bit top-down
 // pictures equal to FFmpeg's own decode of the same picture, also when images
 // are asked for out of order in inter-coded streams.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI source on damaged and hostile files: captures cut short, lying
 // headers, damaged indexes, padding, files that are not AVI at all, pipes.
 #include <gtest/gtest.h>

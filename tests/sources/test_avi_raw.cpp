@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AVI source on uncompressed video: counts, depths, palettes, row order
 // and exact pixels, and the facts it gives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Videos in other containers, made from the real Uranus capture with the
 // ffmpeg program, read through the source and compared with ffmpeg's own
 // decode of the same file, picture by picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SER files written here from known pixels, read back through the source.
 #include <gtest/gtest.h>
 #include <unistd.h>

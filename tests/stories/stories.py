@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """User stories through the real program, driven through its accessibility tree.
 
 Run by tests/stories/run inside a D-Bus session: starts a virtual X display, starts

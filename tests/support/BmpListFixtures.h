@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small BMP files for the list tests: a valid header with the given facts,
 // the rest of the file left as zeros (sparse when large).
 #pragma once

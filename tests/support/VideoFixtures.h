@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Video fixtures: a temporary folder, AVI files made by our writer or by the
 // ffmpeg program, FFmpeg's own decode of a frame as a reference, and access
 // to the AVI source.

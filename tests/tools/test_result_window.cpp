@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result window's rules without a window: captions, geometry, names, undo and saving.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour adjuster's and the rotation dialog's rules, and the kappa dialog's.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli: a thin command-line front over the core, parsed by CLI11. Every
 // file of this folder registers its subcommands with a static TCliCommand:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli convert [--to24] IN.bmp OUT.bmp
 // Loads a BMP file and saves it again, at the same depth or converted to 24
 // bits. Exit status: 0 done, 1 a file could not be read or written, 2 bad

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli frame: automatic framing of every image of an AVI video, one line
 // per image, then the frame size.
 //

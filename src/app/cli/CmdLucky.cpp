@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli rank and align: automatic framing of every image of a sequence
 // (an AVI video, a Kelvaron list or BMP files)
 // (the framing options of `frame`), then one line per image:

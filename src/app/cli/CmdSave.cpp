@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli save: batch saving of the images of an AVI video into a folder,
 // as the main window's "Batch saving ..." does, one file per image named
 // PREFIX + number + extension.

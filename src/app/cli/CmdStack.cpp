@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stellon-cli stack: automatic framing of every image of an AVI video, then the
 // combination of every framed image, written as BMP (OUT ending in .bmp) or
 // FITS (OUT ending in .fit, either case), with the combination report beside

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options that `frame` and `stack` share: where the settings come from and
 // how the automatic framing runs.
 #pragma once

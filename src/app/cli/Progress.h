@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress bar of long commands, drawn on standard error:
 //   framing  [##########..........]  412/800 images  52.3/s  0:07 left
 // Only when standard error is a terminal and the command was not given

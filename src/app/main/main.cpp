@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Stellon program: splash, main window, command line, message loop.
 //
 //   stellon [--ini PATH] [VIDEO.avi]

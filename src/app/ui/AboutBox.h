@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAboutBox: the about box, which also serves as the start-up splash.
 //
 // As an about box it shows the program's icon and picture, the version text

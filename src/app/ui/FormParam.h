@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFormParam: the "Parameters" dialog. Filled from ParamGlob when created; OK
 // writes what it shows into ParamSaisie (the caller then takes it into
 // ParamGlob and writes the file); Cancel writes nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFormParamFits: "Parameters for saving FITS". Edits the global ParamFits:
 // filled from it when created, written back only by OK.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window: the user guide (Markdown, with its pictures) shown by Qt,
 // and a button that hands it to the desktop's browser.
 #pragma once

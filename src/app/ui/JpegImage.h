@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG pictures decoded with libjpeg (the start-up picture is one).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: creation, layout, closing and window events.
 #include "app/ui/MainForm.h"
 #include "browse/ui/LoadBMPForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMainForm: the program's main window. Its state and rules live in
 // TMainController (control/MainController.h, with the guide to adding a
 // command); this class builds the widgets, maps their events to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the command table, menus and tool bar, the refresh of the
 // window state, and the view, tool bar, settings and help commands.
 #include <QVBoxLayout>

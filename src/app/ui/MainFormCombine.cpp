@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the two combination commands: the kappa dialog before
 // the kappa-sigma job, and the result window that shows a finished
 // combination. The jobs themselves are TMainController's (StartMean,

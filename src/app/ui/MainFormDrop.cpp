@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: a file given from outside, on the command line or dropped on
 // the window: an AVI video or a Kelvaron list.
 #include <QDragEnterEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the list commands. A BMP file list made in the list dialog, a
 // Kelvaron list chosen in the File menu or named on the command line
 // ("/KELVARON" followed by the list's path, kept in CommandLineParams), and

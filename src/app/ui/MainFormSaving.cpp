@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the dialogs of saving. The saving itself is the controller's
 // (TMainController::Save, StartBatchSave and its job, over app/Saving.h).
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window: the Open command and the sample video.
 #include <QDir>
 #include <QPointer>

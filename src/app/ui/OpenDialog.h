@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialog of every open command: the program's own dialog (the same
 // on every desktop), in detail view, sized so that the name, size and date
 // columns show whole; the type column, which only repeats the filter, is left out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TParamLot: the "Batch saving" dialog. It only maps its controls to the
 // batch choices (TLotParams); the saving rules are in output/Saving.h.
 #pragma once

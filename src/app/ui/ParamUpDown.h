@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number fields of the parameter dialogs: an edit that takes only digits, and
 // the up-down arrows attached to it.
 #pragma once

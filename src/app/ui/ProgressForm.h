@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window and the runner of the four long jobs (batch saving, mean
 // combination, automatic framing, kappa-sigma combination).
 //

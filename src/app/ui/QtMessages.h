@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message service of the GUI program: every TMessages request becomes a
 // modal QMessageBox with exactly the caption, text, icon and buttons asked for.
 // Button words are fixed ("Yes", "No", "Abort", "All", "OK", "Cancel"), never

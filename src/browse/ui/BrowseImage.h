@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TBrowseImage: "Images preview". The BMP files of the folder chosen in the
 // tree, with their facts, and the selected one at real size or fitted to the
 // viewing area. The listing rules live in TBrowseImageModel.

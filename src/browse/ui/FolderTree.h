@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFolderTree: a folders-only view of the file system, loaded as nodes are
 // opened. Its top node is the computer (not a folder), holding the root
 // folder and the home folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLoadBMPForm: "Open/Edit a BMP file list". The user browses folders, sees
 // the BMP files of the chosen folder with their facts, previews one, and
 // collects files from any folders into the list of selected images. The

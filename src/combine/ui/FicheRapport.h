@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFicheRapport: the problem report window. It lists the images that automatic
 // framing or margin rebuilding could not frame, one row per image ("Image 2" |
 // "Impossible to draw frame"), under a one-line summary, with a button that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFormRapport: the text report window. Shows the lines of a combination
 // report in a read-only memo above a bottom panel with an OK button. The
 // result window creates one per use: caption "Report :" + its own caption,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing a TFastDIB with a QPainter, and a QImage view of its pixels.
 //
 // TFastDIB itself stays free of Qt; these free functions play the part of its

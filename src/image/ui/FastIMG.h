@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFastIMG: the control that shows a TFastDIB.
 //
 // The control owns two buffers for its whole life: Bmp, the picture shown,

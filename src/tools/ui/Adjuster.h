@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAdjuster: "Image Attributes", the colour adjuster of the result window.
 // Edits its target's picture in place with a live preview; closing the window
 // keeps what it shows. The rules are TAdjusterState's (tools/Adjuster.h).

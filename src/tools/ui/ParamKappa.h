@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TParamKappa: "Kappa-Sigma parameters ...", the kappa dialog asked before
 // each kappa-sigma combination. The spin UpDown1 (1 to 10) is attached to the
 // edit Edit_k, which takes only digits, Backspace and Escape.

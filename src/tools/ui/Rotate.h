@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfrmRotate: "Rotation", the rotation dialog of the result window. Turns its
 // target's picture in place with a live preview; closing the window keeps
 // what it shows. The rules are TRotationState's (tools/Rotation.h).

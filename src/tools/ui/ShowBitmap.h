@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TShowBitmap: the result window. Shows one combined image in VideoPanel (its
 // working image), with the combination's report, and carries the zoom,
 // rotation, colour adjustment, undo, report and save commands. The rules

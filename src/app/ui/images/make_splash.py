@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the start-up picture splash.jpg (and the program icon stellon.png):
 # a banded gas giant with two moons on a starry sky, with the program's name.
 # Needs numpy and ImageMagick's convert. Run from this folder.
