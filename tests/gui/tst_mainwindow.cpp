@@ -48,6 +48,13 @@
 #include "app/ui/OpenDialog.h"
 #include "app/ui/FormParamFits.h"
 #include "app/ui/ParamUpDown.h"
+#include "app/ui/ParamLot.h"
+#include "browse/ui/BrowseImage.h"
+#include "browse/ui/LoadBMPForm.h"
+#include "tools/ui/Adjuster.h"
+#include "tools/ui/ParamKappa.h"
+#include "tools/ui/Rotate.h"
+#include "tools/ui/ShowBitmap.h"
 #include "app/ui/ProgressForm.h"
 #include "combine/ui/FicheRapport.h"
 #include "combine/ui/FormRapport.h"
@@ -722,6 +729,19 @@ class TestMainWindow : public QObject {
     });
     QTest::newRow("combination report") << TMakeWindow([] { return new TFormRapport; });
     QTest::newRow("help") << TMakeWindow([] { return new THelpWindow(QString()); });
+    QTest::newRow("result") << TMakeWindow([] {
+      auto* window = new TShowBitmap;
+      TFastDIB result;
+      result.SetSize(20, 10, 24, 0);
+      window->Setup(&result, QStringLiteral("clean.avi"), std::vector<std::string>{"Image 1"});
+      return window;
+    });
+    QTest::newRow("colour adjuster") << TMakeWindow([] { return new TAdjuster; });
+    QTest::newRow("rotation") << TMakeWindow([] { return new TfrmRotate; });
+    QTest::newRow("kappa") << TMakeWindow([] { return new TParamKappa; });
+    QTest::newRow("batch saving") << TMakeWindow([] { return new TParamLot; });
+    QTest::newRow("BMP list") << TMakeWindow([dir = Dir_.path()] { return new TLoadBMPForm(dir.toStdString()); });
+    QTest::newRow("preview") << TMakeWindow([dir = Dir_.path()] { return new TBrowseImage(dir.toStdString()); });
   }
   void everyControlIsNamed() {
     QFETCH(TMakeWindow, make);
