@@ -570,6 +570,12 @@ void TMainController::AutoFrameJob(const TJobHooks& hooks) {
   View_.PictureChanged();
   Refresh();
   const int32_t count = Sequence_->ImageCount;
+  if (!result.NoRoom.empty()) {
+    // Neither memory nor the disk can keep the frames of the whole run: it
+    // stopped before starting to fill them, and says so whatever the report setting.
+    Messages().Ok("Automatic frames", result.NoRoom, TMsgIcon::Error);
+    return;
+  }
   if (result.Cancelled) {
     // A stopped run must not read as a clean one: say which images were not looked at.
     if (withReport)
