@@ -13,6 +13,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Overwrite.h"
+#include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -21,21 +22,11 @@ namespace {
 class AtomicFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "stellon_atomic_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    Dir = tmpl;
+    ASSERT_FALSE(Tmp.Path().empty());
+    Dir = Tmp.Path();
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(Dir, ec);
-  }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  static void Put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+  static std::string Slurp(const fs::path& p) { return fixtures::ReadFileBytes(p.string()); }
+  static void Put(const fs::path& p, const std::string& text) { fixtures::WriteFileBytes(p.string(), text); }
   static TStatus WriteAll(const std::string& path, const std::string& text) {
     TAtomicFile f;
     if (TStatus s = f.Open(path); !s) return s;
@@ -48,6 +39,7 @@ class AtomicFileTest : public ::testing::Test {
     for (const auto& e : fs::directory_iterator(dir)) n += e.path().filename().string().find(".tmp") != std::string::npos;
     return n;
   }
+  fixtures::TTempDir Tmp;
   fs::path Dir;
 };
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "settings/IniFile.h"
+#include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -16,28 +17,15 @@ namespace {
 class IniFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "stellon_ini_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    Dir = tmpl;
+    ASSERT_FALSE(Tmp.Path().empty());
+    Dir = Tmp.Path();
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Dir, ec);
-  }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  static void Put(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-  }
+  static std::string Slurp(const fs::path& p) { return fixtures::ReadFileBytes(p.string()); }
+  static void Put(const fs::path& p, const std::string& text) { fixtures::WriteFileBytes(p.string(), text); }
   // Files of Dir other than the ones named: what a failed save must not leave.
   size_t EntryCount() const { return size_t(std::distance(fs::directory_iterator(Dir), fs::directory_iterator())); }
 
+  fixtures::TTempDir Tmp;
   fs::path Dir;
 };
 

@@ -10,6 +10,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+#include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -17,23 +18,12 @@ namespace {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "stellon_settings_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    Dir = tmpl;
+    ASSERT_FALSE(Tmp.Path().empty());
+    Dir = Tmp.Path();
     Ini = Dir / "stellon.ini";
     Rep = Dir.string() + "/";
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(Dir, ec);
-  }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Slurp(const fs::path& p) { return fixtures::ReadFileBytes(p.string()); }
   void Put(const std::string& text) const {
     std::ofstream out(Ini, std::ios::binary);
     out << text;
@@ -46,6 +36,7 @@ class SettingsTest : public ::testing::Test {
   TStatus Read() { return ReadSettings(Ini.string(), Rep, P); }
   TStatus Write() const { return WriteSettings(Ini.string(), P); }
 
+  fixtures::TTempDir Tmp;
   fs::path Dir, Ini;
   std::string Rep;  // the default save directory
   TParamglob P;

@@ -18,7 +18,10 @@ TTempDir::TTempDir() {
 
 TTempDir::~TTempDir() {
   std::error_code ec;
-  if (!Path_.empty()) std::filesystem::remove_all(Path_, ec);
+  if (Path_.empty()) return;
+  // A test may have taken the folder's write permission away.
+  std::filesystem::permissions(Path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(Path_, ec);
 }
 
 bool Ffmpeg(const std::string& args) {
