@@ -32,28 +32,16 @@ extern "C" {
 
 #include "image/FastDIB.h"
 #include "sources/AviDecode.h"
+#include "sources/FfmpegPtr.h"
 
 namespace avi {
 namespace {
 
-struct TCodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct TFrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct TPacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct TSwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct TAvFree {
-  void operator()(uint8_t* p) const { av_free(p); }
-};
-using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
-using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
-using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+using ff::TAvFree;
+using ff::TCodecContextPtr;
+using ff::TFramePtr;
+using ff::TPacketPtr;
+using ff::TSwsPtr;
 
 class TCodecDecoder final : public TFrameDecoder {
  public:
@@ -222,7 +210,7 @@ class TCodecDecoder final : public TFrameDecoder {
   TCodecContextPtr Ctx_;
   TFramePtr Frame_;
   TPacketPtr Packet_;
-  std::unique_ptr<SwsContext, TSwsFree> Sws_;
+  TSwsPtr Sws_;
   std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output, top-down, padded rows
   size_t RgbBytes_ = 0;
   int RgbStride_ = 0;

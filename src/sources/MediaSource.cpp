@@ -12,6 +12,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "sources/FfmpegPtr.h"
+
 namespace {
 
 std::string AvError(int code) {
@@ -20,21 +22,6 @@ std::string AvError(int code) {
   return text;
 }
 
-struct TInputClose {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct TCodecFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct TFrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct TPacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct TSwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
 
 // Name shown for the container: the usual file extension when it is one of
 // the known ones, else FFmpeg's first name for the format.
@@ -244,11 +231,11 @@ class TMediaSource final : public TImageSource {
 
   std::string Path_;
   TSourceFacts Facts_;
-  std::unique_ptr<AVFormatContext, TInputClose> Input_;
-  std::unique_ptr<AVCodecContext, TCodecFree> Codec_;
-  std::unique_ptr<AVFrame, TFrameFree> Frame_;
-  std::unique_ptr<AVPacket, TPacketFree> Packet_;
-  std::unique_ptr<SwsContext, TSwsFree> Sws_;
+  ff::TInputPtr Input_;
+  ff::TCodecContextPtr Codec_;
+  ff::TFramePtr Frame_;
+  ff::TPacketPtr Packet_;
+  ff::TSwsPtr Sws_;
   int Stream_ = -1;
   std::vector<int64_t> Display_;  // display time of image i
   std::vector<TKey> Keys_;        // key frames by display time
