@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs stellon-cli as a program and captures what it says.
+// Runs stellon-cli as a program and captures what it says; the planet video the CLI tests share.
 #pragma once
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/VideoFixtures.h"
 
 struct TCliRun {
   int Status = -1;                 // exit status, -1 when it did not exit normally
@@ -17,23 +18,32 @@ struct TCliRun {
   std::vector<std::string> Lines;  // standard output, line by line
 };
 
-// `args` are already shell-quoted; the output goes through files in `dir`.
-inline TCliRun RunCli(const std::string& args, const std::filesystem::path& dir) {
-  const std::filesystem::path out = dir / "cli-stdout.txt", err = dir / "cli-stderr.txt";
-  const std::string cmd =
-      std::string("'") + STELLON_CLI + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(cmd.c_str());
+// `args` go to the shell as they are, after `shell` (e.g. "ulimit -f 64;"); the output goes through files in `dir`.
+inline TCliRun RunCli(const std::string& args, const std::string& dir, const std::string& shell = "") {
+  const std::string out = dir + "/cli-stdout.txt", err = dir + "/cli-stderr.txt";
+  const int raw = std::system((shell + " '" STELLON_CLI "' " + args + " >'" + out + "' 2>'" + err + "'").c_str());
   TCliRun r;
   r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  auto slurp = [](const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  };
-  r.Out = slurp(out);
-  r.Err = slurp(err);
+  r.Out = fixtures::ReadFileBytes(out);
+  r.Err = fixtures::ReadFileBytes(err);
+  std::remove(out.c_str());
+  std::remove(err.c_str());
   std::istringstream lines(r.Out);
   for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
   return r;
+}
+
+// 12 images of 160 x 120: odd image numbers sharp, even ones blurred, sub-pixel centres known;
+// image 4 empty, images 9 and 10 crossing the picture's edge.
+inline TSampleOptions CliPlanetOptions() {
+  TSampleOptions o;
+  o.Frames = 12;
+  o.Width = 160;
+  o.Height = 120;
+  o.Seed = 3;
+  o.SubPixelCentres = true;
+  for (int i = 0; i < o.Frames; ++i) o.BlurSigmas.push_back(i % 2 ? 1.6 : 0);
+  o.EmptyFrames = {3};
+  o.PartialFrames = {8, 9};
+  return o;
 }

@@ -1,99 +1,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// stellon-cli stack: framing then combination of a generated planet video,
-// written as BMP or FITS with its report; the results are checked pixel for
-// pixel against frames found and combined here from the rendered images.
+// stellon-cli frame, stack, save, rank and align over the shared planet video, checked against the
+// frames found, combined and ranked here from the rendered images.
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "../framing/ReferenceScan.h"
 #include "CliRun.h"
-#include "image/FastDIB.h"
 #include "image/HSLUtils.h"
-#include "sequence/SamplePlanet.h"
 
 namespace fs = std::filesystem;
+using namespace fixtures;
+using TLines = std::vector<std::string>;
 
 namespace {
 
-TCliRun RunStackCli(const std::string& args, const fs::path& dir) { return RunCli("stack " + args, dir); }
+constexpr int kTolerance = 30, kMargin = 3;
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-constexpr int kTolerance = 30;
-constexpr int kMargin = 3;
-
-class CliStack : public ::testing::Test {
+class CliPlanet : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Dir_ = fs::temp_directory_path() / ("stellon-cli-stack-" + std::to_string(::getpid()));
-    fs::remove_all(Dir_);
-    fs::create_directories(Dir_);
-    Opt_.Frames = 16;
-    Opt_.Width = 128;
-    Opt_.Height = 96;
-    Opt_.Seed = 5;
-    Opt_.EmptyFrames = {4};
-    Opt_.PartialFrames = {9};
+  static void SetUpTestSuite() {
+    Dir_ = new TTempDir;
     std::string error;
     ASSERT_TRUE(WriteSampleVideo(Video(), Opt_, &error)) << error;
-    std::ofstream(Ini()) << "[cadre]\ntolerance=250\nbordure=40\n";  // the options must override these
-    FindFrames();
-  }
-  void TearDown() override { fs::remove_all(Dir_); }
-
-  std::string Video() const { return (Dir_ / "planet.avi").string(); }
-  std::string Ini() const { return (Dir_ / "stellon.ini").string(); }
-  std::string Path(const std::string& name) const { return (Dir_ / name).string(); }
-  std::string Common() const {
-    return "'" + Video() + "' --ini '" + Ini() + "' --tolerance " + std::to_string(kTolerance) + " --margin " +
-           std::to_string(kMargin) + " --simple";
-  }
-
-  // The frames automatic framing must make, from the rendered images.
-  void FindFrames() {
-    bool sizeSet = false;
-    int fw = 0, fh = 0;
+    // The frames automatic framing must make: the first object found fixes the size.
+    int fw = -1, fh = 0;
     TFastDIB img;
     for (int i = 0; i < Opt_.Frames; ++i) {
       RenderSampleFrame(Opt_, i, img);
+      const std::string n = std::to_string(i + 1);
       TRect r;
-      if (!ReferenceScan(img, kTolerance, r)) continue;
-      if (!sizeSet) sizeSet = true, fw = r.Right - r.Left, fh = r.Bottom - r.Top;
+      if (!ReferenceScan(img, kTolerance, r)) {
+        Lines_.push_back(n + " not-found");
+        continue;
+      }
+      if (fw < 0) fw = r.Right - r.Left, fh = r.Bottom - r.Top;
       const TRect f{r.Left - kMargin, r.Top - kMargin, r.Left + fw + kMargin, r.Top + fh + kMargin};
-      if (f.Left < 0 || f.Top < 0 || f.Right >= Opt_.Width || f.Bottom >= Opt_.Height) continue;
+      if (f.Left < 0 || f.Top < 0 || f.Right >= Opt_.Width || f.Bottom >= Opt_.Height) {
+        Lines_.push_back(n + " out-of-limit");
+        continue;
+      }
+      char line[80];
+      std::snprintf(line, sizeof line, "%s ok %d %d %d %d", n.c_str(), f.Left, f.Top, f.Right, f.Bottom);
+      Lines_.emplace_back(line);
       W_ = f.Width(), H_ = f.Height();
-      std::vector<TColorBGR> px;
+      Frames_.emplace_back();
       for (int y = f.Top; y <= f.Bottom; ++y)
-        for (int x = f.Left; x <= f.Right; ++x) px.push_back(img.GetPixel(y, x));
-      Frames_.push_back(px);
+        for (int x = f.Left; x <= f.Right; ++x) Frames_.back().push_back(img.GetPixel(y, x));
       Used_.push_back(i);
     }
-    ASSERT_GE(Used_.size(), 8u);
-    ASSERT_LT(Used_.size(), size_t(Opt_.Frames)) << "the empty and the partial frame are not framed";
+    Lines_.push_back("frame-size: " + std::to_string(W_) + " " + std::to_string(H_));
+  }
+  static void TearDownTestSuite() { delete Dir_; }
+
+  static std::string File(const std::string& name) { return Dir_->File(name); }
+  static std::string Video() { return File("planet.avi"); }
+  static TCliRun Run(const std::string& command, const std::string& more) {
+    return RunCli(command + " " + Video() + " --quiet --ini " + File("none.ini") + " --tolerance " +
+                      std::to_string(kTolerance) + " --margin " + std::to_string(kMargin) + " --simple " + more,
+                  Dir_->Path());
   }
 
-  TColorBGR ExpectedMean(int x, int y) const {
+  static TColorBGR Mean(int x, int y) {
     int s[3] = {};
     for (const auto& f : Frames_) {
       const TColorBGR c = f[size_t(y) * W_ + x];
@@ -102,8 +77,8 @@ class CliStack : public ::testing::Test {
     const int n = int(Frames_.size());
     return {uint8_t(s[0] / n), uint8_t(s[1] / n), uint8_t(s[2] / n)};
   }
-
-  TColorBGR ExpectedKappa(int x, int y, int kappa, bool rejet) const {
+  // Kappa-sigma on the colour norms; `reject`: a pixel whose colours are all rejected gets the mean of all.
+  static TColorBGR Kappa(int x, int y, int kappa, bool reject) {
     std::vector<double> norms;
     for (const auto& f : Frames_) norms.push_back(ColorNorm(f[size_t(y) * W_ + x]));
     const int n = int(norms.size());
@@ -114,143 +89,175 @@ class CliStack : public ::testing::Test {
       all[0] += c.b, all[1] += c.g, all[2] += c.r;
       if (std::fabs(m - norms[size_t(i)]) <= kappa * s) sum[0] += c.b, sum[1] += c.g, sum[2] += c.r, ++k;
     }
-    if (k < 1 && rejet) std::copy(all, all + 3, sum), k = n;
-    if (k == 0) k = 1;
+    if (k < 1 && reject) std::copy(all, all + 3, sum), k = n;
+    k = std::max(k, 1);
     auto ch = [k](int v) { return uint8_t(std::min(255.0, std::nearbyint(double(v) / k))); };
     return {ch(sum[0]), ch(sum[1]), ch(sum[2])};
   }
-
-  std::vector<std::string> ExpectedReport(const char* title, const char* parameter) const {
-    std::vector<std::string> lines{title, ""};
+  static TLines Report(const char* title, const char* parameter) {
+    TLines lines{title, ""};
     if (parameter) lines.insert(lines.end(), {parameter, ""});
     lines.insert(lines.end(), {"AVI file images :" + Video(), "Total images count :" + std::to_string(Opt_.Frames),
                                "combined images :" + std::to_string(Used_.size()), "", "Images used for combinaison :"});
     for (int i : Used_) lines.push_back("Image" + std::to_string(i + 1));
     return lines;
   }
-
-  // FITS data value of pixel (x, y) of the picture: the file starts at the bottom row.
-  static int FitsValue(const std::string& raw, int bytes, int w, int h, int x, int y) {
-    const size_t at = 2880 + (size_t(h - 1 - y) * w + x) * size_t(bytes);
+  static TLines ReadLines(const std::string& path) {
+    TLines lines;
+    std::istringstream in(ReadFileBytes(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // FITS data value of pixel (x, y): the file starts at the bottom row.
+  static int FitsValue(const std::string& raw, int bytes, int x, int y) {
+    const size_t at = 2880 + (size_t(H_ - 1 - y) * W_ + x) * size_t(bytes);
     return bytes == 1 ? uint8_t(raw[at]) : uint8_t(raw[at]) * 256 + uint8_t(raw[at + 1]);
   }
 
-  fs::path Dir_;
-  TSampleOptions Opt_;
-  int W_ = 0, H_ = 0;
-  std::vector<std::vector<TColorBGR>> Frames_;
-  std::vector<int> Used_;
+  static inline TTempDir* Dir_ = nullptr;
+  static inline const TSampleOptions Opt_ = CliPlanetOptions();
+  static inline TLines Lines_;
+  static inline int W_ = 0, H_ = 0;
+  static inline std::vector<std::vector<TColorBGR>> Frames_;
+  static inline std::vector<int> Used_;
 };
 
-// No image takes part: nothing is written, the exit status is 3 and standard
-// error says why.
-TEST_F(CliStack, NoImageTakingPartWritesNothingAndSaysWhy) {
-  TSampleOptions none = Opt_;
-  none.Frames = 0;
-  ASSERT_TRUE(WriteSampleVideo(Path("empty.avi"), none, nullptr));
-  const struct {
-    std::string Args, Why;
-  } cases[] = {
-      {"'" + Path("empty.avi") + "'", "has no images"},
-      {"'" + Video() + "'", "could be framed"},  // tolerance 250 from the file: nothing is that bright
-  };
-  for (const auto& c : cases) {
-    for (const char* out : {"r.bmp", "r.fit"}) {
-      const TCliRun r = RunStackCli(c.Args + " --ini '" + Ini() + "' -o '" + Path(out) + "' --report", Dir_);
-      EXPECT_EQ(r.Status, 3) << c.Args;
-      EXPECT_NE(r.Err.find(c.Why), std::string::npos) << r.Err;
-      EXPECT_NE(r.Err.find("nothing written"), std::string::npos) << r.Err;
-      EXPECT_FALSE(fs::exists(Path(out)) || fs::exists(Path("r.txt"))) << out;
+TEST_F(CliPlanet, FramePrintsOneLinePerImageThenTheFrameSize) {
+  for (const char* kind : {" ok ", " not-found", " out-of-limit"})  // the video has every kind of line
+    EXPECT_TRUE(std::any_of(Lines_.begin(), Lines_.end(), [&](auto& l) { return l.find(kind) != l.npos; })) << kind;
+  ASSERT_GE(Used_.size(), 6u);
+  // The settings file's values (tolerance 250: nothing is that bright) are overridden by the options.
+  std::ofstream(File("far.ini")) << "[cadre]\ntolerance=250\nbordure=40\n";
+  const TCliRun r = RunCli("frame " + Video() + " --ini " + File("far.ini") + " --tolerance 30 --margin 3 --simple", Dir_->Path());
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Lines, Lines_);
+}
+
+// Mean to BMP, kappa-sigma to 16-bit FITS, kappa-sigma with rejected means to one FITS per colour.
+TEST_F(CliPlanet, StackWritesTheCombinationComputedHere) {
+  const std::string n = std::to_string(Used_.size()), framed = "framed: " + n + " of 12", combined = "combined: " + n;
+  TCliRun r = Run("stack", "-o " + File("m.bmp") + " --report");
+  EXPECT_EQ(r.Lines, (TLines{framed, combined, "written: " + File("m.bmp"), "report: " + File("m.txt")})) << r.Err;
+  TFastDIB bmp;
+  ASSERT_TRUE(bmp.LoadFromFile(File("m.bmp")));
+  ASSERT_EQ(std::pair(bmp.Width(), bmp.AbsHeight), std::pair(W_, H_));
+  EXPECT_EQ(ReadLines(File("m.txt")), Report("Result combinaison by mean", nullptr));
+
+  r = Run("stack", "--method kappa --kappa 2 --fits-bits 16 -o " + File("k.FIT"));
+  EXPECT_EQ(r.Lines, (TLines{framed, combined, "written: " + File("k.FIT")})) << r.Err;
+  const std::string k = ReadFileBytes(File("k.FIT"));
+  ASSERT_EQ(k.size(), 2880 + (size_t(W_) * H_ * 2 + 2879) / 2880 * 2880);
+  EXPECT_EQ(k.substr(80, 30), "BITPIX  =                   16");
+  FILE* verify = ::popen(("fitsverify -q " + File("k.FIT") + " 2>&1").c_str(), "r");
+  char said[256] = {};
+  EXPECT_TRUE(verify && std::fgets(said, sizeof said, verify) && std::string(said).rfind("verification OK", 0) == 0)
+      << said;
+  if (verify) ::pclose(verify);
+
+  r = Run("stack", "--method kappa --kappa 1 --reject-mean --fits-split --report -o " + File("s.fit"));
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const std::string split[3] = {ReadFileBytes(File("sR.fit")), ReadFileBytes(File("sV.fit")),
+                                 ReadFileBytes(File("sB.fit"))};
+  EXPECT_FALSE(fs::exists(File("s.fit")));
+  EXPECT_EQ(ReadLines(File("s.txt")), Report("Result combinaison Kappa-Sigma", "Parameter :1"));
+  int bright = 0;
+  for (int y = 0; y < H_; ++y)
+    for (int x = 0; x < W_; ++x) {
+      ASSERT_EQ(bmp.GetPixel(y, x), Mean(x, y)) << x << "," << y;
+      const TColorBGR c = Kappa(x, y, 2, false), s = Kappa(x, y, 1, true);
+      ASSERT_EQ(FitsValue(k, 2, x, y), (c.r + c.g + c.b) / 3) << x << "," << y;
+      ASSERT_EQ((TColorBGR{uint8_t(FitsValue(split[2], 1, x, y)), uint8_t(FitsValue(split[1], 1, x, y)),
+                           uint8_t(FitsValue(split[0], 1, x, y))}), s) << x << "," << y;
+      bright += c.r > 60;
     }
+  EXPECT_GT(bright, W_ * H_ / 4) << "the planet fills the frame";
+}
+
+// Every image, or the framed ones, or their frames' contents, under the names asked.
+TEST_F(CliPlanet, SaveWritesTheFilesItPrints) {
+  const struct {
+    const char* Options;
+    const char* Name;  // printf format of the file names
+    int First;
+    bool FramedOnly, Inside;
+  } cases[] = {{"", "Temp%04d.bmp", 1, false, false},
+               {"--prefix J --start 9 --fits", "J%04d.fit", 9, false, false},
+               {"--ticked-by-framing", "Temp%04d.bmp", 1, true, false},
+               {"--inside-frame", "Temp%04d.bmp", 1, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Options);
+    const std::string out = File("out");
+    fs::remove_all(out);
+    fs::create_directory(out);
+    const TCliRun r = RunCli("save " + Video() + " " + out + " --quiet --ini " + File("none.ini") + " --tolerance 30 " +
+                                 "--margin 3 " + c.Options, Dir_->Path());
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const size_t count = c.FramedOnly ? Used_.size() : size_t(Opt_.Frames);
+    TLines printed;
+    std::set<std::string> names;
+    for (size_t i = 0; i < count; ++i) {
+      char name[40];
+      std::snprintf(name, sizeof name, c.Name, c.First + int(i));
+      printed.push_back("written: " + out + "/" + name);
+      names.insert(name);
+      TFastDIB img;
+      if (c.Name[4] == '%') {
+        ASSERT_TRUE(img.LoadFromFile(out + "/" + name));
+        EXPECT_EQ(std::pair(img.Width(), img.AbsHeight), c.Inside ? std::pair(W_, H_) : std::pair(160, 120));
+      }
+    }
+    EXPECT_EQ(r.Lines, printed);
+    std::set<std::string> found;
+    for (const auto& e : fs::directory_iterator(out)) found.insert(e.path().filename().string());
+    EXPECT_EQ(found, names);
   }
 }
 
+// rank: sharp images score above blurred ones; align: position differences are the true shifts.
+TEST_F(CliPlanet, RankAndAlignMeasureTheFramedImages) {
+  const TCliRun rank = Run("rank", ""), align = Run("align", "");
+  ASSERT_EQ(rank.Lines.size(), size_t(Opt_.Frames));
+  ASSERT_EQ(align.Lines.size(), size_t(Opt_.Frames));
+  double lowestSharp = 1e9, highestBlurred = 0, x0 = 0, y0 = 0;
+  for (int i = 0; i < Opt_.Frames; ++i) {
+    const std::string n = std::to_string(i + 1);
+    if (std::find(Used_.begin(), Used_.end(), i) == Used_.end()) {
+      EXPECT_EQ(rank.Lines[size_t(i)], n + " none");
+      EXPECT_EQ(align.Lines[size_t(i)], n + " none");
+      continue;
+    }
+    std::istringstream rl(rank.Lines[size_t(i)]), al(align.Lines[size_t(i)]);
+    std::string n1, n2;
+    double score = 0, x = 0, y = 0;
+    ASSERT_TRUE((rl >> n1 >> score) && (al >> n2 >> x >> y) && n1 == n && n2 == n) << n;
+    if (Opt_.BlurSigmas[size_t(i)] > 0) highestBlurred = std::max(highestBlurred, score);
+    else lowestSharp = std::min(lowestSharp, score);
+    const TSampleFrame f = SampleFrameInfo(Opt_, i);
+    if (i == Used_[0]) x0 = x - f.X, y0 = y - f.Y;
+    EXPECT_NEAR(x - f.X, x0, 0.1) << n;
+    EXPECT_NEAR(y - f.Y, y0, 0.1) << n;
+  }
+  EXPECT_GT(lowestSharp, highestBlurred);
+}
+
+// --best keeps P percent (rounded up) of the framed images; --full-depth writes float or scaled 16-bit FITS;
+// --align frame is the default to the byte, --align subpixel changes the result.
+TEST_F(CliPlanet, StackKeepsTheBestAndAligns) {
+  const size_t n = Used_.size(), half = (n + 1) / 2;
+  const std::string framed = "framed: " + std::to_string(n) + " of 12";
+  EXPECT_EQ(Run("stack", "--best 50 -o " + File("b.bmp")).Lines,
+            (TLines{framed, "best: " + std::to_string(half) + " of " + std::to_string(n),
+                    "combined: " + std::to_string(half), "written: " + File("b.bmp")}));
+  EXPECT_EQ(Run("stack", "--best 1 -o " + File("b.bmp")).Lines.at(1), "best: 1 of " + std::to_string(n));
+  for (const auto& [options, bitpix] : {std::pair{"--align subpixel --full-depth", "-32"},
+                                        std::pair{"--full-depth --fits-bits 16", "16"}}) {
+    ASSERT_EQ(Run("stack", std::string(options) + " -o " + File("f.fit")).Status, 0) << options;
+    EXPECT_EQ(ReadFileBytes(File("f.fit")).substr(80, 30), "BITPIX  = " + std::string(20 - std::strlen(bitpix), ' ') + bitpix);
+  }
+  for (const auto& [align, out] : {std::pair{"", "plain.bmp"}, {"--align frame", "frame.bmp"}, {"--align subpixel", "sub.bmp"}})
+    ASSERT_EQ(Run("stack", std::string(align) + " -o " + File(out)).Status, 0) << align;
+  EXPECT_EQ(ReadFileBytes(File("plain.bmp")), ReadFileBytes(File("frame.bmp")));
+  EXPECT_NE(ReadFileBytes(File("plain.bmp")), ReadFileBytes(File("sub.bmp")));
+}
+
 }  // namespace
-
-TEST_F(CliStack, MeanToBmpWithReport) {
-  const TCliRun r = RunStackCli(Common() + " -o '" + Path("jup.bmp") + "' --report", Dir_);
-  ASSERT_EQ(r.Status, 0) << r.Err;
-  const std::string n = std::to_string(Used_.size());
-  EXPECT_EQ(r.Lines, (std::vector<std::string>{"framed: " + n + " of 16", "combined: " + n,
-                                               "written: " + Path("jup.bmp"), "report: " + Path("jup.txt")}));
-  TFastDIB out;
-  ASSERT_TRUE(out.LoadFromFile(Path("jup.bmp")));
-  ASSERT_EQ(out.Width(), W_);
-  ASSERT_EQ(out.AbsHeight, H_);
-  for (int y = 0; y < H_; ++y)
-    for (int x = 0; x < W_; ++x) ASSERT_EQ(out.GetPixel(y, x), ExpectedMean(x, y)) << x << "," << y;
-  EXPECT_EQ(ReadLines(Path("jup.txt")), ExpectedReport("Result combinaison by mean", nullptr));
-}
-
-TEST_F(CliStack, KappaToSixteenBitFits) {
-  const TCliRun r = RunStackCli(Common() + " --method kappa --kappa 2 --fits-bits 16 -o '" + Path("k.FIT") + "'", Dir_);
-  ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_FALSE(fs::exists(Path("k.txt"))) << "no report unless asked";
-  const std::string raw = ReadAll(Path("k.FIT"));
-  const size_t data = size_t(W_) * H_ * 2;
-  ASSERT_EQ(raw.size(), 2880 + (data + 2879) / 2880 * 2880);
-  EXPECT_EQ(raw.substr(80, 30), "BITPIX  =                   16");
-  int brighter = 0;
-  for (int y = 0; y < H_; ++y)
-    for (int x = 0; x < W_; ++x) {
-      const TColorBGR c = ExpectedKappa(x, y, 2, false);
-      ASSERT_EQ(FitsValue(raw, 2, W_, H_, x, y), (c.r + c.g + c.b) / 3) << x << "," << y;
-      brighter += c.r > 60;
-    }
-  EXPECT_GT(brighter, W_ * H_ / 4) << "the planet fills the frame";
-  FILE* p = ::popen(("fitsverify -q '" + Path("k.FIT") + "' 2>&1").c_str(), "r");
-  ASSERT_TRUE(p);
-  char buf[256] = {};
-  const bool got = std::fgets(buf, sizeof buf, p) != nullptr;
-  ::pclose(p);
-  EXPECT_TRUE(got && std::string(buf).rfind("verification OK", 0) == 0) << buf;
-}
-
-TEST_F(CliStack, SplitFitsAndKappaReport) {
-  const TCliRun r =
-      RunStackCli(Common() + " --method kappa --kappa 1 --reject-mean --fits-split --report -o '" + Path("s.fit") + "'",
-               Dir_);
-  ASSERT_EQ(r.Status, 0) << r.Err;
-  const std::string raws[3] = {ReadAll(Path("sR.fit")), ReadAll(Path("sV.fit")), ReadAll(Path("sB.fit"))};
-  EXPECT_FALSE(fs::exists(Path("s.fit")));
-  for (int y = 0; y < H_; y += 3)
-    for (int x = 0; x < W_; x += 2) {
-      const TColorBGR c = ExpectedKappa(x, y, 1, true);
-      ASSERT_EQ(FitsValue(raws[0], 1, W_, H_, x, y), c.r);
-      ASSERT_EQ(FitsValue(raws[1], 1, W_, H_, x, y), c.g);
-      ASSERT_EQ(FitsValue(raws[2], 1, W_, H_, x, y), c.b);
-    }
-  EXPECT_EQ(ReadLines(Path("s.txt")), ExpectedReport("Result combinaison Kappa-Sigma", "Parameter :1"));
-}
-
-TEST_F(CliStack, ReplacesExistingFilesAndNamesTheReportFromTheRealExtension) {
-  std::ofstream(Path("my.result.BMP")) << "old picture";
-  std::ofstream(Path("my.result.txt")) << "old report";
-  const TCliRun r = RunStackCli(Common() + " -o '" + Path("my.result.BMP") + "' --report", Dir_);
-  ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Err, "");
-  TFastDIB out;
-  EXPECT_TRUE(out.LoadFromFile(Path("my.result.BMP")));
-  EXPECT_EQ(ReadLines(Path("my.result.txt")), ExpectedReport("Result combinaison by mean", nullptr));
-
-  std::ofstream(Path("again.fit")) << "old fits";
-  ASSERT_EQ(RunStackCli(Common() + " -o '" + Path("again.fit") + "'", Dir_).Status, 0);
-  EXPECT_EQ(ReadAll(Path("again.fit")).substr(0, 30), "SIMPLE  =                    T");
-}
-
-TEST_F(CliStack, RefusesBadArgumentsWithoutWritingAnything) {
-  EXPECT_EQ(RunStackCli(Common(), Dir_).Status, 2) << "no -o";
-  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.png") + "'", Dir_).Status, 2);
-  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --method median", Dir_).Status, 2);
-  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.fit") + "' --fits-bits 12", Dir_).Status, 2);
-  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --kappa two", Dir_).Status, 2);
-  EXPECT_EQ(RunStackCli(Common() + " -o '" + Path("x.bmp") + "' --simple --complex", Dir_).Status, 2);
-  const TCliRun missing = RunStackCli("'" + Path("none.avi") + "' -o '" + Path("x.bmp") + "'", Dir_);
-  EXPECT_EQ(missing.Status, 2);  // as info and frame: not a valid AVI file
-  EXPECT_NE(missing.Err.find(Path("none.avi") + "is not a valid AVI file."), std::string::npos) << missing.Err;
-  EXPECT_FALSE(fs::exists(Path("x.bmp")) || fs::exists(Path("x.png")) || fs::exists(Path("x.fit")));
-  // A folder that does not exist: the write fails and says so.
-  const TCliRun noDir = RunStackCli(Common() + " -o '" + Path("no/such/x.bmp") + "'", Dir_);
-  EXPECT_EQ(noDir.Status, 1);
-  EXPECT_NE(noDir.Err, "");
-}
