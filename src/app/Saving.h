@@ -41,8 +41,6 @@ struct TLotParams {
 // The number in a file name: decimal, with "0" in front up to 4 characters
 // when `zeroPadded` (7 -> "0007", 12345 -> "12345"); otherwise plain ("7").
 std::string SaveNumberText(int32_t number, bool zeroPadded);
-// The next-number label of the main window: always padded to 4 digits.
-inline std::string SaveNumberLabel(int32_t number) { return SaveNumberText(number, true); }
 
 // directory + "/" + name; no second "/" when the directory already ends with
 // a separator ("/" or "\\"); just `name` for an empty directory.
