@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Lucky imaging: sharpness ranking, keeping the best, sub-pixel positions and
-// alignment, and the full-depth result read back from FITS by cfitsio.
+// Lucky imaging: sharpness ranking, keeping the best, sub-pixel positions and alignment, and the
+// full-depth result read back from FITS by cfitsio.
 #include <gtest/gtest.h>
 
 #include <fitsio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -17,130 +15,90 @@
 #include "output/Fits.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
+#include "support/VideoFixtures.h"
 
 namespace {
 
-// Frame `index` of a 160 x 120 planet video as a FramePixels block (the whole picture).
+// A 160 x 120 planet with known sub-pixel centres, frame i blurred by sigmas[i].
+TSampleOptions Planet(std::vector<double> sigmas = {}) {
+  TSampleOptions o;
+  o.Width = 160, o.Height = 120, o.Radius = 30, o.SubPixelCentres = true, o.BlurSigmas = std::move(sigmas);
+  return o;
+}
+
+// Frame `index` as a FramePixels block (the whole picture, rows top-down).
 std::vector<uint8_t> Render(const TSampleOptions& o, int index, TSampleFrame* info = nullptr) {
   TFastDIB img;
   const TSampleFrame f = RenderSampleFrame(o, index, img);
   if (info) *info = f;
-  std::vector<uint8_t> block(size_t(o.Width) * o.Height * 3);
-  for (int y = 0; y < o.Height; ++y) std::copy_n(img.Scanlines[size_t(y)], size_t(o.Width) * 3, &block[size_t(y) * o.Width * 3]);
-  return block;
+  return fixtures::PackedBgr(img);
 }
 
-TSampleOptions Planet(std::vector<double> sigmas = {}) {
-  TSampleOptions o;
-  o.Width = 160;
-  o.Height = 120;
-  o.Radius = 30;
-  o.SubPixelCentres = true;
-  o.BlurSigmas = std::move(sigmas);
-  return o;
-}
-
-// Brightness change: v -> gain * v + offset, clipped.
-void Relight(std::vector<uint8_t>& block, double gain, int offset) {
-  for (uint8_t& v : block) v = uint8_t(std::clamp(gain * v + offset, 0.0, 255.0));
-}
-
-// --- Sharpness ------------------------------------------------------------------
-
-struct RelightCase {
-  const char* Name;
-  double Gain;
-  int Offset;
-};
-class SharpnessOrder : public ::testing::TestWithParam<RelightCase> {};
-
-// Frames 0..3 are ever more blurred; every second frame is relit: the order
-// of the scores is the order of the blur all the same.
-TEST_P(SharpnessOrder, SharperScoresHigherWhateverTheBrightness) {
+// Frames 0..3 are ever more blurred; every second frame is relit (v -> gain v + offset, clipped): the
+// order of the scores is the order of the blur all the same.
+TEST(Sharpness, SharperScoresHigherWhateverTheBrightness) {
   const TSampleOptions o = Planet({0, 0.6, 1.0, 1.6});
-  std::vector<double> scores;
-  for (int i = 0; i < 4; ++i) {
-    std::vector<uint8_t> f = Render(o, i);
-    if (i % 2 == 1) Relight(f, GetParam().Gain, GetParam().Offset);
-    scores.push_back(SharpnessScore(f.data(), o.Width, o.Height));
+  for (const auto& [gain, offset] : {std::pair{1.0, 0}, {0.55, 0}, {1.15, 0}, {0.8, 25}}) {
+    std::vector<double> scores;
+    for (int i = 0; i < 4; ++i) {
+      std::vector<uint8_t> f = Render(o, i);
+      if (i % 2 == 1)
+        for (uint8_t& v : f) v = uint8_t(std::clamp(gain * v + offset, 0.0, 255.0));
+      scores.push_back(SharpnessScore(f.data(), o.Width, o.Height));
+    }
+    for (int i = 0; i + 1 < 4; ++i) EXPECT_GT(scores[size_t(i)], scores[size_t(i + 1)]) << gain << " frame " << i;
   }
-  for (int i = 0; i + 1 < 4; ++i) EXPECT_GT(scores[size_t(i)], scores[size_t(i + 1)]) << "frame " << i;
-}
-INSTANTIATE_TEST_SUITE_P(Relit, SharpnessOrder,
-                         ::testing::Values(RelightCase{"Unchanged", 1.0, 0}, RelightCase{"Dimmer", 0.55, 0},
-                                           RelightCase{"Brighter", 1.15, 0}, RelightCase{"LessContrastMoreSky", 0.8, 25}),
-                         [](const ::testing::TestParamInfo<RelightCase>& p) { return std::string(p.param.Name); });
-
-TEST(Sharpness, FlatOrTinyFramesScoreZero) {
-  const std::vector<uint8_t> flat(10 * 10 * 3, 77);
+  const std::vector<uint8_t> flat(10 * 10 * 3, 77);  // flat or tiny frames score zero
   EXPECT_EQ(SharpnessScore(flat.data(), 10, 10), 0);
   EXPECT_EQ(SharpnessScore(flat.data(), 2, 10), 0);
 }
 
-// --- Keeping the best -----------------------------------------------------------
-
-struct BestCase {
-  const char* Name;
-  TScores Scores;
-  int Percent;
-  std::vector<int> Expected;  // best first
-};
-class KeepBest : public ::testing::TestWithParam<BestCase> {};
-TEST_P(KeepBest, TakesTheSharpestAndAtLeastOne) {
-  EXPECT_EQ(BestImages(GetParam().Scores, GetParam().Percent), GetParam().Expected);
+TEST(KeepBest, TakesTheSharpestAndAtLeastOne) {
+  const TScores some = {0.2, std::nullopt, 0.9, 0.5};
+  const struct {
+    TScores Scores;
+    int Percent;
+    std::vector<int> Expected;  // best first
+  } cases[] = {{some, 100, {2, 3, 0}},  // unframed images never count
+               {some, 34, {2, 3}},      // the percentage rounded up
+               {some, 1, {2}},
+               {{0.5, 0.7, 0.5, 0.1}, 75, {1, 0, 2}},  // ties: the lower index first
+               {{std::nullopt, std::nullopt}, 50, {}}};
+  for (const auto& c : cases) EXPECT_EQ(BestImages(c.Scores, c.Percent), c.Expected) << c.Percent;
 }
-INSTANTIATE_TEST_SUITE_P(
-    Table, KeepBest,
-    ::testing::Values(BestCase{"UnframedNeverCount", {0.2, std::nullopt, 0.9, 0.5}, 100, {2, 3, 0}},
-                      BestCase{"PercentRoundedUp", {0.2, std::nullopt, 0.9, 0.5}, 34, {2, 3}},
-                      BestCase{"AtLeastOne", {0.2, std::nullopt, 0.9, 0.5}, 1, {2}},
-                      BestCase{"TiesLowerIndexFirst", {0.5, 0.7, 0.5, 0.1}, 75, {1, 0, 2}},
-                      BestCase{"NothingFramed", {std::nullopt, std::nullopt}, 50, {}}),
-    [](const ::testing::TestParamInfo<BestCase>& p) { return std::string(p.param.Name); });
 
 TEST(KeepBest, TicksTheBestUnticksOtherFramedImagesAndRanksThem) {
   TSequence seq;
-  const double s[] = {0.3, 0.9, -1, 0.6};
+  const TScores scores = {0.3, 0.9, std::nullopt, 0.6};
   for (int i = 0; i < 4; ++i) {
     auto r = std::make_unique<TAviList>();
-    r->HasFrame = s[i] >= 0;
+    r->HasFrame = scores[size_t(i)].has_value();
     r->Checked = true;
     seq.ImageList.Add(TSequence::AviDisplayName(i), std::move(r));
   }
-  const TScores scores = {0.3, 0.9, std::nullopt, 0.6};
   EXPECT_EQ(TickBest(seq, BestImages(scores, 50)), 2);
-  const bool ticked[] = {false, true, true, true};  // the unframed image keeps its tick
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(seq.Record(i)->Checked, ticked[i]) << i;
-  EXPECT_EQ(RankOf(scores, 1), 1);
-  EXPECT_EQ(RankOf(scores, 0), 3);
-  EXPECT_EQ(RankOf(scores, 2), 0);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(seq.Record(i)->Checked, i != 0) << i;  // the unframed image keeps its tick
+  EXPECT_EQ(std::vector({RankOf(scores, 1), RankOf(scores, 0), RankOf(scores, 2)}), std::vector({1, 3, 0}));
 }
 
-// --- Positions and alignment ------------------------------------------------------
-
-class Positions : public ::testing::TestWithParam<double> {};  // blur sigma
-
-// Frames whose centres differ by known fractions of a pixel: the measured
-// shifts between them come back within 0.1 pixel, sharp or blurred.
-TEST_P(Positions, ShiftsBetweenFramesWithinATenthOfAPixel) {
-  const TSampleOptions o = Planet(std::vector<double>(8, GetParam()));
-  TSampleFrame first;
-  const std::vector<uint8_t> f0 = Render(o, 0, &first);
-  const auto p0 = ObjectPosition(f0.data(), o.Width, o.Height);
-  ASSERT_TRUE(p0);
-  for (int i = 1; i < 8; ++i) {
-    TSampleFrame info;
-    const std::vector<uint8_t> f = Render(o, i, &info);
-    const auto p = ObjectPosition(f.data(), o.Width, o.Height);
-    ASSERT_TRUE(p);
-    EXPECT_NEAR(p->X - p0->X, info.X - first.X, 0.1) << "frame " << i;
-    EXPECT_NEAR(p->Y - p0->Y, info.Y - first.Y, 0.1) << "frame " << i;
+// Frames whose centres differ by known fractions of a pixel: the measured shifts come back within 0.1
+// pixel, sharp or blurred.
+TEST(Positions, ShiftsBetweenFramesWithinATenthOfAPixel) {
+  for (const double sigma : {0.0, 0.8, 1.5}) {
+    const TSampleOptions o = Planet(std::vector<double>(8, sigma));
+    TSampleFrame first, info;
+    const auto p0 = ObjectPosition(Render(o, 0, &first).data(), o.Width, o.Height);
+    ASSERT_TRUE(p0);
+    for (int i = 1; i < 8; ++i) {
+      const auto p = ObjectPosition(Render(o, i, &info).data(), o.Width, o.Height);
+      ASSERT_TRUE(p);
+      EXPECT_NEAR(p->X - p0->X, info.X - first.X, 0.1) << "sigma " << sigma << " frame " << i;
+      EXPECT_NEAR(p->Y - p0->Y, info.Y - first.Y, 0.1) << "sigma " << sigma << " frame " << i;
+    }
   }
 }
-INSTANTIATE_TEST_SUITE_P(Blur, Positions, ::testing::Values(0.0, 0.8, 1.5),
-                         [](const ::testing::TestParamInfo<double>& p) { return "Sigma" + std::to_string(int(p.param * 10)); });
 
-TEST(Alignment, ResampledFramesLandOnTheReferenceAndFullDepthKeepsTheFraction) {
+TEST(Alignment, ResampledFramesLandOnTheReference) {
   const TSampleOptions o = Planet();
   TSequence seq;
   seq.FrameSizeSet = true;
@@ -165,52 +123,39 @@ TEST(Alignment, ResampledFramesLandOnTheReferenceAndFullDepthKeepsTheFraction) {
   }
 }
 
-// --- Full depth ---------------------------------------------------------------------
-
-// Two frames of one colour each: the mean is the byte path's truncated value,
-// and the full-depth FITS files carry the unrounded one.
+// Two frames of one colour each: the byte mean is truncated as always, the full-depth FITS files (float,
+// and 16 bits scaled by 257) carry the unrounded mean: (10.5 + 20 + 32.5) / 3 = 21, red alone 32.5.
 TEST(FullDepth, FitsReadBackGivesTheUnroundedMeanAndTheByteResultIsUnchanged) {
   std::vector<uint8_t> a(4 * 3 * 3), b(4 * 3 * 3);
   for (size_t i = 0; i < a.size(); i += 3) {
     a[i] = 10, a[i + 1] = 20, a[i + 2] = 30;
     b[i] = 11, b[i + 1] = 20, b[i + 2] = 35;
   }
-  TCombineFrames frames{4, 3, {a.data(), b.data()}};
+  const TCombineFrames frames{4, 3, {a.data(), b.data()}};
   TFullDepthImage full;
   const auto withFull = MeanCombineFrames(frames, {}, 1, &full);
   const auto plain = MeanCombineFrames(frames, {}, 1);
-  for (int y = 0; y < 3; ++y)
-    EXPECT_TRUE(std::equal(plain->Scanlines[size_t(y)], plain->Scanlines[size_t(y)] + 12, withFull->Scanlines[size_t(y)]));
-  EXPECT_EQ(withFull->GetPixel(0, 0).b, 10);  // 10.5 truncated, as always
-
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("stellon_lucky_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  struct DepthCase {
-    TFitsDepth Depth;
-    int Bitpix;
-    double Mean;  // (10.5 + 20 + 32.5) / 3 = 21, red alone 32.5
-    double Red;
-  };
-  for (const DepthCase c : {DepthCase{TFitsDepth::Float32, -32, 21.0, 32.5},
-                            DepthCase{TFitsDepth::Scaled16, 16, 21.0 * 257, std::nearbyint(32.5 * 257)}}) {
-    const std::string mean = (dir / "mean.fit").string(), base = (dir / "c").string();
-    ASSERT_TRUE(EcrireFitsFull(mean, "", kFitsMean, full, c.Depth, {}));
-    ASSERT_TRUE(EcrireFitsRVBFull(base, "", full, c.Depth, {}));
-    for (const auto& [path, expected] : {std::pair{mean, c.Mean}, std::pair{base + "R.fit", c.Red}}) {
+  EXPECT_EQ(fixtures::PackedBgr(*withFull), fixtures::PackedBgr(*plain));
+  EXPECT_EQ(withFull->GetPixel(0, 0).b, 10);
+  fixtures::TTempDir dir;
+  for (const auto& [depth, bitpix, mean, red] : {std::tuple{TFitsDepth::Float32, -32, 21.0, 32.5},
+                                                 {TFitsDepth::Scaled16, 16, 21.0 * 257, std::nearbyint(32.5 * 257)}}) {
+    ASSERT_TRUE(EcrireFitsFull(dir.File("mean.fit"), "", kFitsMean, full, depth, {}));
+    ASSERT_TRUE(EcrireFitsRVBFull(dir.File("c"), "", full, depth, {}));
+    for (const auto& [path, expected] : {std::pair{dir.File("mean.fit"), mean}, {dir.File("cR.fit"), red}}) {
       fitsfile* f = nullptr;
-      int status = 0, bitpix = 0;
-      fits_open_file(&f, path.c_str(), READONLY, &status);
-      fits_get_img_type(f, &bitpix, &status);
+      int status = 0, type = 0;
       std::vector<double> px(12);
       long first[2] = {1, 1};
+      fits_open_file(&f, path.c_str(), READONLY, &status);
+      fits_get_img_type(f, &type, &status);
       fits_read_pix(f, TDOUBLE, first, 12, nullptr, px.data(), nullptr, &status);
       fits_close_file(f, &status);
       ASSERT_EQ(status, 0) << path;
-      EXPECT_EQ(bitpix, c.Bitpix);
+      EXPECT_EQ(type, bitpix);
       for (double v : px) EXPECT_NEAR(v, expected, 1e-3) << path;
     }
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
