@@ -33,6 +33,7 @@ struct TRow {
 // moon.avi: four windows of one texture cut at (40,30), (45,28), (30,40), (52,33); planet.avi: image 4 empty.
 const TRow kScript[] = {
     {"--version", 0, "^stellon-cli " STELLON_VERSION_TEXT "\n$", ""},
+    {"help stack", 0, "\nUsage: stellon-cli stack \\[OPTIONS\\] FILE\\.\\.\\.\n", ""},
     {"nosuch", 2, "", "^stellon-cli: unknown command 'nosuch'\nRun 'stellon-cli --help' for more information.\n$"},
     {"info {d}/s.avi --no-such-option", kArg, "", "--no-such-option"},
     // sample, info, extract
@@ -95,7 +96,6 @@ const TRow kScript[] = {
     {"frame {d}/planet.avi --ini {d}/far.ini --auto-tolerance --complex --margin 2", 0, "^1 ok .*\n.*\n.*\n4 not-found\n", ""},
     {"frame", kArg, "", "FILE is required"},
     {"frame {d}/planet.avi --tolerance 256", kArg, "", "not in range 0 to 255"},
-    {"frame {d}/planet.avi --tolerance abc", kArg, "", "--tolerance"},
     {"frame {d}/planet.avi --margin -1", kArg, "", "--margin"},
     {"frame {d}/planet.avi --simple --complex", kArg, "", "excludes"},
     {"frame {d}/readme.avi", 2, "", "readme.aviis not a valid AVI file."},
@@ -121,9 +121,7 @@ const TRow kScript[] = {
     {"stack {d}/planet.avi -o {d}/bad.png", kArg, "", "OUT must end in .bmp or .fit"},
     {"stack {d}/planet.avi -o {d}/bad.bmp --method median", kArg, "", "--method"},
     {"stack {d}/planet.avi -o {d}/bad.bmp --kappa 11", kArg, "", "not in range 0 to 10"},
-    {"stack {d}/planet.avi -o {d}/bad.bmp --kappa two", kArg, "", "--kappa"},
     {"stack {d}/planet.avi -o {d}/bad.fit --fits-bits 12", kArg, "", "--fits-bits"},
-    {"stack {d}/planet.avi -o {d}/bad.bmp --simple --complex", kArg, "", "excludes"},
     {"stack {d}/planet.avi -o {d}/bad.bmp --best 0", kArg, "", "--best"},
     {"stack {d}/planet.avi -o {d}/bad.bmp --best 101", kArg, "", "--best"},
     {"stack {d}/planet.avi -o {d}/bad.bmp --align centre", kArg, "", "--align"},

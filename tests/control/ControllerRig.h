@@ -79,8 +79,9 @@ struct TRig {
     return out;
   }
   // Steps: open (clean.avi), open:NAME, empty, close, go<n>, next, prev, tick<n>, untick<n>, uncheck, frame,
-  // key (C), boxon, boxoff, suppress, suppressall, autoframe, tol<text>, margin<n>, auto (automatic
-  // tolerance), adjusted, badsettings (settings file not written), unreadable (the video cut short, then next),
+  // key (C), boxon, boxoff, suppress, suppressall, autoframe, mean, kappa<n>, cancel<n> (jobs stop after n
+  // steps), tol<text>, margin<n>, and in the settings auto (automatic tolerance), noreport, subpixel; adjusted,
+  // badsettings (settings file not written), unreadable (the video cut short, then next),
   // and on the picture at 1:1 press<x>,<y>, move<x>,<y>, release<x>,<y>, drag<x0>,<y0>,<x1>,<y1>, nudge<dx>,<dy>.
   void Reach(const std::string& steps) {
     std::istringstream in(steps);
@@ -107,6 +108,11 @@ struct TRig {
       else if (step == "suppress") Ctl.SuppressFrame();
       else if (step == "suppressall") Ctl.SuppressAllFrames();
       else if (step == "autoframe") Ctl.StartAutoFraming();
+      else if (step == "mean") Ctl.StartMean();
+      else if (is("kappa")) Ctl.StartKappa(n.at(0));
+      else if (is("cancel")) View.CancelAfter = n.at(0);
+      else if (step == "noreport") Settings.Rapport = false;
+      else if (step == "subpixel") Settings.alignement_subpixel = true;
       else if (is("tol")) Ctl.SetToleranceText(step.substr(3));
       else if (is("margin")) Settings.bordure = n.at(0);
       else if (step == "auto") Settings.tolerance_automatique = true;

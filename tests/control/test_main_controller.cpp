@@ -63,9 +63,9 @@ TEST(MainController, CommandsFollowTheRuleTable) {
   }
 }
 
-// "@current tol T ticked ... framed ... pixels ... size set|kept|none told ... jobs N": the images ticked,
-// framed and holding frame pixels, the frame size (set: some image has a frame; kept: fixed once, no frame
-// now), the ticks the window was told to show again and the jobs run.
+// "@current tol T ticked ... framed ... pixels ... size set|kept|none told ...": the images ticked, framed
+// and holding frame pixels, the frame size (set: some image has a frame; kept: fixed once, no frame now) and
+// the ticks the window was told to show again.
 std::string Summary(TRig& t) {
   auto list = [&](auto has) {
     std::string s;
@@ -79,34 +79,70 @@ std::string Summary(TRig& t) {
   return "@" + std::to_string(q.CurrentIndex) + " tol " + std::to_string(t.Ctl.Tolerance()) + " ticked" +
          list([](TAviList& r) { return r.Checked; }) + " framed" + list([](TAviList& r) { return r.HasFrame; }) +
          " pixels" + list([](TAviList& r) { return r.HasFramePixels(); }) + " size " +
-         (q.FrameSizeSet ? "set" : q.FrameWidth > 0 ? "kept" : "none") + " told" + (told.empty() ? " -" : told) +
-         " jobs " + std::to_string(t.View.Jobs.size());
+         (q.FrameSizeSet ? "set" : q.FrameWidth > 0 ? "kept" : "none") + " told" + (told.empty() ? " -" : told);
+}
+
+// What the window was given to show: the jobs ("message number, caption, bar maximum" as images or frame
+// rows), the problem reports, the result windows.
+std::vector<std::string> Shown(TRig& t) {
+  std::vector<std::string> out;
+  for (const TJobRequest& j : t.View.Jobs)
+    out.push_back(std::to_string(int(j.Kind)) + " " + j.Caption +
+                  (j.Maximum == t.Ctl.Sequence().ImageCount ? " images"
+                   : j.Maximum == t.Ctl.Sequence().FrameHeight ? " rows" : " " + std::to_string(j.Maximum)));
+  out.insert(out.end(), t.View.Reports.begin(), t.View.Reports.end());
+  out.insert(out.end(), t.View.Results.begin(), t.View.Results.end());
+  return out;
 }
 
 TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
-  const char* kImpossible = "Building frame | Building frame impossible, increase tolerance or go complex.";
+  const std::string kImpossible = "Building frame | Building frame impossible, increase tolerance or go complex.";
+  const std::string kAuto = "1029 Auto framing(Simple) images", kReport = "Auto framing | Error during automatic framing";
+  const std::string kMean = "1028 Combinaison by mean rows", kKappa = "1030 Combinaison Kappa-Sigma rows";
+  const char* kAll = "ticked 0 1 2 3 4 5 framed 0 1 2 3 4 5 pixels 0 1 2 3 4 5 size set told 0 1 2 3 4 5";
   const struct {
-    const char* Steps;
-    const char* After;
-    std::vector<std::string> Asked = {};
+    std::string Steps, After;
+    std::vector<std::string> Asked = {}, Shown = {};
   } cases[] = {
-      {"open prev next next", "@2 tol 30 ticked - framed - pixels - size none told - jobs 0"},
-      {"open next next go-1 go6 go99", "@2 tol 30 ticked - framed - pixels - size none told - jobs 0"},
-      {"open go5 next prev", "@4 tol 30 ticked - framed - pixels - size none told - jobs 0"},
-      {"open tick3 tick5 untick3", "@3 tol 30 ticked 5 framed - pixels - size none told - jobs 0"},
-      {"open tick3 tick5 uncheck", "@5 tol 30 ticked - framed - pixels - size none told 0 1 2 3 4 5 jobs 0"},
-      {"open frame", "@0 tol 30 ticked 0 framed 0 pixels 0 size set told 0 jobs 0"},
-      {"open tol255 frame", "@0 tol 255 ticked - framed - pixels - size none told - jobs 0", {kImpossible}},
+      {"open prev next next", "@2 tol 30 ticked - framed - pixels - size none told -"},
+      {"open next next go-1 go6 go99", "@2 tol 30 ticked - framed - pixels - size none told -"},
+      {"open go5 next prev", "@4 tol 30 ticked - framed - pixels - size none told -"},
+      {"open tick3 tick5 untick3", "@3 tol 30 ticked 5 framed - pixels - size none told -"},
+      {"open tick3 tick5 uncheck", "@5 tol 30 ticked - framed - pixels - size none told 0 1 2 3 4 5"},
+      {"open frame", "@0 tol 30 ticked 0 framed 0 pixels 0 size set told 0"},
+      {"open tol255 frame", "@0 tol 255 ticked - framed - pixels - size none told -", {kImpossible}},
+      {"open:troubled.avi go1 frame", "@1 tol 30 ticked - framed - pixels - size none told -", {kImpossible}},
       // wider than the picture allows: the attempt fixes the size all the same
-      {"open margin70 frame", "@0 tol 30 ticked - framed - pixels - size kept told - jobs 0",
+      {"open margin70 frame", "@0 tol 30 ticked - framed - pixels - size kept told -",
        {"Building frame | Frame out of image limit, decrease tolerance."}},
       // Unticking the Frame box keeps the tick and the pixels; suppressing keeps the pixels, but not all.
-      {"open key boxoff", "@0 tol 30 ticked 0 framed - pixels 0 size kept told 0 jobs 0"},
-      {"open key boxoff boxon next frame suppress", "@1 tol 30 ticked 0 1 framed 0 pixels 0 1 size set told 0 0 1 jobs 0"},
-      {"open key next frame suppressall", "@1 tol 30 ticked 0 1 framed - pixels - size kept told 0 1 jobs 0"},
-      {"open frame go3 tol40 open", "@0 tol 40 ticked - framed - pixels - size none told 0 jobs 0"},
-      {"open tick2 close frame key suppress autoframe", "@0 tol 30 ticked - framed - pixels - size none told - jobs 0"},
-      {"open:troubled.avi go1 frame", "@1 tol 30 ticked - framed - pixels - size none told - jobs 0", {kImpossible}},
+      {"open key boxoff", "@0 tol 30 ticked 0 framed - pixels 0 size kept told 0"},
+      {"open key boxoff boxon next frame suppress", "@1 tol 30 ticked 0 1 framed 0 pixels 0 1 size set told 0 0 1"},
+      {"open key next frame suppressall", "@1 tol 30 ticked 0 1 framed - pixels - size kept told 0 1"},
+      {"open frame go3 tol40 open", "@0 tol 40 ticked - framed - pixels - size none told 0"},
+      {"open tick2 close frame key suppress autoframe mean", "@0 tol 30 ticked - framed - pixels - size none told -"},
+      // automatic framing, told as the run ended; images framed before a stop keep their frames
+      {"open go2 autoframe", "@2 tol 30 " + std::string(kAll),
+       {"Automatic frames | No problem occured when building all frame"}, {kAuto}},
+      {"noreport open go2 autoframe", "@2 tol 30 " + std::string(kAll), {}, {kAuto}},
+      {"open go2 cancel2 autoframe", "@2 tol 30 ticked 0 1 framed 0 1 pixels 0 1 size set told 0 1", {},
+       {kAuto, kReport, "Images 3 to 6 | Not framed (stopped)"}},
+      {"noreport open go2 cancel2 autoframe", "@2 tol 30 ticked 0 1 framed 0 1 pixels 0 1 size set told 0 1",
+       {"Automatic frames | Automatic framing stopped after image 2 of 6."}, {kAuto}},
+      {"open:troubled.avi go2 autoframe", "@2 tol 30 ticked 0 2 7 framed 0 2 7 pixels 0 2 7 size set told 0 2 7",
+       {}, {kAuto, kReport, "Image 2 | Impossible to draw frame", "Image 4 | Impossible to draw frame",
+            "Image 5 | Impossible to draw frame", "Image 6 | Frame out of limit", "Image 7 | Frame out of limit"}},
+      {"noreport open:troubled.avi go2 cancel3 autoframe", "@2 tol 30 ticked 0 2 framed 0 2 pixels 0 2 size set told 0 2",
+       {"Building frame : image2 | Building frame impossible, increase tolerance or go complex.",
+        "Automatic frames | Automatic framing stopped after image 3 of 8."}, {kAuto}},
+      // mean and kappa-sigma run as jobs, then show the result window unless stopped
+      {"noreport open autoframe go3 mean", "@3 tol 30 " + std::string(kAll), {},
+       {kAuto, kMean, "Result : Combinaison by mean (6images)"}},
+      {"noreport open autoframe go3 subpixel kappa4", "@3 tol 30 " + std::string(kAll), {},
+       {kAuto, kKappa, "Result : Combinaison Kappa-Sigma (6images)"}},
+      {"noreport open autoframe go3 cancel1 mean", "@3 tol 30 " + std::string(kAll), {}, {kAuto, kMean}},
+      {"noreport open autoframe go3 cancel0 kappa4", "@3 tol 30 " + std::string(kAll), {}, {kAuto, kKappa}},
+      {"noreport open autoframe go3 subpixel cancel1 kappa4", "@3 tol 30 " + std::string(kAll), {}, {kAuto, kKappa}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Steps);
@@ -114,7 +150,10 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
     t.Reach(c.Steps);
     EXPECT_EQ(Summary(t), c.After);
     EXPECT_EQ(t.Asked(), c.Asked);
+    EXPECT_EQ(Shown(t), c.Shown);
+    EXPECT_EQ(t.View.Ended, !t.View.Jobs.empty());
   }
+  EXPECT_EQ(KappaFactor, 4);  // the kappa chosen is kept
 }
 
 // A manual frame: its position text, a second frame of the first's size, and the outline drawn solid white
@@ -183,46 +222,6 @@ TEST(MainController, OpeningAgainStartsAfreshAndClosingForgets) {
   t.Ctl.CloseSequence();
   EXPECT_FALSE(t.Ctl.Sequence().SequenceOpen || t.Ctl.CurrentImage());
   EXPECT_EQ(t.Ctl.State().PositionLine + t.Ctl.State().OpenName, "");
-}
-
-TEST(MainController, AutomaticFramingIsToldAsTheRunEnded) {
-  const std::string kNoProblem = "Automatic frames | No problem occured when building all frame";
-  const std::string kReport = "Auto framing | Error during automatic framing";
-  const struct {
-    const char* File;
-    bool Report;
-    int32_t CancelAfter;
-    std::vector<std::string> Boxes, Rows;  // the messages, the problem report
-  } cases[] = {
-      {"clean.avi", true, -1, {kNoProblem}, {}},
-      {"clean.avi", false, -1, {}, {}},
-      {"clean.avi", true, 2, {}, {kReport, "Images 3 to 6 | Not framed (stopped)"}},
-      {"clean.avi", false, 2, {"Automatic frames | Automatic framing stopped after image 2 of 6."}, {}},
-      {"troubled.avi", true, -1, {},
-       {kReport, "Image 2 | Impossible to draw frame", "Image 4 | Impossible to draw frame",
-        "Image 5 | Impossible to draw frame", "Image 6 | Frame out of limit", "Image 7 | Frame out of limit"}},
-      {"troubled.avi", false, 3,
-       {"Building frame : image2 | Building frame impossible, increase tolerance or go complex.",
-        "Automatic frames | Automatic framing stopped after image 3 of 8."}, {}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.File) + (c.Report ? " report" : "") + " cancel " + std::to_string(c.CancelAfter));
-    TRig t;
-    t.Settings.Rapport = c.Report;
-    t.Reach(std::string("open:") + c.File + " go2");
-    t.View.CancelAfter = c.CancelAfter;
-    t.Ctl.StartAutoFraming();
-    ASSERT_EQ(t.View.Jobs.size(), 1u);
-    EXPECT_EQ(t.View.Jobs[0].Caption + std::to_string(t.View.Jobs[0].Maximum),
-              "Auto framing(Simple)" + std::to_string(t.Ctl.Sequence().ImageCount));
-    EXPECT_TRUE(t.View.Ended);
-    EXPECT_EQ(t.Ctl.Sequence().CurrentIndex, 2);
-    EXPECT_EQ(t.Asked(), c.Boxes);
-    EXPECT_EQ(t.View.Reports, c.Rows);
-    // Images framed before a stop keep their frames; those not reached have none.
-    for (int i = c.CancelAfter < 0 ? 99 : c.CancelAfter; i < t.Ctl.Sequence().ImageCount; ++i)
-      EXPECT_FALSE(t.Rec(i).HasFrame) << i;
-    EXPECT_TRUE(t.Rec(0).HasFrame && t.Rec(0).Checked);
-  }
 }
 
 TEST(MainController, CommittedSettingsKeepTheToolBarAndTellAWriteFailure) {
@@ -296,34 +295,6 @@ TEST(MainController, TickBestKeepsTheSharpestAndTheStatusLineTellsQualityAndRank
   EXPECT_EQ(t.Ctl.State().QualityLine, "");
   t.Ctl.GoTo(best[5]);
   EXPECT_NE(t.Ctl.State().QualityLine.find(", 5th of 5"), std::string::npos);
-}
-
-// Mean and kappa-sigma run as jobs, then show the result window unless stopped.
-TEST(MainController, CombinationRunsAJobThenTheResultWindow) {
-  for (const auto& [kappa, cancelAfter, subPixel] :
-       {std::tuple{false, -1, false}, {true, -1, false}, {false, 1, false}, {true, 0, false}, {false, -1, true},
-        {true, 1, true}}) {
-    SCOPED_TRACE(std::to_string(kappa) + std::to_string(cancelAfter) + std::to_string(subPixel));
-    TRig t;
-    t.Reach("open autoframe go3");
-    t.View.Jobs.clear();
-    t.View.CancelAfter = cancelAfter;
-    t.Settings.alignement_subpixel = subPixel;
-    if (kappa) t.Ctl.StartKappa(4);
-    else t.Ctl.StartMean();
-    const std::string caption = kappa ? "Combinaison Kappa-Sigma" : "Combinaison by mean";
-    ASSERT_EQ(t.View.Jobs.size(), 1u);
-    EXPECT_EQ(t.View.Jobs[0].Caption + std::to_string(t.View.Jobs[0].Maximum),
-              caption + std::to_string(t.Ctl.Sequence().FrameHeight));
-    EXPECT_EQ(int(t.View.Jobs[0].Kind), kappa ? 1030 : 1028);  // the jobs' message numbers
-    EXPECT_TRUE(t.View.Ended);
-    EXPECT_EQ(t.Ctl.Sequence().CurrentIndex, 3);
-    EXPECT_EQ(t.View.Results, cancelAfter < 0 ? std::vector<std::string>{"Result : " + caption + " (6images)"}
-                                              : std::vector<std::string>{});
-    if (kappa) {
-      EXPECT_EQ(KappaFactor, 4);
-    }
-  }
 }
 
 }  // namespace

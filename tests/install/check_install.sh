@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the build tree $1 into a temporary DESTDIR and checks what a
-# desktop and a package manager rely on: every file where the install rules
-# put it, the desktop entry and the metainfo valid, the installed programs
-# running, and the version $2 the same in every place that shows it.
+# Installs the build tree $1 into a temporary DESTDIR and checks what desktops and package managers rely on:
+# every file in place, the desktop entry and metainfo valid, the programs running, version $2 everywhere.
 set -euo pipefail
 build="$1"
 version="$2"

@@ -80,7 +80,21 @@ class Program:
         self.log = open(os.path.join(work, "stellon.log"), "w")
         self.proc = subprocess.Popen([os.path.join(build, "src", "app", "stellon")] + args, env=env, cwd=work,
                                      stdout=self.log, stderr=subprocess.STDOUT)
-        self.app = wait_for("the program on the accessibility bus", self._app, 60)
+        try:
+            self.app = wait_for("the program on the accessibility bus", self._app, 60)
+            self.main = wait_for("the main window", self.window("Stellon"))
+        except BaseException:
+            self.close()
+            raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, error, trace):
+        tree = self.dump() if isinstance(error, StoryFailed) else ""
+        self.close()
+        if tree:
+            raise StoryFailed(f"{error}\n{tree}") from None
 
     def _app(self):
         if self.proc.poll() is not None:
@@ -91,19 +105,16 @@ class Program:
                 return app
         return None
 
+    def showing(self, test):
+        """A probe: the first showing window that passes `test`."""
+        return lambda: next((w for w in self.app
+                             if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and test(w)), None)
+
     def window(self, title_part):
-        def probe():
-            for w in self.app:
-                if w is not None and title_part in w.name and w.getState().contains(pyatspi.STATE_SHOWING):
-                    return w
-            return None
-        return probe
+        return self.showing(lambda w: title_part in w.name)
 
     def alert(self):
-        for w in self.app:
-            if w is not None and w.getRole() == pyatspi.ROLE_ALERT and w.getState().contains(pyatspi.STATE_SHOWING):
-                return w
-        return None
+        return self.showing(lambda w: w.getRole() == pyatspi.ROLE_ALERT)()
 
     def dump(self):
         """The windows and their buttons, to tell why a story failed."""
@@ -152,6 +163,10 @@ def run(cmd, **kw):
     return p.stdout.decode(errors="replace")
 
 
+def cli(build, *args):
+    return run([os.path.join(build, "src", "app", "stellon-cli"), *args])
+
+
 def capture_and_expected(build, data, work):
     """An uncompressed AVI cut from the Uranus capture, and what stellon-cli stack makes of it."""
     video = os.path.join(work, "uranus.avi")
@@ -160,7 +175,7 @@ def capture_and_expected(build, data, work):
     ini = os.path.join(work, "stellon.ini")
     open(ini, "w").close()
     expected = os.path.join(work, "cli.bmp")
-    out = run([os.path.join(build, "src", "app", "stellon-cli"), "stack", "--ini", ini, video, "-o", expected, "--quiet"])
+    out = cli(build, "stack", "--ini", ini, video, "-o", expected, "--quiet")
     framed = int(out.split("framed: ")[1].split()[0])
     if framed < 2:
         raise StoryFailed(f"the video is not a fair test: stellon-cli framed {framed} images")
@@ -188,23 +203,10 @@ def frame_combine_save(prog, main, framed, saved):
     """Automatic framing, mean combination, and the result saved from its window under `saved`."""
     frame_all(prog, main, framed)
     press(find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean"), modal=True)
-
-    def result_window():
-        for w in prog.app:
-            if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
-                    find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ..."):
-                return w
-        return None
-    result = wait_for("the result window", result_window)
+    result = wait_for("the result window", prog.showing(lambda w: find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ...")))
     press(find(result, pyatspi.ROLE_PUSH_BUTTON, "Save ..."), modal=True)
-
-    def save_dialog():
-        for w in prog.app:
-            if w is not None and w.getState().contains(pyatspi.STATE_SHOWING) and \
-                    w.name not in (main.name, result.name) and find(w, pyatspi.ROLE_PUSH_BUTTON, "Save"):
-                return w
-        return None
-    dialog = wait_for("the save dialog", save_dialog)
+    dialog = wait_for("the save dialog", prog.showing(
+        lambda w: w.name not in (main.name, result.name) and find(w, pyatspi.ROLE_PUSH_BUTTON, "Save")))
     # The file name field is the dialog's editable one-line text.
     fields = [t for t in find_all(dialog, pyatspi.ROLE_TEXT)
               if t.getState().contains(pyatspi.STATE_EDITABLE) and t.getState().contains(pyatspi.STATE_SHOWING)]
@@ -226,17 +228,11 @@ def story_video_to_saved_mean(build, data, work):
     """Open a video, frame every image automatically, combine by mean, save the result:
     the saved picture is the one stellon-cli stack makes from the same video and settings."""
     video, ini, expected, framed = capture_and_expected(build, data, work)
-    prog = Program(build, work, ["--ini", ini, video])
-    try:
-        main = wait_for("the main window", prog.window("Stellon"))
+    with Program(build, work, ["--ini", ini, video]) as prog:
         saved = os.path.join(work, "ui.bmp")
-        frame_combine_save(prog, main, framed, saved)
+        frame_combine_save(prog, prog.main, framed, saved)
         same_file(saved, expected, "the result saved from the window")
         print(f"story: video, automatic framing ({framed} images), mean, saved result = stellon-cli stack: ok")
-    except StoryFailed as e:
-        raise StoryFailed(f"{e}\n{prog.dump()}")
-    finally:
-        prog.close()
 
 
 def story_kelvaron_list_to_saved_mean(build, data, work):
@@ -250,21 +246,13 @@ def story_kelvaron_list_to_saved_mean(build, data, work):
     listing = os.path.join(work, "night.lst")
     with open(listing, "w") as f:
         f.write("0\n" + "".join(f"{frames}/\n{n}\n3\n4\n5\n6\n" for n in names))
-    prog = Program(build, work, ["--ini", ini, "/KELVARON", listing])
-    try:
-        main = wait_for("the main window", prog.window("Stellon"))
-        items = wait_for("the list's images in the check list",
-                         lambda: len(find_all(main, pyatspi.ROLE_LIST_ITEM)) == len(names), 30)
-        if not items:
-            raise StoryFailed("the list's images are not shown")
+    with Program(build, work, ["--ini", ini, "/KELVARON", listing]) as prog:
+        wait_for("the list's images in the check list",
+                 lambda: len(find_all(prog.main, pyatspi.ROLE_LIST_ITEM)) == len(names), 30)
         saved = os.path.join(work, "ui.bmp")
-        frame_combine_save(prog, main, framed, saved)
+        frame_combine_save(prog, prog.main, framed, saved)
         same_file(saved, expected, "the result of the Kelvaron list")
         print(f"story: Kelvaron list of {len(names)} BMP files, framing, mean, saved result = stellon-cli stack: ok")
-    except StoryFailed as e:
-        raise StoryFailed(f"{e}\n{prog.dump()}")
-    finally:
-        prog.close()
 
 
 def story_batch_saving_of_frames(build, data, work):
@@ -274,16 +262,13 @@ def story_batch_saving_of_frames(build, data, work):
     cli_dir, ui_dir = os.path.join(work, "cli"), os.path.join(work, "ui")
     os.mkdir(cli_dir)
     os.mkdir(ui_dir)
-    run([os.path.join(build, "src", "app", "stellon-cli"), "save", "--ini", ini, video, cli_dir,
-         "--inside-frame", "--prefix", "Uranus", "--quiet"])
+    cli(build, "save", "--ini", ini, video, cli_dir, "--inside-frame", "--prefix", "Uranus", "--quiet")
     expected = sorted(os.listdir(cli_dir))
     if len(expected) != framed:
         raise StoryFailed(f"stellon-cli save wrote {len(expected)} files for {framed} framed images")
-    prog = Program(build, work, ["--ini", ini, video])
-    try:
-        main = wait_for("the main window", prog.window("Stellon"))
-        frame_all(prog, main, framed)
-        press(find(main, pyatspi.ROLE_PUSH_BUTTON, "Batch saving"), modal=True)
+    with Program(build, work, ["--ini", ini, video]) as prog:
+        frame_all(prog, prog.main, framed)
+        press(find(prog.main, pyatspi.ROLE_PUSH_BUTTON, "Batch saving"), modal=True)
         dialog = wait_for("the Batch saving dialog", prog.window("Batch saving"))
         press(find(dialog, pyatspi.ROLE_RADIO_BUTTON, "Images ayant un cadre"))
         inside = find(dialog, pyatspi.ROLE_CHECK_BOX, "Inside of frame")
@@ -298,10 +283,6 @@ def story_batch_saving_of_frames(build, data, work):
         for name in expected:
             same_file(os.path.join(ui_dir, name), os.path.join(cli_dir, name), f"batch file {name}")
         print(f"story: video, framing, batch saving of {len(expected)} cut-outs = stellon-cli save: ok")
-    except StoryFailed as e:
-        raise StoryFailed(f"{e}\n{prog.dump()}")
-    finally:
-        prog.close()
 
 
 def main():
