@@ -143,9 +143,10 @@ TEST_P(SavingTest, FilesContentsNumberAndQuestions) {
     }
     TFastDIB img;
     ASSERT_TRUE(img.LoadFromFile(path)) << f;
-    std::vector<uint8_t> want = holds == "c" ? PackedBgr(current) : FramePixels(holds[1] - '0');
-    if (holds[0] == 'k') want.pop_back();
-    else if (holds != "c") want = PackedBgr(Source(holds[0] - '0'));
+    std::vector<uint8_t> want;
+    if (holds == "c") want = PackedBgr(current);
+    else if (holds[0] == 'k') want = FramePixels(holds[1] - '0'), want.pop_back();
+    else want = PackedBgr(Source(holds[0] - '0'));
     EXPECT_TRUE(PackedBgr(img) == want) << f;
   }
   for (const auto& [name, _] : files) ADD_FAILURE() << name << " written too";  // nor any temporary file

@@ -145,6 +145,7 @@ TEST_F(CliPlanet, StackWritesTheCombinationComputedHere) {
 
   r = Run("stack", "--method kappa --kappa 2 --fits-bits 16 -o " + File("k.FIT"));
   EXPECT_EQ(r.Lines, (TLines{framed, combined, "written: " + File("k.FIT")})) << r.Err;
+  EXPECT_FALSE(fs::exists(File("k.txt"))) << "no report unless asked";
   const std::string k = ReadFileBytes(File("k.FIT"));
   ASSERT_EQ(k.size(), 2880 + (size_t(W_) * H_ * 2 + 2879) / 2880 * 2880);
   EXPECT_EQ(k.substr(80, 30), "BITPIX  =                   16");
