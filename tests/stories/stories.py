@@ -182,8 +182,9 @@ def capture_and_expected(build, data, work):
     return video, ini, expected, framed
 
 
-def frame_all(prog, main, framed):
+def frame_all(prog, framed):
     """Automatic framing of every image; it ticks the `framed` images it frames."""
+    main = prog.main
     auto = wait_for("the Auto framing button", lambda: find(main, pyatspi.ROLE_PUSH_BUTTON, "Auto framing"))
     wait_for("Auto framing enabled", lambda: sensitive(auto))
     press(auto, modal=True)  # runs under the modal progress window
@@ -199,9 +200,10 @@ def frame_all(prog, main, framed):
     wait_for(f"{framed} images ticked by the framing", lambda: ticked() == framed, 30)
 
 
-def frame_combine_save(prog, main, framed, saved):
-    """Automatic framing, mean combination, and the result saved from its window under `saved`."""
-    frame_all(prog, main, framed)
+def frame_combine_save(prog, framed, expected, what):
+    """Automatic framing, mean combination, and the result saved from its window: the file `expected`."""
+    main, saved = prog.main, os.path.join(prog.work, "ui.bmp")
+    frame_all(prog, framed)
     press(find(main, pyatspi.ROLE_PUSH_BUTTON, "Mean"), modal=True)
     result = wait_for("the result window", prog.showing(lambda w: find(w, pyatspi.ROLE_PUSH_BUTTON, "Save ...")))
     press(find(result, pyatspi.ROLE_PUSH_BUTTON, "Save ..."), modal=True)
@@ -216,6 +218,7 @@ def frame_combine_save(prog, main, framed, saved):
     press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Save"), modal=True)
     wait_for("the saved result", lambda: os.path.exists(saved) and os.path.getsize(saved) > 0, 30)
     time.sleep(0.5)
+    same_file(saved, expected, what)
 
 
 def same_file(saved, expected, what):
@@ -229,9 +232,7 @@ def story_video_to_saved_mean(build, data, work):
     the saved picture is the one stellon-cli stack makes from the same video and settings."""
     video, ini, expected, framed = capture_and_expected(build, data, work)
     with Program(build, work, ["--ini", ini, video]) as prog:
-        saved = os.path.join(work, "ui.bmp")
-        frame_combine_save(prog, prog.main, framed, saved)
-        same_file(saved, expected, "the result saved from the window")
+        frame_combine_save(prog, framed, expected, "the result saved from the window")
         print(f"story: video, automatic framing ({framed} images), mean, saved result = stellon-cli stack: ok")
 
 
@@ -249,9 +250,7 @@ def story_kelvaron_list_to_saved_mean(build, data, work):
     with Program(build, work, ["--ini", ini, "/KELVARON", listing]) as prog:
         wait_for("the list's images in the check list",
                  lambda: len(find_all(prog.main, pyatspi.ROLE_LIST_ITEM)) == len(names), 30)
-        saved = os.path.join(work, "ui.bmp")
-        frame_combine_save(prog, prog.main, framed, saved)
-        same_file(saved, expected, "the result of the Kelvaron list")
+        frame_combine_save(prog, framed, expected, "the result of the Kelvaron list")
         print(f"story: Kelvaron list of {len(names)} BMP files, framing, mean, saved result = stellon-cli stack: ok")
 
 
@@ -267,7 +266,7 @@ def story_batch_saving_of_frames(build, data, work):
     if len(expected) != framed:
         raise StoryFailed(f"stellon-cli save wrote {len(expected)} files for {framed} framed images")
     with Program(build, work, ["--ini", ini, video]) as prog:
-        frame_all(prog, prog.main, framed)
+        frame_all(prog, framed)
         press(find(prog.main, pyatspi.ROLE_PUSH_BUTTON, "Batch saving"), modal=True)
         dialog = wait_for("the Batch saving dialog", prog.window("Batch saving"))
         press(find(dialog, pyatspi.ROLE_RADIO_BUTTON, "Images ayant un cadre"))
