@@ -18,7 +18,7 @@ std::string Names(const std::set<TCommand>& commands) {
 }
 
 // What an image shown makes available, plus `more`, less `less`.
-std::set<TCommand> Shown(std::initializer_list<TCommand> more, std::initializer_list<TCommand> less = {}) {
+std::set<TCommand> WithImage(std::initializer_list<TCommand> more, std::initializer_list<TCommand> less = {}) {
   std::set<TCommand> s = {C::Close,      C::Save,         C::BatchSave, C::Frame,     C::AutoFrame,
                           C::UncheckAll, C::NormalSize,   C::AdjustedSize, C::Position, C::ImageList,
                           C::FrameBox,   C::ToleranceEdit, C::ToleranceSpin};
@@ -35,13 +35,13 @@ TEST(MainController, CommandsFollowTheRuleTable) {
   } cases[] = {
       {"", {}, false, false},
       {"badsettings", {}, false, false},  // a failed write with no video leaves the tolerance field disabled
-      {"open", Shown({C::Next})},
-      {"open go2", Shown({C::Next, C::Previous})},
-      {"open go5", Shown({C::Previous})},
-      {"open frame", Shown({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest}), true},
-      {"open frame next", Shown({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest})},
-      {"auto open", Shown({C::Next}, {C::ToleranceEdit})},
-      {"open adjusted", Shown({C::Next, C::ResizeFast, C::ResizeBilinear})},
+      {"open", WithImage({C::Next})},
+      {"open go2", WithImage({C::Next, C::Previous})},
+      {"open go5", WithImage({C::Previous})},
+      {"open frame", WithImage({C::Next, C::SuppressFrame, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest}), true},
+      {"open frame next", WithImage({C::Next, C::Previous, C::SuppressAllFrames, C::Mean, C::Kappa, C::TickBest})},
+      {"auto open", WithImage({C::Next}, {C::ToleranceEdit})},
+      {"open adjusted", WithImage({C::Next, C::ResizeFast, C::ResizeBilinear})},
       // An image that cannot be read leaves moving, the frame box and the tolerance.
       {"unreadable", {C::Next, C::Previous, C::Position, C::UncheckAll, C::NormalSize, C::AdjustedSize, C::FrameBox,
                       C::ToleranceEdit}, false, false},
