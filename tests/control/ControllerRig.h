@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliRun.h"
 #include "control/MainController.h"
 #include "platform/Messages.h"
 #include "support/VideoFixtures.h"
@@ -20,6 +21,7 @@ struct TFakeView : TMainView {
   std::vector<int32_t> Ticks;
   std::vector<TJobRequest> Jobs;
   std::vector<std::string> Reports, Results;  // "caption | text", then "image | error" per row; result captions
+  std::vector<uint8_t> Stack;                 // the last result image, packed
   int32_t CancelAfter = -1;                   // the job's cancel check says yes once this many steps are done
   int32_t Done = 0;
   bool Ended = false;
@@ -38,17 +40,24 @@ struct TFakeView : TMainView {
     Reports.push_back(caption + " | " + text);
     for (const TProblemRow& r : rows) Reports.push_back(r.Image + " | " + r.Error);
   }
-  void ShowCombinationResult(TCombineResult& result) override { Results.push_back(result.Caption); }
+  void ShowCombinationResult(TCombineResult& result) override {
+    Results.push_back(result.Caption);
+    Stack = fixtures::PackedBgr(*result.Image);
+  }
 };
 
-// clean.avi: 6 images of 160 x 120; troubled.avi: 8, image 2 empty, 4 to 7 crossing an edge; empty.avi: none;
-// notes.avi: text; zero.avi: an empty file.
+// clean.avi: 6 images of 160 x 120; troubled.avi: 8, image 2 empty, 4 to 7 crossing an edge; moon.avi: 6,
+// jittered by whole pixels and fractions of a pixel round (80,60); empty.avi: none; notes.avi: text; zero.avi:
+// an empty file.
 inline std::string Video(const std::string& name) {
   static const fixtures::TTempDir dir;
   static const bool made = [] {
     TSampleOptions o;
     o.Frames = 6, o.Width = 160, o.Height = 120, o.Seed = 4;
     bool ok = WriteSampleVideo(dir.File("clean.avi"), o, nullptr);
+    o.Seed = 1, o.SubPixelCentres = true;
+    ok = ok && WriteSampleVideo(dir.File("moon.avi"), o, nullptr);
+    o.SubPixelCentres = false;
     o.Frames = 0;
     ok = ok && WriteSampleVideo(dir.File("empty.avi"), o, nullptr);
     o.Frames = 8, o.Seed = 9, o.EmptyFrames = {1}, o.PartialFrames = {3, 4, 5, 6};
@@ -80,7 +89,8 @@ struct TRig {
   }
   // Steps: open (clean.avi), open:NAME, empty, close, go<n>, next, prev, tick<n>, untick<n>, uncheck, frame,
   // key (C), boxon, boxoff, suppress, suppressall, autoframe, mean, kappa<n>, cancel<n> (jobs stop after n
-  // steps), tol<text>, margin<n>, and in the settings auto (automatic tolerance), noreport, subpixel; adjusted,
+  // steps), tol<text>, margin<n>, set<l>,<t>,<r>,<b> (a frame drawn), and in the settings auto (automatic
+  // tolerance), report, noreport, surface (surface framing), subpixel; adjusted,
   // badsettings (settings file not written), unreadable (the video cut short, then next),
   // and on the picture at 1:1 press<x>,<y>, move<x>,<y>, release<x>,<y>, drag<x0>,<y0>,<x1>,<y1>, nudge<dx>,<dy>.
   void Reach(const std::string& steps) {
@@ -111,7 +121,9 @@ struct TRig {
       else if (step == "mean") Ctl.StartMean();
       else if (is("kappa")) Ctl.StartKappa(n.at(0));
       else if (is("cancel")) View.CancelAfter = n.at(0);
-      else if (step == "noreport") Settings.Rapport = false;
+      else if (step == "report" || step == "noreport") Settings.Rapport = step == "report";
+      else if (step == "surface") Settings.cadrage_surface = true;
+      else if (is("set")) ASSERT_TRUE(Ctl.SetDrawnFrame({n.at(0), n.at(1), n.at(2), n.at(3)}));
       else if (step == "subpixel") Settings.alignement_subpixel = true;
       else if (is("tol")) Ctl.SetToleranceText(step.substr(3));
       else if (is("margin")) Settings.bordure = n.at(0);

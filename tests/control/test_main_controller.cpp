@@ -98,6 +98,7 @@ std::vector<std::string> Shown(TRig& t) {
 TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
   const std::string kImpossible = "Building frame | Building frame impossible, increase tolerance or go complex.";
   const std::string kAuto = "1029 Auto framing(Simple) images", kReport = "Auto framing | Error during automatic framing";
+  const std::string kSurface = "1029 Auto framing(Surface) images";
   const std::string kMean = "1028 Combinaison by mean rows", kKappa = "1030 Combinaison Kappa-Sigma rows";
   const char* kAll = "ticked 0 1 2 3 4 5 framed 0 1 2 3 4 5 pixels 0 1 2 3 4 5 size set told 0 1 2 3 4 5";
   const struct {
@@ -135,6 +136,24 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
       {"noreport open:troubled.avi go2 cancel3 autoframe", "@2 tol 30 ticked 0 2 framed 0 2 pixels 0 2 size set told 0 2",
        {"Building frame : image2 | Building frame impossible, increase tolerance or go complex.",
         "Automatic frames | Automatic framing stopped after image 3 of 8."}, {kAuto}},
+      // a stopped run names the last image it looked at (a surface run goes from the frame drawn on image 3
+      // to 6, then back to 1), and its report the images never reached, in image order
+      {"open:moon.avi go2 set45,25,115,95 cancel0 noreport autoframe report autoframe",
+       "@2 tol 30 ticked 2 framed 2 pixels 2 size set told 2",
+       {"Automatic frames | Automatic framing stopped before image 1 of 6."},
+       {kAuto, kAuto, kReport, "Images 1 to 6 | Not framed (stopped)"}},
+      {"surface open:moon.avi go2 set45,25,115,95 cancel0 noreport autoframe report autoframe",
+       "@2 tol 30 ticked 2 framed 2 pixels 2 size set told 2",
+       {"Automatic frames | Automatic framing stopped before image 3 of 6."},
+       {kSurface, kSurface, kReport, "Images 1 to 6 | Not framed (stopped)"}},
+      {"surface open:moon.avi go2 set45,25,115,95 cancel2 noreport autoframe report autoframe",
+       "@2 tol 30 ticked 2 3 framed 2 3 pixels 2 3 size set told 2 2 3 2 3",
+       {"Automatic frames | Automatic framing stopped after image 4 of 6."},
+       {kSurface, kSurface, kReport, "Images 1 to 2 | Not framed (stopped)", "Images 5 to 6 | Not framed (stopped)"}},
+      {"surface open:moon.avi go2 set45,25,115,95 cancel5 noreport autoframe report autoframe",
+       "@2 tol 30 ticked 1 2 3 4 5 framed 1 2 3 4 5 pixels 1 2 3 4 5 size set told 2 2 3 4 5 1 2 3 4 5 1",
+       {"Automatic frames | Automatic framing stopped after image 2 of 6."},
+       {kSurface, kSurface, kReport, "Image 1 | Not framed (stopped)"}},
       // mean and kappa-sigma run as jobs, then show the result window unless stopped
       {"noreport open autoframe go3 mean", "@3 tol 30 " + std::string(kAll), {},
        {kAuto, kMean, "Result : Combinaison by mean (6images)"}},
@@ -154,6 +173,22 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
     EXPECT_EQ(t.View.Ended, !t.View.Jobs.empty());
   }
   EXPECT_EQ(KappaFactor, 4);  // the kappa chosen is kept
+}
+
+// Surface framing from the window to a fraction of a pixel stacks as the command line does, with either of
+// its ways of asking for it; the region is the frame drawn less its margin.
+TEST(MainController, SubPixelSurfaceStackIsTheCommandLinesStack) {
+  TRig t;
+  t.Reach("surface subpixel open:moon.avi go2 set45,25,115,95 autoframe mean");
+  const std::string dir = std::filesystem::path(Video("moon.avi")).parent_path().string();
+  for (const char* subpixel : {"--align subpixel", "--subpixel"}) {
+    const TCliRun cli = RunCli("stack " + dir + "/moon.avi -o " + dir + "/cli.bmp --surface --region 49,29,111,91 " +
+                                   "--reference 3 --margin 4 --quiet --ini " + dir + "/none.ini " + subpixel, dir);
+    ASSERT_EQ(cli.Status, 0) << cli.Err;
+    TFastDIB stack;
+    ASSERT_TRUE(stack.LoadFromFile(dir + "/cli.bmp"));
+    EXPECT_TRUE(fixtures::PackedBgr(stack) == t.View.Stack) << subpixel;
+  }
 }
 
 // A manual frame: its position text, a second frame of the first's size, and the outline drawn solid white
