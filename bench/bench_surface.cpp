@@ -240,7 +240,9 @@ int main(int argc, char** argv) {
   row("surface framing, whole pixel", whole.Seconds, whole.Cpu, whole.Images);
   row("surface framing, sub-pixel", sub.Seconds, sub.Cpu, sub.Images);
   std::printf("\n");
-  std::printf("framed: %d of %d (whole), %d of %d (sub-pixel)\n\n", whole.Framed, whole.Images, sub.Framed, sub.Images);
+  std::printf("framed: %d of %d (whole), %d of %d (sub-pixel); searched over the whole window: %d (whole), %d "
+              "(sub-pixel)\n\n",
+              whole.Framed, whole.Images, sub.Framed, sub.Images, whole.Result.WideSearches, sub.Result.WideSearches);
 
   // --- Real capture --------------------------------------------------------------------
   const TTrackRun real = Track(capture, region, false);
