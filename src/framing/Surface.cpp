@@ -123,6 +123,44 @@ double Cross(int64_t n, int64_t a, int64_t b, int64_t c) {
   return double(static_cast<__int128>(n) * a - static_cast<__int128>(b) * c);
 }
 
+#if defined(__SSE2__)
+// The fixed-point bilinear mix of CaptureFramePixelsAt, sixteen bytes at a
+// time with the very same integer arithmetic (16-bit products, 32-bit sums).
+class TLerp {
+ public:
+  TLerp(int32_t wx, int32_t wy)
+      : Wx0_(_mm_set1_epi16(int16_t(256 - wx))), Wx1_(_mm_set1_epi16(int16_t(wx))),
+        Wy0_(_mm_set1_epi16(int16_t(256 - wy))), Wy1_(_mm_set1_epi16(int16_t(wy))) {}
+  // out[k] from a[k], a[k + 3] (row above) and b[k], b[k + 3] (row below), k < 16.
+  void Sixteen(const uint8_t* a, const uint8_t* b, uint8_t* out) const {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i va3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 3));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    const __m128i vb3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 3));
+    const __m128i lo = Eight(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(va3, zero), _mm_unpacklo_epi8(vb, zero),
+                             _mm_unpacklo_epi8(vb3, zero));
+    const __m128i hi = Eight(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(va3, zero), _mm_unpackhi_epi8(vb, zero),
+                             _mm_unpackhi_epi8(vb3, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(lo, hi));
+  }
+
+ private:
+  __m128i Eight(__m128i a, __m128i a3, __m128i b, __m128i b3) const {
+    // Each row's mix is at most 255 * 256: it fits 16 unsigned bits.
+    const __m128i top = _mm_add_epi16(_mm_mullo_epi16(a, Wx0_), _mm_mullo_epi16(a3, Wx1_));
+    const __m128i bottom = _mm_add_epi16(_mm_mullo_epi16(b, Wx0_), _mm_mullo_epi16(b3, Wx1_));
+    const __m128i tl = _mm_mullo_epi16(top, Wy0_), th = _mm_mulhi_epu16(top, Wy0_);
+    const __m128i bl = _mm_mullo_epi16(bottom, Wy1_), bh = _mm_mulhi_epu16(bottom, Wy1_);
+    const __m128i half = _mm_set1_epi32(32768);
+    const __m128i lo = _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(tl, th), _mm_unpacklo_epi16(bl, bh)), half);
+    const __m128i hi = _mm_add_epi32(_mm_add_epi32(_mm_unpackhi_epi16(tl, th), _mm_unpackhi_epi16(bl, bh)), half);
+    return _mm_packs_epi32(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));
+  }
+  __m128i Wx0_, Wx1_, Wy0_, Wy1_;
+};
+#endif
+
 }  // namespace
 
 void GreyPlane(const TFastDIB& image, int32_t x0, int32_t y0, int32_t x1, int32_t y1, TGreyPlane& out) {
@@ -354,7 +392,12 @@ bool CaptureFramePixelsAt(const TRect& rect, double dx, double dy, const TFastDI
     for (int32_t r = 0; r < h; ++r) {
       const uint8_t* a = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy) + rect.Left + ox);
       const uint8_t* b = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy + 1) + rect.Left + ox);
-      for (int32_t k = 0; k < 3 * w; ++k) {
+      int32_t k = 0;
+#if defined(__SSE2__)
+      const TLerp lerp(wx, wy);
+      for (; k + 16 <= 3 * w; k += 16, out += 16) lerp.Sixteen(a + k, b + k, out);
+#endif
+      for (; k < 3 * w; ++k) {
         const int32_t top = a[k] * (256 - wx) + a[k + 3] * wx, bottom = b[k] * (256 - wx) + b[k + 3] * wx;
         *out++ = uint8_t((top * (256 - wy) + bottom * wy + 32768) >> 16);
       }
