@@ -151,7 +151,7 @@ void Cut(const TFastDIB& big, double ox, double oy, int w, int h, double sigma, 
 
 struct TQuality {
   double Rms = 0, Max = 0;
-  int Framed = 0, Images = 0;
+  int Framed = 0, Images = 0, Wide = 0;
 };
 
 // Tracks the known-shift video; errors against the true positions.
@@ -160,6 +160,7 @@ TQuality Quality(const std::string& path, const std::vector<std::pair<double, do
   TQuality q;
   const TTrackRun run = Track(path, region, subPixel);
   q.Images = run.Images;
+  q.Wide = run.Result.WideSearches;
   q.Framed = run.Framed;
   double sum = 0;
   int n = 0;
@@ -293,8 +294,8 @@ int main(int argc, char** argv) {
     const TRect r{192, 112, 447, 367};
     for (const bool subPixel : {false, true}) {
       const TQuality q = Quality(path, cuts, r, subPixel);
-      std::printf("| %s shifts, noise sigma 4 | %s | %d of %d | %.3f | %.3f |\n", fractional ? "fractional" : "whole",
-                  subPixel ? "sub-pixel" : "whole pixel", q.Framed, q.Images, q.Rms, q.Max);
+      std::printf("| %s shifts, noise sigma 4 | %s | %d of %d | %.3f | %.3f | %d |\n", fractional ? "fractional" : "whole",
+                  subPixel ? "sub-pixel" : "whole pixel", q.Framed, q.Images, q.Rms, q.Max, q.Wide);
     }
   }
   std::printf("\nload average %.1f at end\n", LoadAverage());
