@@ -248,9 +248,10 @@ int main(int argc, char** argv) {
   // --- Real capture --------------------------------------------------------------------
   const TTrackRun real = Track(capture, region, false);
   const TTrackRun realSub = Track(capture, {384, 288, 895, 671}, false);
-  std::printf("Real capture (moon_divx.avi): framed %d of %d with a 256x256 region (lowest peak %.3f); "
-              "%d of %d with a 512x384 region (lowest peak %.3f)\n\n",
-              real.Framed, real.Images, real.LowestPeak, realSub.Framed, realSub.Images, realSub.LowestPeak);
+  std::printf("Real capture (moon_divx.avi): framed %d of %d with a 256x256 region (lowest peak %.3f, %d searched "
+              "over the whole window); %d of %d with a 512x384 region (lowest peak %.3f, %d)\n\n",
+              real.Framed, real.Images, real.LowestPeak, real.Result.WideSearches, realSub.Framed, realSub.Images,
+              realSub.LowestPeak, realSub.Result.WideSearches);
 
   // --- Known shifts --------------------------------------------------------------------
   TSequence s;
