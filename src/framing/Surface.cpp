@@ -378,23 +378,28 @@ TSurfaceMatch TSurfaceTracker::Find(const TFastDIB& image, int32_t centreX, int3
 }
 
 bool CaptureFramePixelsAt(const TRect& rect, double dx, double dy, const TFastDIB& image, TAviList& record) {
-  if (!CaptureFramePixels(rect, image, record)) return false;
-  if (dx == 0 && dy == 0) return true;
   const int32_t w = rect.Width(), h = rect.Height();
   const int32_t iw = image.Width(), ih = image.AbsHeight;
   const int32_t ox = dx < 0 ? -1 : 0, oy = dy < 0 ? -1 : 0;
   const double fx = dx - ox, fy = dy - oy;
-  uint8_t* out = record.FramePixels.data();
-  if (image.Bpp() == 24 && rect.Left + ox >= 0 && rect.Top + oy >= 0 && rect.Right + ox + 1 < iw &&
-      rect.Bottom + oy + 1 < ih) {
-    // Every neighbour inside the picture: straight from the rows, in fixed point.
+  const bool rows = image.Bpp() == 24 && rect.Left + ox >= 0 && rect.Top + oy >= 0 && rect.Right + ox + 1 < iw &&
+                    rect.Bottom + oy + 1 < ih && w > 0 && h > 0;
+  if ((dx != 0 || dy != 0) && rows) {
+    // Every neighbour inside the picture: straight from the rows, in fixed
+    // point; every byte of the block is written here, none copied first.
+    record.FramePixelsRect = rect;
+    record.FramePixels.resize(FramePixelsBytes(rect));
+    record.FramePixels.back() = 0;
+    uint8_t* out = record.FramePixels.data();
     const int32_t wx = int32_t(std::lround(fx * 256)), wy = int32_t(std::lround(fy * 256));
+#if defined(__SSE2__)
+    const TLerp lerp(wx, wy);
+#endif
     for (int32_t r = 0; r < h; ++r) {
       const uint8_t* a = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy) + rect.Left + ox);
       const uint8_t* b = reinterpret_cast<const uint8_t*>(image.Pixels24(rect.Top + r + oy + 1) + rect.Left + ox);
       int32_t k = 0;
 #if defined(__SSE2__)
-      const TLerp lerp(wx, wy);
       for (; k + 16 <= 3 * w; k += 16, out += 16) lerp.Sixteen(a + k, b + k, out);
 #endif
       for (; k < 3 * w; ++k) {
@@ -404,6 +409,9 @@ bool CaptureFramePixelsAt(const TRect& rect, double dx, double dy, const TFastDI
     }
     return true;
   }
+  if (!CaptureFramePixels(rect, image, record)) return false;
+  if (dx == 0 && dy == 0) return true;
+  uint8_t* out = record.FramePixels.data();
   auto px = [&](int32_t y, int32_t x) {
     y = std::clamp(y, 0, ih - 1);
     x = std::clamp(x, 0, iw - 1);
