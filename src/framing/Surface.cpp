@@ -44,8 +44,8 @@ struct TRowSums {
   int64_t Ti = 0, Ii = 0, I = 0;
 };
 
-// Pixel counts per call stay below this, so that 32-bit lanes cannot overflow
-// (765 * 765 * 2 per lane and step).
+// Rows are summed in pieces of at most this many pixels, so that no 32-bit
+// lane can overflow (each adds at most 2 * 765 * 765 per step).
 constexpr int32_t kChunk = 2048;
 
 void RowSumsPlain(const int16_t* t, const int16_t* p, int32_t n, TRowSums& s) {
