@@ -19,8 +19,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <ctime>
 #include <random>
 #include <string>
@@ -112,15 +114,20 @@ int main(int argc, char** argv) {
     const size_t frameBytes = size_t(w) * h * (c.Depth > 8 ? 2 : 1);
     const long rssBefore = ResidentKb();
 
-    // Baseline: the same bytes with one pread per frame.
+    // Baseline: the same bytes with one pread per frame, into a buffer as
+    // aligned as a picture's pixels (the kernel copies into a 16-byte-aligned
+    // std::vector about a fifth slower: that would flatter the reader).
     const int fd = ::open(path.c_str(), O_RDONLY);
-    std::vector<uint8_t> buffer(frameBytes);
+    struct TFree {
+      void operator()(uint8_t* p) const { std::free(p); }
+    };
+    const std::unique_ptr<uint8_t, TFree> buffer(static_cast<uint8_t*>(std::aligned_alloc(64, (frameBytes + 63) / 64 * 64)));
     double plain = 1e9, plainCpu = 1e9;
     for (int pass = 0; pass < 4; ++pass) {  // the first pass fills the page cache
       const auto t0 = Clock::now();
       const double c0 = CpuSeconds();
       for (int i = 0; i < frames; ++i)
-        if (::pread(fd, buffer.data(), frameBytes, off_t(ser::kHeaderSize + uint64_t(i) * frameBytes)) != ssize_t(frameBytes))
+        if (::pread(fd, buffer.get(), frameBytes, off_t(ser::kHeaderSize + uint64_t(i) * frameBytes)) != ssize_t(frameBytes))
           return 1;
       if (pass > 0) {
         plain = std::min(plain, Seconds(t0, Clock::now()));

@@ -74,24 +74,19 @@ void AnyPixel(const TRow& r, int x, uint8_t* d) {
   }
 }
 
-// The top or bottom row (one neighbour row `n`), at least 3 wide.
-void EdgeRow(const TRow& r, uint8_t* out) {
-  const uint8_t* n = r.Up ? r.Up : r.Down;
-  const uint8_t* m = r.Mid;
-  AnyPixel(r, 0, out);
-  for (int x = 1; x < r.Width - 1; ++x) {
-    uint8_t* d = out + 3 * x;
-    const uint8_t own = r.Own[x & 1];
-    d[Byte(own)] = m[x];
-    if (own == kG) {
-      d[Byte(r.Own[(x + 1) & 1])] = Avg2(m[x - 1], m[x + 1]);
-      d[Byte(r.Near[x & 1])] = n[x];
-    } else {
-      d[1] = uint8_t((m[x - 1] + m[x + 1] + n[x] + 1) / 3);
-      d[Byte(r.Near[(x + 1) & 1])] = Avg2(n[x - 1], n[x + 1]);
-    }
+// The first or last pixel (x = 0 or width-1) of a row with rows above and
+// below, at least 2 wide: AnyPixel with its one horizontal neighbour.
+inline void EdgeColumn(const TRow& r, int x, uint8_t* d) {
+  const int in = x == 0 ? 1 : x - 1;
+  const uint8_t own = r.Own[x & 1];
+  d[Byte(own)] = r.Mid[x];
+  if (own == kG) {
+    d[Byte(r.Own[(x + 1) & 1])] = r.Mid[in];
+    d[Byte(r.Near[x & 1])] = Avg2(r.Up[x], r.Down[x]);
+  } else {
+    d[1] = uint8_t((r.Mid[in] + r.Up[x] + r.Down[x] + 1) / 3);
+    d[Byte(r.Near[(x + 1) & 1])] = Avg2(r.Up[in], r.Down[in]);
   }
-  AnyPixel(r, r.Width - 1, out + 3 * (r.Width - 1));
 }
 
 // A green site of an interior row: `other` (the row's other colour) from the
@@ -146,6 +141,26 @@ constexpr TInterleaveMasks MakeInterleaveMasks() {
   return t;
 }
 constexpr TInterleaveMasks kInterleave = MakeInterleaveMasks();
+
+// The same with one shuffle per channel: output byte 16k + j (block k) is
+// channel (j + k) mod 3, since 16 = 1 mod 3, so each channel can be shuffled
+// once into the positions it fills in all three blocks (Spread), and block k
+// picks, position by position, from the three shuffled channels (Take[k][c]
+// marks where channel c is taken, c = 1, 2; channel 0 elsewhere).
+struct TSpreadMasks {
+  alignas(16) uint8_t Spread[3][16];
+  alignas(16) uint8_t Take[3][3][16];
+};
+constexpr TSpreadMasks MakeSpreadMasks() {
+  TSpreadMasks t{};
+  for (int ch = 0; ch < 3; ++ch)
+    for (int j = 0; j < 16; ++j) t.Spread[ch][j] = uint8_t((16 * ((ch - j % 3 + 3) % 3) + j) / 3);
+  for (int block = 0; block < 3; ++block)
+    for (int ch = 0; ch < 3; ++ch)
+      for (int j = 0; j < 16; ++j) t.Take[block][ch][j] = (j + block) % 3 == ch ? 0xFF : 0;
+  return t;
+}
+constexpr TSpreadMasks kSpread = MakeSpreadMasks();
 
 // The SIMD forms work on 16 or 32 columns at once, every lane computing
 // every candidate: side = mean of left and right, vert = of above and below,
@@ -225,11 +240,12 @@ __attribute__((target("avx2"))) inline void BlockAvx2(const uint8_t* up, const u
   const __m256i g = _mm256_blendv_epi8(cross, c, greenLanes), other = _mm256_blendv_epi8(c, side, greenLanes),
                 third = _mm256_blendv_epi8(diag, vert, greenLanes);
   const __m256i red = otherIsRed ? other : third, blue = otherIsRed ? third : other;
-  const auto* m = kInterleave.m;
+  const __m256i s0 = _mm256_shuffle_epi8(blue, Mask32(kSpread.Spread[0]));
+  const __m256i s1 = _mm256_shuffle_epi8(g, Mask32(kSpread.Spread[1]));
+  const __m256i s2 = _mm256_shuffle_epi8(red, Mask32(kSpread.Spread[2]));
   __m256i v[3];
   for (int block = 0; block < 3; ++block)
-    v[block] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(blue, Mask32(m[block][0])), _mm256_shuffle_epi8(g, Mask32(m[block][1]))),
-                               _mm256_shuffle_epi8(red, Mask32(m[block][2])));
+    v[block] = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Mask32(kSpread.Take[block][1])), s2, Mask32(kSpread.Take[block][2]));
   // Each 128-bit half holds the 48 bytes of its 16 columns in three blocks.
   uint8_t* o = out + 3 * x;
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(v[0], v[1], 0x20));
@@ -251,6 +267,77 @@ __attribute__((target("avx2"))) int InnerRowAvx2(const uint8_t* up, const uint8_
   }
   return width - 1;
 }
+
+// 64 columns at once. As with 16 (64 = 1 mod 3), output byte 64k + j is
+// channel (j + k) mod 3: one byte permute per channel spreads it over the
+// positions it fills in the three 64-byte outputs, and each output takes its
+// bytes from the three spread channels with two masked blends.
+struct TSpread64 {
+  alignas(64) uint8_t Spread[3][64];
+  uint64_t Take[3][3];  // [output][channel]: the bytes taken from that channel
+};
+constexpr TSpread64 MakeSpread64() {
+  TSpread64 t{};
+  for (int ch = 0; ch < 3; ++ch)
+    for (int j = 0; j < 64; ++j) t.Spread[ch][j] = uint8_t((64 * ((ch - j % 3 + 3) % 3) + j) / 3);
+  for (int k = 0; k < 3; ++k)
+    for (int j = 0; j < 64; ++j) t.Take[k][(j + k) % 3] |= uint64_t(1) << j;
+  return t;
+}
+constexpr TSpread64 kSpread64 = MakeSpread64();
+
+#define STELLON_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+STELLON_AVX512 inline __m512i Load64(const uint8_t* p) { return _mm512_loadu_si512(p); }
+// 0x28: (a ^ b) & c; 0xA8: (a | b) & c.
+STELLON_AVX512 inline __m512i Mean4Avx512(__m512i p, __m512i q, __m512i abx, __m512i cdx, __m512i one) {
+  const __m512i pqOdd = _mm512_ternarylogic_epi32(p, q, one, 0x28);
+  return _mm512_sub_epi8(_mm512_avg_epu8(p, q), _mm512_ternarylogic_epi32(abx, cdx, pqOdd, 0xA8));
+}
+STELLON_AVX512 inline __m512i Spread(int ch, __m512i v) {
+  // (maskz form: the plain one trips GCC 12's uninitialised-value warning inside its own header)
+  return _mm512_maskz_permutexvar_epi8(~__mmask64(0), _mm512_load_si512(kSpread64.Spread[ch]), v);
+}
+
+template <bool OtherIsRed>
+STELLON_AVX512 inline void BlockAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x,
+                                        __mmask64 greenLanes, uint8_t* out) {
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i c = Load64(row + x), l = Load64(row + x - 1), r = Load64(row + x + 1);
+  const __m512i u = Load64(up + x), ul = Load64(up + x - 1), ur = Load64(up + x + 1);
+  const __m512i d = Load64(down + x), dl = Load64(down + x - 1), dr = Load64(down + x + 1);
+  const __m512i side = _mm512_avg_epu8(l, r), vert = _mm512_avg_epu8(u, d);
+  const __m512i cross = Mean4Avx512(side, vert, _mm512_xor_si512(l, r), _mm512_xor_si512(u, d), one);
+  const __m512i p = _mm512_avg_epu8(ul, ur), q = _mm512_avg_epu8(dl, dr);
+  const __m512i diag = Mean4Avx512(p, q, _mm512_xor_si512(ul, ur), _mm512_xor_si512(dl, dr), one);
+  const __m512i g = _mm512_mask_blend_epi8(greenLanes, cross, c), other = _mm512_mask_blend_epi8(greenLanes, c, side),
+                third = _mm512_mask_blend_epi8(greenLanes, diag, vert);
+  const __m512i s0 = Spread(0, OtherIsRed ? third : other), s1 = Spread(1, g), s2 = Spread(2, OtherIsRed ? other : third);
+  uint8_t* o = out + 3 * x;
+  for (int k = 0; k < 3; ++k)
+    _mm512_storeu_si512(o + 64 * k, _mm512_mask_blend_epi8(kSpread64.Take[k][2], _mm512_mask_blend_epi8(kSpread64.Take[k][1], s0, s1), s2));
+}
+
+template <bool OtherIsRed>
+STELLON_AVX512 void BlocksAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, __mmask64 greenFromOdd,
+                                 uint8_t* out) {
+  int x = 1;
+  for (; x + 64 <= width - 1; x += 64) BlockAvx512<OtherIsRed>(up, row, down, x, greenFromOdd, out);
+  if (x < width - 1) {
+    const int last = width - 65;
+    BlockAvx512<OtherIsRed>(up, row, down, last, last & 1 ? greenFromOdd : __mmask64(~greenFromOdd), out);
+  }
+}
+
+STELLON_AVX512 int InnerRowAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, bool evenIsGreen,
+                                  bool otherIsRed, uint8_t* out) {
+  if (width - 2 < 64) return InnerRowAvx2(up, row, down, width, evenIsGreen, otherIsRed, out);
+  // Lane i is column x + i: with x odd, odd lanes are even columns.
+  const __mmask64 oddLanes = 0xAAAAAAAAAAAAAAAAull;
+  const __mmask64 greenFromOdd = evenIsGreen ? oddLanes : __mmask64(~oddLanes);
+  if (otherIsRed) BlocksAvx512<true>(up, row, down, width, greenFromOdd, out);
+  else BlocksAvx512<false>(up, row, down, width, greenFromOdd, out);
+  return width - 1;
+}
 #endif
 
 void Row(const TRow& r, uint8_t* out, TSimd simd) {
@@ -259,23 +346,37 @@ void Row(const TRow& r, uint8_t* out, TSimd simd) {
     for (int x = 0; x < width; ++x) AnyPixel(r, x, out + 3 * x);
     return;
   }
-  if (!r.Up || !r.Down) return EdgeRow(r, out);
-  AnyPixel(r, 0, out);
+  // The top and bottom rows go through the interior rule with their one
+  // neighbour row standing for both: that gives the same means of two (a
+  // value and its double average to the value), and only green at red and
+  // blue sites, a mean of three, is redone below.
+  const bool edge = !r.Up || !r.Down;
+  const uint8_t* up = r.Up ? r.Up : r.Down;
+  const uint8_t* down = r.Down ? r.Down : r.Up;
   const bool evenIsGreen = r.Own[0] == kG;
   const bool otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
   int x = 1;
 #if defined(__x86_64__)
-  if (simd == TSimd::Avx2) x = InnerRowAvx2(r.Up, r.Mid, r.Down, width, evenIsGreen, otherIsRed, out);
-  else if (simd == TSimd::Ssse3) x = InnerRowSsse3(r.Up, r.Mid, r.Down, width, evenIsGreen, otherIsRed, out);
+  if (simd == TSimd::Avx512) x = InnerRowAvx512(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
+  else if (simd == TSimd::Avx2) x = InnerRowAvx2(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
+  else if (simd == TSimd::Ssse3) x = InnerRowSsse3(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
 #endif
   if (evenIsGreen) {
-    if (otherIsRed) InnerRow<true, true>(r.Up, r.Mid, r.Down, width, out, x);
-    else InnerRow<true, false>(r.Up, r.Mid, r.Down, width, out, x);
+    if (otherIsRed) InnerRow<true, true>(up, r.Mid, down, width, out, x);
+    else InnerRow<true, false>(up, r.Mid, down, width, out, x);
   } else {
-    if (otherIsRed) InnerRow<false, true>(r.Up, r.Mid, r.Down, width, out, x);
-    else InnerRow<false, false>(r.Up, r.Mid, r.Down, width, out, x);
+    if (otherIsRed) InnerRow<false, true>(up, r.Mid, down, width, out, x);
+    else InnerRow<false, false>(up, r.Mid, down, width, out, x);
   }
-  AnyPixel(r, width - 1, out + 3 * (width - 1));
+  if (edge) {
+    const uint8_t* m = r.Mid;
+    for (int k = evenIsGreen ? 1 : 2; k < width - 1; k += 2) out[3 * k + 1] = uint8_t((m[k - 1] + m[k + 1] + up[k] + 1) / 3);
+    AnyPixel(r, 0, out);
+    AnyPixel(r, width - 1, out + 3 * (width - 1));
+  } else {
+    EdgeColumn(r, 0, out);
+    EdgeColumn(r, width - 1, out + 3 * (width - 1));
+  }
 }
 
 bool Overlap(const uint8_t* a, size_t aBytes, const uint8_t* b, size_t bBytes) {
@@ -303,9 +404,10 @@ void DemosaicBilinear(const uint8_t* raw, int width, int height, ptrdiff_t strid
     uint8_t* out = dst.Pixels8(y);
     const int need = std::max(y - 1, 0);
     if (copy.empty()) {
-      const uint8_t* from = rows + ptrdiff_t(need) * step;
-      const size_t bytes = size_t(ptrdiff_t(height - 1 - need) * step) + size_t(width);
-      if (Overlap(out, 3 * size_t(width), from, bytes)) {
+      const uint8_t* a = rows + ptrdiff_t(need) * step;
+      const uint8_t* b = rows + ptrdiff_t(height - 1) * step;
+      const uint8_t* from = std::min(a, b);
+      if (Overlap(out, 3 * size_t(width), from, size_t(std::max(a, b) - from) + size_t(width))) {
         copy.resize(size_t(height - need) * size_t(width));
         for (int k = need; k < height; ++k)
           std::memcpy(&copy[size_t(k - need) * size_t(width)], rows + ptrdiff_t(k) * step, size_t(width));

@@ -15,7 +15,11 @@ std::vector<TSimd> SimdLevels() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("ssse3")) {
     levels.push_back(TSimd::Ssse3);
-    if (__builtin_cpu_supports("avx2")) levels.push_back(TSimd::Avx2);
+    if (__builtin_cpu_supports("avx2")) {
+      levels.push_back(TSimd::Avx2);
+      if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
+        levels.push_back(TSimd::Avx512);
+    }
   }
 #endif
   return levels;

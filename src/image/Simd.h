@@ -7,7 +7,8 @@
 
 #include <vector>
 
-enum class TSimd { Plain, Ssse3, Avx2 };
+// Avx512: with the byte instructions (AVX-512 BW and VBMI).
+enum class TSimd { Plain, Ssse3, Avx2, Avx512 };
 
 // The fastest form this processor runs.
 TSimd BestSimd();

@@ -148,12 +148,65 @@ __attribute__((target("avx2"))) void ExpandGreyAvx2(const uint8_t* in, size_t n,
   for (; i + 32 <= n; i += 32) StoreGrey32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), w0, w1, w2, out + 3 * i);
   ExpandGreySsse3(in + i, n - i, out + 3 * i);
 }
+
+#define STELLON_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+// Byte j of three 64-byte outputs is grey value (64k + j) / 3.
+struct TGreyPermutes {
+  alignas(64) uint8_t m[3][64];
+};
+constexpr TGreyPermutes MakeGreyPermutes() {
+  TGreyPermutes t{};
+  for (int k = 0; k < 3; ++k)
+    for (int j = 0; j < 64; ++j) t.m[k][j] = uint8_t((64 * k + j) / 3);
+  return t;
+}
+constexpr TGreyPermutes kGrey = MakeGreyPermutes();
+
+STELLON_AVX512 inline void StoreGrey64(__m512i g, uint8_t* out) {
+  // (maskz forms: the plain ones trip GCC 12's uninitialised-value warning inside its own header)
+  for (int k = 0; k < 3; ++k)
+    _mm512_storeu_si512(out + 64 * k, _mm512_maskz_permutexvar_epi8(~__mmask64(0), _mm512_load_si512(kGrey.m[k]), g));
+}
+
+STELLON_AVX512 inline __m512i Scale32Avx512(__m512i v, bool swap, __m512i swapMask, __m512i maxValue, __m128i shift,
+                                             __m512i mul, __m512i half) {
+  if (swap) v = _mm512_shuffle_epi8(v, swapMask);
+  v = _mm512_min_epu16(v, maxValue);
+  return _mm512_add_epi16(_mm512_mulhi_epu16(_mm512_sll_epi16(v, shift), mul), half);
+}
+
+template <bool Grey>
+STELLON_AVX512 void ScaleDeepAvx512(const uint8_t* in, size_t n, TDeepSamples f, uint8_t* out) {
+  const __m512i swapMask = _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14));
+  const __m512i maxValue = _mm512_set1_epi16(short((1 << f.Depth) - 1));
+  const __m128i shift = _mm_cvtsi32_si128(16 - f.Depth);
+  const __m512i mul = _mm512_set1_epi16(short(Multiplier(f.Depth))), half = _mm512_set1_epi16(128);
+  alignas(64) uint8_t high[64];  // the high byte of each 16-bit lane of two vectors
+  for (int j = 0; j < 64; ++j) high[j] = uint8_t(2 * j + 1);
+  const __m512i highBytes = _mm512_load_si512(high);
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m512i a = _mm512_loadu_si512(in + 2 * i), b = _mm512_loadu_si512(in + 2 * i + 64);
+    const __m512i g = _mm512_permutex2var_epi8(Scale32Avx512(a, f.Swap, swapMask, maxValue, shift, mul, half), highBytes,
+                                               Scale32Avx512(b, f.Swap, swapMask, maxValue, shift, mul, half));
+    if (Grey) StoreGrey64(g, out + 3 * i);
+    else _mm512_storeu_si512(out + i, g);
+  }
+  ScaleDeepAvx2<Grey>(in + 2 * i, n - i, f, out + (Grey ? 3 : 1) * i);
+}
+
+STELLON_AVX512 void ExpandGreyAvx512(const uint8_t* in, size_t n, uint8_t* out) {
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) StoreGrey64(_mm512_loadu_si512(in + i), out + 3 * i);
+  ExpandGreyAvx2(in + i, n - i, out + 3 * i);
+}
 #endif
 
 }  // namespace
 
 void ScaleDeep(const uint8_t* in, size_t n, TDeepSamples format, uint8_t* out, TSimd simd) {
 #if defined(__x86_64__)
+  if (simd == TSimd::Avx512) return ScaleDeepAvx512<false>(in, n, format, out);
   if (simd == TSimd::Avx2) return ScaleDeepAvx2<false>(in, n, format, out);
   if (simd == TSimd::Ssse3) return ScaleDeepSsse3<false>(in, n, format, out);
 #endif
@@ -162,6 +215,7 @@ void ScaleDeep(const uint8_t* in, size_t n, TDeepSamples format, uint8_t* out, T
 
 void ScaleDeepGrey(const uint8_t* in, size_t n, TDeepSamples format, uint8_t* out, TSimd simd) {
 #if defined(__x86_64__)
+  if (simd == TSimd::Avx512) return ScaleDeepAvx512<true>(in, n, format, out);
   if (simd == TSimd::Avx2) return ScaleDeepAvx2<true>(in, n, format, out);
   if (simd == TSimd::Ssse3) return ScaleDeepSsse3<true>(in, n, format, out);
 #endif
@@ -170,6 +224,7 @@ void ScaleDeepGrey(const uint8_t* in, size_t n, TDeepSamples format, uint8_t* ou
 
 void ExpandGrey(const uint8_t* in, size_t n, uint8_t* out, TSimd simd) {
 #if defined(__x86_64__)
+  if (simd == TSimd::Avx512) return ExpandGreyAvx512(in, n, out);
   if (simd == TSimd::Avx2) return ExpandGreyAvx2(in, n, out);
   if (simd == TSimd::Ssse3) return ExpandGreySsse3(in, n, out);
 #endif
