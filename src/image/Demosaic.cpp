@@ -146,7 +146,7 @@ constexpr TInterleaveMasks kInterleave = MakeInterleaveMasks();
 // channel (j + k) mod 3, since 16 = 1 mod 3, so each channel can be shuffled
 // once into the positions it fills in all three blocks (Spread), and block k
 // picks, position by position, from the three shuffled channels (Take[k][c]
-// marks where channel c is taken, c = 1, 2; channel 0 elsewhere).
+// marks where channel c is taken).
 struct TSpreadMasks {
   alignas(16) uint8_t Spread[3][16];
   alignas(16) uint8_t Take[3][3][16];
@@ -237,15 +237,18 @@ __attribute__((target("avx2"))) inline void BlockAvx2(const uint8_t* up, const u
   const __m256i cross = Mean4Avx2(side, vert, _mm256_xor_si256(l, r), _mm256_xor_si256(u, d));
   const __m256i p = _mm256_avg_epu8(ul, ur), q = _mm256_avg_epu8(dl, dr);
   const __m256i diag = Mean4Avx2(p, q, _mm256_xor_si256(ul, ur), _mm256_xor_si256(dl, dr));
-  const __m256i g = _mm256_blendv_epi8(cross, c, greenLanes), other = _mm256_blendv_epi8(c, side, greenLanes),
-                third = _mm256_blendv_epi8(diag, vert, greenLanes);
+  // and/or rather than blendv: faster here.
+  const __m256i g = _mm256_or_si256(_mm256_and_si256(greenLanes, c), _mm256_andnot_si256(greenLanes, cross));
+  const __m256i other = _mm256_or_si256(_mm256_and_si256(greenLanes, side), _mm256_andnot_si256(greenLanes, c));
+  const __m256i third = _mm256_or_si256(_mm256_and_si256(greenLanes, vert), _mm256_andnot_si256(greenLanes, diag));
   const __m256i red = otherIsRed ? other : third, blue = otherIsRed ? third : other;
   const __m256i s0 = _mm256_shuffle_epi8(blue, Mask32(kSpread.Spread[0]));
   const __m256i s1 = _mm256_shuffle_epi8(g, Mask32(kSpread.Spread[1]));
   const __m256i s2 = _mm256_shuffle_epi8(red, Mask32(kSpread.Spread[2]));
   __m256i v[3];
   for (int block = 0; block < 3; ++block)
-    v[block] = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Mask32(kSpread.Take[block][1])), s2, Mask32(kSpread.Take[block][2]));
+    v[block] = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(s0, Mask32(kSpread.Take[block][0])), _mm256_and_si256(s1, Mask32(kSpread.Take[block][1]))),
+                               _mm256_and_si256(s2, Mask32(kSpread.Take[block][2])));
   // Each 128-bit half holds the 48 bytes of its 16 columns in three blocks.
   uint8_t* o = out + 3 * x;
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(v[0], v[1], 0x20));
