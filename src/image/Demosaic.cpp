@@ -35,6 +35,22 @@ struct TRow {
   uint8_t Near[2];  // of the rows above and below
 };
 
+// The mosaic's rows: row k at Rows + (k - First) * Step (First > 0 once the
+// last rows have been copied away), with the pattern's cell.
+struct TMosaic {
+  const uint8_t* Rows;
+  ptrdiff_t Step;
+  int First;
+  int Width, Height;
+  const uint8_t* Cell;
+  const uint8_t* At(int k) const { return Rows + ptrdiff_t(k - First) * Step; }
+  TRow Make(int y) const {
+    const uint8_t* own = Cell + (y & 1) * 2;
+    const uint8_t* near = Cell + ((y + 1) & 1) * 2;
+    return TRow{y > 0 ? At(y - 1) : nullptr, At(y), y + 1 < Height ? At(y + 1) : nullptr, Width, {own[0], own[1]}, {near[0], near[1]}};
+  }
+};
+
 // Rounded mean of `count` samples (0 to 4) summing to `sum`; 0 for none.
 inline unsigned Mean(unsigned sum, unsigned count) {
   switch (count) {
@@ -122,6 +138,22 @@ void InnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, int wi
     if (EvenIsGreen) OtherSite<OtherIsRed>(up, row, down, x, out + 3 * x);
     else GreenSite<OtherIsRed>(up, row, down, x, out + 3 * x);
   }
+}
+
+// An interior row after its SIMD columns: the plain rule from column x on,
+// then the first and last columns.
+inline void FinishRow(const TRow& r, uint8_t* out, int x) {
+  const bool evenIsGreen = r.Own[0] == kG;
+  const bool otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
+  if (evenIsGreen) {
+    if (otherIsRed) InnerRow<true, true>(r.Up, r.Mid, r.Down, r.Width, out, x);
+    else InnerRow<true, false>(r.Up, r.Mid, r.Down, r.Width, out, x);
+  } else {
+    if (otherIsRed) InnerRow<false, true>(r.Up, r.Mid, r.Down, r.Width, out, x);
+    else InnerRow<false, false>(r.Up, r.Mid, r.Down, r.Width, out, x);
+  }
+  EdgeColumn(r, 0, out);
+  EdgeColumn(r, r.Width - 1, out + 3 * (r.Width - 1));
 }
 
 #if defined(__x86_64__)
@@ -256,7 +288,7 @@ __attribute__((target("avx2"))) inline void BlockAvx2(const uint8_t* up, const u
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_permute2x128_si256(v[1], v[2], 0x31));
 }
 
-__attribute__((target("avx2"))) int InnerRowAvx2(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width,
+__attribute__((target("avx2"))) inline int InnerRowAvx2(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width,
                                                  bool evenIsGreen, bool otherIsRed, uint8_t* out) {
   if (width - 2 < 32) return InnerRowSsse3(up, row, down, width, evenIsGreen, otherIsRed, out);
   const __m256i oddLanes = _mm256_set1_epi16(short(0xFF00));
@@ -331,7 +363,7 @@ STELLON_AVX512 void BlocksAvx512(const uint8_t* up, const uint8_t* row, const ui
   }
 }
 
-STELLON_AVX512 int InnerRowAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, bool evenIsGreen,
+STELLON_AVX512 inline int InnerRowAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, bool evenIsGreen,
                                   bool otherIsRed, uint8_t* out) {
   if (width - 2 < 64) return InnerRowAvx2(up, row, down, width, evenIsGreen, otherIsRed, out);
   // Lane i is column x + i: with x odd, odd lanes are even columns.
@@ -340,6 +372,24 @@ STELLON_AVX512 int InnerRowAvx512(const uint8_t* up, const uint8_t* row, const u
   if (otherIsRed) BlocksAvx512<true>(up, row, down, width, greenFromOdd, out);
   else BlocksAvx512<false>(up, row, down, width, greenFromOdd, out);
   return width - 1;
+}
+
+// Interior rows y0 .. y1-1, the whole loop in one function of each form.
+__attribute__((target("avx2"))) void InteriorRowsAvx2(const TMosaic& m, int y0, int y1, const TFastDIB& dst) {
+  for (int y = y0; y < y1; ++y) {
+    const TRow r = m.Make(y);
+    uint8_t* out = dst.Pixels8(y);
+    const bool evenIsGreen = r.Own[0] == kG, otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
+    FinishRow(r, out, InnerRowAvx2(r.Up, r.Mid, r.Down, r.Width, evenIsGreen, otherIsRed, out));
+  }
+}
+STELLON_AVX512 void InteriorRowsAvx512(const TMosaic& m, int y0, int y1, const TFastDIB& dst) {
+  for (int y = y0; y < y1; ++y) {
+    const TRow r = m.Make(y);
+    uint8_t* out = dst.Pixels8(y);
+    const bool evenIsGreen = r.Own[0] == kG, otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
+    FinishRow(r, out, InnerRowAvx512(r.Up, r.Mid, r.Down, r.Width, evenIsGreen, otherIsRed, out));
+  }
 }
 #endif
 
@@ -364,22 +414,13 @@ void Row(const TRow& r, uint8_t* out, TSimd simd) {
   else if (simd == TSimd::Avx2) x = InnerRowAvx2(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
   else if (simd == TSimd::Ssse3) x = InnerRowSsse3(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
 #endif
-  if (evenIsGreen) {
-    if (otherIsRed) InnerRow<true, true>(up, r.Mid, down, width, out, x);
-    else InnerRow<true, false>(up, r.Mid, down, width, out, x);
-  } else {
-    if (otherIsRed) InnerRow<false, true>(up, r.Mid, down, width, out, x);
-    else InnerRow<false, false>(up, r.Mid, down, width, out, x);
-  }
-  if (edge) {
-    const uint8_t* m = r.Mid;
-    for (int k = evenIsGreen ? 1 : 2; k < width - 1; k += 2) out[3 * k + 1] = uint8_t((m[k - 1] + m[k + 1] + up[k] + 1) / 3);
-    AnyPixel(r, 0, out);
-    AnyPixel(r, width - 1, out + 3 * (width - 1));
-  } else {
-    EdgeColumn(r, 0, out);
-    EdgeColumn(r, width - 1, out + 3 * (width - 1));
-  }
+  if (!edge) return FinishRow(r, out, x);
+  const TRow both{up, r.Mid, down, width, {r.Own[0], r.Own[1]}, {r.Near[0], r.Near[1]}};
+  FinishRow(both, out, x);
+  const uint8_t* m = r.Mid;
+  for (int k = evenIsGreen ? 1 : 2; k < width - 1; k += 2) out[3 * k + 1] = uint8_t((m[k - 1] + m[k + 1] + up[k] + 1) / 3);
+  AnyPixel(r, 0, out);
+  AnyPixel(r, width - 1, out + 3 * (width - 1));
 }
 
 bool Overlap(const uint8_t* a, size_t aBytes, const uint8_t* b, size_t bBytes) {
@@ -394,36 +435,40 @@ void DemosaicBilinear(const uint8_t* raw, int width, int height, ptrdiff_t strid
   if (!raw || width < 1 || height < 1 || !dst.Bits || dst.Bpp() != 24 || dst.Width() != width ||
       dst.AbsHeight != height)
     return;
-  const uint8_t* cell = kCells[int(pattern)];
-  // Row r of the mosaic is at rows + (r - first) * step. Output row y needs
-  // mosaic rows y-1 to y+1, and the rows after them later: before row y
-  // would overwrite any of those, they are copied away (in place, with the
-  // mosaic at the end of dst's pixels, only for the last row).
-  const uint8_t* rows = raw;
-  ptrdiff_t step = stride;
-  int first = 0;
+  // Output row y needs mosaic rows y-1 to y+1, and the rows after them
+  // later: before row y would overwrite any of those, they are copied away
+  // (in place, with the mosaic at the end of dst's pixels, only for the
+  // last row).
+  TMosaic m{raw, stride, 0, width, height, kCells[int(pattern)]};
   std::vector<uint8_t> copy;
-  for (int y = 0; y < height; ++y) {
-    uint8_t* out = dst.Pixels8(y);
-    const int need = std::max(y - 1, 0);
-    if (copy.empty()) {
-      const uint8_t* a = rows + ptrdiff_t(need) * step;
-      const uint8_t* b = rows + ptrdiff_t(height - 1) * step;
-      const uint8_t* from = std::min(a, b);
-      if (Overlap(out, 3 * size_t(width), from, size_t(std::max(a, b) - from) + size_t(width))) {
-        copy.resize(size_t(height - need) * size_t(width));
-        for (int k = need; k < height; ++k)
-          std::memcpy(&copy[size_t(k - need) * size_t(width)], rows + ptrdiff_t(k) * step, size_t(width));
-        rows = copy.data();
-        step = width;
-        first = need;
-      }
+  auto overwrites = [&](int y) {
+    if (!copy.empty()) return false;
+    const uint8_t *a = m.At(std::max(y - 1, 0)), *b = m.At(height - 1), *from = std::min(a, b);
+    return Overlap(dst.Pixels8(y), 3 * size_t(width), from, size_t(std::max(a, b) - from) + size_t(width));
+  };
+  for (int y = 0; y < height;) {
+    if (overwrites(y)) {
+      const int first = std::max(y - 1, 0);
+      copy.resize(size_t(height - first) * size_t(width));
+      for (int k = first; k < height; ++k) std::memcpy(&copy[size_t(k - first) * size_t(width)], m.At(k), size_t(width));
+      m = TMosaic{copy.data(), width, first, width, height, m.Cell};
     }
-    auto at = [&](int k) { return rows + ptrdiff_t(k - first) * step; };
-    const uint8_t* rowCell = cell + (y & 1) * 2;
-    const uint8_t* nearCell = cell + ((y + 1) & 1) * 2;
-    const TRow r{y > 0 ? at(y - 1) : nullptr, at(y), y + 1 < height ? at(y + 1) : nullptr, width,
-                 {rowCell[0], rowCell[1]}, {nearCell[0], nearCell[1]}};
-    Row(r, out, simd);
+#if defined(__x86_64__)
+    const bool rowsAtOnce = simd >= TSimd::Avx2;
+#else
+    const bool rowsAtOnce = false;
+#endif
+    if (y == 0 || y == height - 1 || width < 3 || !rowsAtOnce) {
+      Row(m.Make(y), dst.Pixels8(y), simd);
+      ++y;
+      continue;
+    }
+    int end = y + 1;
+    while (end < height - 1 && !overwrites(end)) ++end;
+#if defined(__x86_64__)
+    if (simd == TSimd::Avx512) InteriorRowsAvx512(m, y, end, dst);
+    else InteriorRowsAvx2(m, y, end, dst);
+#endif
+    y = end;
   }
 }
