@@ -9,7 +9,6 @@
 #include <filesystem>
 
 #include "base/AtomicFile.h"
-#include "base/Overwrite.h"
 #include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
@@ -31,10 +30,7 @@ int Temporaries(const fs::path& dir) {
   return n;
 }
 
-mode_t Mode(const fs::path& p) {
-  struct stat st {};
-  return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000;
-}
+mode_t Mode(const fs::path& p) { return mode_t(fs::status(p).permissions()) & 07777; }
 
 }  // namespace
 
@@ -130,20 +126,4 @@ TEST(AtomicFile, SetIsRenamedOnlyWhenEveryFileIsComplete) {
   EXPECT_FALSE(fs::exists(dir / "x.bin"));
   ASSERT_TRUE(set.CommitAll());
   EXPECT_EQ(ReadFileBytes((dir / "x.bin").string()) + ReadFileBytes((dir / "y.bin").string()), "xy");
-}
-
-TEST(AtomicFile, OverwritePolicy) {
-  fixtures::TTempDir tmp;
-  const std::string there = tmp.File("there"), absent = tmp.File("absent");
-  fixtures::WriteFileBytes(there, "");
-  std::string asked;
-  const auto yes = TOverwritePolicy::Asking([&](const std::string& p) { return asked += p, true; });
-  const auto no = TOverwritePolicy::Asking([](const std::string&) { return false; });
-  EXPECT_TRUE(TOverwritePolicy::Replace().MayWrite(there));
-  EXPECT_FALSE(TOverwritePolicy::Keep().MayWrite(there));
-  EXPECT_TRUE(TOverwritePolicy::Keep().MayWrite(absent));
-  EXPECT_FALSE(no.MayWrite(there));
-  EXPECT_TRUE(no.MayWrite(absent));  // nothing to ask
-  EXPECT_TRUE(yes.MayWrite(there));
-  EXPECT_EQ(asked, there);
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
 #include "image/Convert.h"
 #include "image/FastDIB.h"
@@ -29,8 +30,8 @@ struct TBmpFields {
   int32_t width = 2, height = 2;  // negative: top-down
   uint16_t bpp = 24;
   uint32_t compression = 0, headerSize = 40, clrUsed = 0;
-  std::vector<TRGBQuad> palette;  // after the header (3 bytes each in the core form)
-  std::vector<uint32_t> masks;    // after a 40-byte header, inside a longer one
+  std::vector<TRGBQuad> palette = {};  // after the header (3 bytes each in the core form)
+  std::vector<uint32_t> masks = {};    // after a 40-byte header, inside a longer one
   std::vector<uint8_t> pixels = std::vector<uint8_t>(16, 7);
   int64_t offBitsDelta = 0;  // added to the natural pixel offset
 };
@@ -90,59 +91,48 @@ TFastDIB Pattern(int w, int h, int bpp, int fmt = 0) {
   return d;
 }
 
-TFastDIB To24(const TFastDIB& d) {
-  TFastDIB out;
-  out.SetSize(d.Width(), d.AbsHeight, 24, 0);
-  ConvertTo24(out, d);
-  return out;
-}
-
 // Pixels of a picture as 0xRRGGBB, top row first.
 std::vector<uint32_t> Colours(const TFastDIB& d) {
-  const TFastDIB c = To24(d);
+  TFastDIB c;
+  c.SetSize(d.Width(), d.AbsHeight, 24, 0);
+  ConvertTo24(c, d);
   std::vector<uint32_t> v;
   for (int y = 0; y < c.AbsHeight; ++y)
-    for (int x = 0; x < c.Width(); ++x) v.push_back(uint32_t(c.GetPixel(y, x).r) << 16 | c.GetPixel(y, x).g << 8 | c.GetPixel(y, x).b);
+    for (int x = 0; x < c.Width(); ++x) v.push_back(uint32_t(c.Pixels24(y)[x].r) << 16 | c.Pixels24(y)[x].g << 8 | c.Pixels24(y)[x].b);
   return v;
+}
+
+::testing::AssertionResult Same(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  if (a.size() != b.size()) return ::testing::AssertionFailure() << a.size() << " vs " << b.size() << " pixels";
+  const auto m = std::mismatch(a.begin(), a.end(), b.begin());
+  if (m.first == a.end()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "pixel " << (m.first - a.begin()) << ": " << std::hex << *m.first << " vs " << *m.second;
 }
 
 // Same size, depth, format and pixel bytes (padding aside).
 void ExpectSamePixels(const TFastDIB& a, const TFastDIB& b) {
-  ASSERT_EQ(a.Width(), b.Width());
-  ASSERT_EQ(a.AbsHeight, b.AbsHeight);
-  ASSERT_EQ(a.Bpp(), b.Bpp());
-  EXPECT_EQ(a.BitFormat, b.BitFormat);
+  ASSERT_EQ(std::tuple(a.Width(), a.AbsHeight, a.Bpp(), a.BitFormat), std::tuple(b.Width(), b.AbsHeight, b.Bpp(), b.BitFormat));
   for (int y = 0; y < a.AbsHeight; ++y)
     ASSERT_EQ(std::memcmp(a.Pixels8(y), b.Pixels8(y), size_t((a.Bpp() * a.Width() + 7) / 8)), 0) << "row " << y;
 }
 
 #ifdef STELLON_HAVE_QTGUI
-// A 24-bit picture against a reference, each reference channel cut to the bits
-// the file stores (`bits` red, green, blue: 565 compares the top 5, 6, 5 bits).
-::testing::AssertionResult SameAs(const TFastDIB& ours, QImage ref, int bits = 888) {
-  ref = ref.convertToFormat(QImage::Format_RGB888);
-  if (ref.width() != ours.Width() || ref.height() != ours.AbsHeight)
-    return ::testing::AssertionFailure() << "size " << ours.Width() << "x" << ours.AbsHeight << " vs " << ref.width()
-                                         << "x" << ref.height();
-  auto cut = [](int v, int n) { return uint8_t(v & (0xFF << (8 - n))); };
-  for (int y = 0; y < ours.AbsHeight; ++y) {
-    const uchar* r = ref.constScanLine(y);
-    for (int x = 0; x < ours.Width(); ++x) {
-      const TColorBGR c = ours.GetPixel(y, x);
-      const TColorBGR want{cut(r[3 * x + 2], bits % 10), cut(r[3 * x + 1], bits / 10 % 10), cut(r[3 * x], bits / 100)};
-      if (!(c == want))
-        return ::testing::AssertionFailure() << "pixel (" << x << "," << y << "): " << int(c.r) << "," << int(c.g) << ","
-                                             << int(c.b) << " vs " << int(want.r) << "," << int(want.g) << "," << int(want.b);
-    }
-  }
-  return ::testing::AssertionSuccess();
+// A picture read by QImage, each channel cut to the bits a format of `bits` stores (565: the top 5, 6, 5).
+std::vector<uint32_t> QtColours(QImage q, int bits = 888) {
+  q = q.convertToFormat(QImage::Format_RGB32);
+  auto top = [](int n) { return (0xFF00u >> n) & 0xFF; };
+  const uint32_t mask = top(bits / 100) << 16 | top(bits / 10 % 10) << 8 | top(bits % 10);
+  std::vector<uint32_t> v;
+  for (int y = 0; y < q.height(); ++y)
+    for (int x = 0; x < q.width(); ++x) v.push_back(q.pixel(x, y) & mask);
+  return v;
 }
 
 ::testing::AssertionResult QImageReads(const TFastDIB& d) {
   const std::vector<uint8_t> f = Save(d);
   QImage q;
   if (!q.loadFromData(f.data(), int(f.size()), "BMP")) return ::testing::AssertionFailure() << "QImage refuses it";
-  return SameAs(To24(d), q, d.Bpp() == 16 ? d.BitFormat : 888);
+  return Same(Colours(d), QtColours(q, d.Bpp() == 16 ? d.BitFormat : 888));
 }
 #endif
 
@@ -163,20 +153,12 @@ TEST(Bmp, EveryFormWeWriteReadsBack) {
     d.Info.Header.biClrUsed = r.ClrUsed;
     d.Info.Header.biXPelsPerMeter = 3780;
     const auto f = Save(d);
-    EXPECT_EQ(At32(f, 2), f.size());
-    EXPECT_EQ(At32(f, 10), r.OffBits);
-    EXPECT_EQ(At32(f, 14), r.Head);
     ASSERT_EQ(f.size(), r.OffBits + d.Size());
+    EXPECT_EQ(std::tuple(At32(f, 2), At32(f, 10), At32(f, 14)), std::tuple(uint32_t(f.size()), r.OffBits, r.Head));
     EXPECT_EQ(std::memcmp(f.data() + r.OffBits, d.Scanlines[size_t(r.H - 1)], size_t(d.RowSize)), 0) << "bottom row first";
-    if (r.Head == 40) {
-      EXPECT_EQ(At32(f, 22), uint32_t(r.H));
-      EXPECT_EQ(At32(f, 30), r.Compression);
-      EXPECT_EQ(At32(f, 34), d.Size());
-      EXPECT_EQ(At32(f, 38), 3780u);
-      EXPECT_EQ(At32(f, 46), r.Kept);
-    }
-    if (r.Compression == 3) {
-      EXPECT_EQ(At32(f, 54), 0xF800u);
+    if (r.Head == 40) {  // height, compression, density, colour count, red mask
+      EXPECT_EQ(std::tuple(At32(f, 22), At32(f, 30), At32(f, 38), At32(f, 46), r.Compression ? At32(f, 54) : 0),
+                std::tuple(uint32_t(r.H), r.Compression, 3780u, r.Kept, r.Compression ? 0xF800u : 0));
     }
     TFastDIB back;
     ASSERT_TRUE(Load(back, f));
@@ -209,7 +191,7 @@ TEST(Bmp, HandMadeFilesDecode) {
     TFastDIB d;
     ASSERT_TRUE(Load(d, MakeBmp(r.F))) << r.Why;
     EXPECT_EQ(d.BitFormat, r.Fmt) << r.Why;
-    EXPECT_EQ(Colours(d), r.Pixels) << r.Why;
+    EXPECT_TRUE(Same(Colours(d), r.Pixels)) << r.Why;
     EXPECT_EQ(d.Info.Header.biClrUsed, r.ClrUsed) << r.Why;
   }
 }
@@ -248,48 +230,32 @@ TEST(Bmp, RunLengthData) {
 }
 
 TEST(Bmp, UnusableFilesLeaveTheBufferAlone) {
-  std::vector<std::pair<const char*, std::vector<uint8_t>>> bad;
-  auto with = [&](const char* why, auto change) {
-    TBmpFields s;
-    change(s);
-    bad.emplace_back(why, MakeBmp(s));
-  };
-  with("bit count 2", [](TBmpFields& s) { s.bpp = 2; });
-  with("bit count 0", [](TBmpFields& s) { s.bpp = 0; });
-  with("RLE8 with 24 bits", [](TBmpFields& s) { s.compression = 1; });
-  with("bit fields with 24 bits", [](TBmpFields& s) { s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF}; });
-  with("JPEG inside", [](TBmpFields& s) { s.compression = 4; });
-  with("zero width", [](TBmpFields& s) { s.width = 0; });
-  with("negative width", [](TBmpFields& s) { s.width = -2; });
-  with("width too large", [](TBmpFields& s) { s.width = 32768; });
-  with("height of INT32_MIN", [](TBmpFields& s) { s.height = INT32_MIN; });
-  with("too many pixels", [](TBmpFields& s) { s.width = 32767; s.height = 32767; });
-  with("truncated pixels", [](TBmpFields& s) { s.pixels.resize(15); });
-  with("pixels start inside the header", [](TBmpFields& s) { s.offBitsDelta = -10; });
-  with("pixels start past the end", [](TBmpFields& s) { s.offBitsDelta = 1000; s.pixels.clear(); });
-  with("header size 20", [](TBmpFields& s) { s.headerSize = 20; });
-  with("header longer than the file", [](TBmpFields& s) { s.headerSize = 4000; s.pixels.clear(); });
-  with("RLE top-down", [](TBmpFields& s) { s.bpp = 8; s.compression = 1; s.height = -2; });
-  with("empty 16-bit mask", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xFF00, 0xFF, 0}; });
-  with("overlapping masks", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF800, 0x0FE0, 0x1F}; });
-  with("holey mask", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xF400, 0x07E0, 0x1F}; });
-  with("16-bit channel of 9 bits", [](TBmpFields& s) { s.bpp = 16; s.compression = 3; s.masks = {0xC000, 0x3FE0, 0x1F}; });
-  const std::vector<uint8_t> whole = MakeBmp(TBmpFields{});
+  const std::vector<uint8_t> whole = MakeBmp(TBmpFields{}), seven(15, 7);
   std::vector<uint8_t> notBm = whole;
   notBm[0] = 'M';
-  bad.emplace_back("not BM", notBm);
-  bad.emplace_back("header cut short", std::vector<uint8_t>(whole.begin(), whole.begin() + 30));
-  bad.emplace_back("pixels cut short", std::vector<uint8_t>(whole.begin(), whole.end() - 1));
-  bad.emplace_back("two bytes", std::vector<uint8_t>{'B', 'M'});
+  std::vector<std::pair<const char*, std::vector<uint8_t>>> bad = {
+      {"not BM", notBm}, {"two bytes", {'B', 'M'}}, {"header cut short", {whole.begin(), whole.begin() + 30}},
+      {"pixels cut short", {whole.begin(), whole.end() - 1}}};
+  const std::pair<const char*, TBmpFields> fields[] = {
+      {"bit count 2", {.bpp = 2}}, {"bit count 0", {.bpp = 0}}, {"RLE8 with 24 bits", {.compression = 1}},
+      {"bit fields with 24 bits", {.compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF}}},
+      {"JPEG inside", {.compression = 4}}, {"zero width", {.width = 0}}, {"negative width", {.width = -2}},
+      {"width too large", {.width = 32768}}, {"height of INT32_MIN", {.height = INT32_MIN}},
+      {"too many pixels", {.width = 32767, .height = 32767}}, {"truncated pixels", {.pixels = seven}},
+      {"pixels start inside the header", {.offBitsDelta = -10}}, {"pixels past the end", {.pixels = {}, .offBitsDelta = 1000}},
+      {"header size 20", {.headerSize = 20}}, {"header longer than the file", {.headerSize = 4000, .pixels = {}}},
+      {"RLE top-down", {.height = -2, .bpp = 8, .compression = 1}},
+      {"empty 16-bit mask", {.bpp = 16, .compression = 3, .masks = {0xFF00, 0xFF, 0}}},
+      {"overlapping masks", {.bpp = 16, .compression = 3, .masks = {0xF800, 0x0FE0, 0x1F}}},
+      {"holey mask", {.bpp = 16, .compression = 3, .masks = {0xF400, 0x07E0, 0x1F}}},
+      {"16-bit channel of 9 bits", {.bpp = 16, .compression = 3, .masks = {0xC000, 0x3FE0, 0x1F}}}};
+  for (const auto& [why, f] : fields) bad.emplace_back(why, MakeBmp(f));
   for (const auto& [why, bytes] : bad) {
-    TFastDIB d;
-    d.SetSize(3, 1, 24, 0);
-    d.SetPixel(0, 2, TFastDIB::MakeColor(9, 8, 7));
+    TFastDIB d = Pattern(3, 1, 24);
     uint8_t* const bits = d.Bits;
     EXPECT_FALSE(Load(d, bytes)) << why;
     EXPECT_EQ(d.Bits, bits) << why;
-    EXPECT_EQ(d.Width(), 3) << why;
-    EXPECT_EQ(d.GetPixel(0, 2), TFastDIB::MakeColor(9, 8, 7)) << why;
+    ExpectSamePixels(d, Pattern(3, 1, 24));
   }
   TFastDIB d;
   EXPECT_FALSE(d.LoadFromMemory(nullptr, 0));
@@ -372,7 +338,7 @@ TEST(BmpSuite, GoodFilesMatchTheirReferences) {
     const fs::path ref = kSuite / "reference" / ((it == shared.end() ? f.stem().string() : it->second) + ".png");
     TFastDIB d;
     ASSERT_TRUE(d.LoadFromFile(f.string()));
-    EXPECT_TRUE(SameAs(To24(d), QImage(QString::fromStdString(ref.string())), d.Bpp() == 16 ? d.BitFormat : 888));
+    EXPECT_TRUE(Same(Colours(d), QtColours(QImage(QString::fromStdString(ref.string())), d.Bpp() == 16 ? d.BitFormat : 888)));
     EXPECT_TRUE(QImageReads(d));
   }
 #endif
@@ -386,19 +352,13 @@ TEST(BmpSuite, QuestionableAndBadFilesNeverCrash) {
     for (const fs::path& f : SuiteFiles(folder)) {
       SCOPED_TRACE(f.string());
       const std::string bytes = fixtures::ReadFileBytes(f.string());
-      TFastDIB d, viaFile;
-      d.SetSize(1, 1, 24, 0);
-      const bool ok = d.LoadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      TFastDIB d = Pattern(1, 1, 24), viaFile, again;
+      const bool ok = Load(d, {bytes.begin(), bytes.end()});
       EXPECT_EQ(viaFile.LoadFromFile(f.string()), ok);
       (ok ? loaded : refused)++;
-      if (!ok) {
-        EXPECT_EQ(d.Width(), 1);
-        continue;
-      }
-      ASSERT_LE(int64_t(d.Width()) * d.AbsHeight, TFastDIB::kMaxPixels);
-      TFastDIB again;
-      ASSERT_TRUE(Load(again, Save(d)));
-      EXPECT_EQ(Colours(again), Colours(d));
+      EXPECT_TRUE(ok || d.Width() == 1) << "a refused file leaves the buffer";
+      ASSERT_TRUE(!ok || (int64_t(d.Width()) * d.AbsHeight <= TFastDIB::kMaxPixels && Load(again, Save(d))));
+      EXPECT_TRUE(!ok || Same(Colours(again), Colours(d)));
     }
   EXPECT_GT(loaded, 30);  // the reader neither refuses everything nor takes all
   EXPECT_GT(refused, 10);

@@ -9,7 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
+#include <cstdlib>
+#include <ctime>
 
 #include "output/Fits.h"
 #include "platform/Messages.h"
@@ -31,11 +32,6 @@ TFastDIB Pattern(int w, int h, int bpp = 24) {
 
 // Blue, green and red of pixel (x, y) of a full-depth picture, 0 to 255.
 float FullAt(int x, int y, int c) { return std::min(255.0f, float(x) * 10.25f + float(y) * 31.5f + float(c) * 0.375f); }
-
-std::string Card(const std::string& file, int index) {
-  std::string c = ReadFileBytes(file).substr(size_t(index) * 80, 80);
-  return c.erase(c.find_last_not_of(' ') + 1);
-}
 
 struct Fits {
   fitsfile* F = nullptr;
@@ -95,8 +91,13 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
       {"split planes", Split, 5, 3, 24, 8, 255, 5760},
       {"full depth, floats", Float, 7, 5, 0, -32, 255, 5760},
       {"full depth, scaled 16 bits", Scaled16, 7, 5, 0, 16, 65535, 5760}};
+  Opt.Fits.Objet = "Jupiter's moon";  // texts to quote, cut and replace: fitsverify checks them in every kind
+  Opt.Fits.Instrument = std::string(67, 'i') + "'x";
+  Opt.Fits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";
+  Opt.Fits.Commentaire = std::string(90, 'c');
   for (const auto& r : rows) {
     SCOPED_TRACE(r.Name);
+    const std::time_t before = std::time(nullptr);
     TFullDepthImage full;
     full.Resize(r.W, r.H);
     for (int y = 0; y < r.H; ++y)
@@ -128,6 +129,11 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
       EXPECT_EQ(in.Long("NAXIS2"), r.H);
       EXPECT_EQ(in.Long("DATAMAX"), r.DataMax);
       EXPECT_EQ(in.Long("THRESH"), r.DataMax);
+      EXPECT_EQ(in.Str("OBJECT"), "Jupiter's moon");
+      std::tm t{};  // the moment of writing, read as UTC
+      ASSERT_TRUE(strptime(in.Str("DATE-OBS").c_str(), "%Y-%m-%dT%H:%M:%S", &t)) << in.Str("DATE-OBS");
+      EXPECT_GE(timegm(&t), before);
+      EXPECT_LE(timegm(&t), std::time(nullptr));
       const std::vector<double> px = in.Pixels(long(r.W) * r.H);
       ASSERT_EQ(in.Status, 0);
       for (int fy = 0, i = 0; fy < r.H; ++fy)
@@ -174,80 +180,58 @@ TEST_F(FitsTest, CardsInOrderWithIntegersRightJustifiedToColumn30) {
   EXPECT_EQ(red[18].substr(0, 7), "HISTORY");
 }
 
-// Dates are ISO, in UTC, the same moment in every card; quotes are doubled,
-// long texts cut, other characters replaced.
-TEST_F(FitsTest, DatesAndTexts) {
+// Texts: quotes doubled, cut so that the closing quote stays in column 80,
+// other characters replaced; dates in UTC whatever the local zone.
+TEST_F(FitsTest, TextsAndDates) {
   Opt.Fits.Objet = "Jupiter's moon";
   Opt.Fits.Telescope = std::string(100, 'T');
   Opt.Fits.Instrument = std::string(67, 'i') + "'x";  // the doubled quote would pass column 79
   Opt.Fits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";  // UTF-8 accents and a tab
   Opt.Fits.Commentaire = std::string(90, 'c');
-  const std::string f = Path("q.fit");
-  const std::time_t before = std::time(nullptr);
-  ASSERT_TRUE(EcrireFits(f, std::string(75, 'k'), kFitsMean, Pattern(4, 4), Opt));
-  const std::time_t after = std::time(nullptr);
-  EXPECT_EQ(Card(f, 10), "OBJECT  = 'Jupiter''s moon'");
-  EXPECT_EQ(Card(f, 11), "TELESCOP= '" + std::string(68, 'T') + "'");
-  EXPECT_EQ(Card(f, 12), "INSTRUME= '" + std::string(67, 'i') + "'");
-  EXPECT_EQ(Card(f, 13), "OBSERVER= 'J?r?me?B.'");
-  EXPECT_EQ(Card(f, 15), "COMMENT   " + std::string(70, 'c'));
-  EXPECT_EQ(Card(f, 16), "COMMENT   " + std::string(70, 'k'));
-
-  Fits in(f);
-  EXPECT_EQ(in.Str("OBJECT"), "Jupiter's moon");
-  const std::string obs = in.Str("DATE-OBS");
-  ASSERT_TRUE(std::regex_match(obs, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)"))) << obs;
-  EXPECT_EQ(in.Str("DATE"), obs.substr(0, 10));
-  EXPECT_EQ(in.Status, 0);
-  int yr, mo, dy, hr, mn, st = 0;
-  double sec;
-  fits_str2time(const_cast<char*>(obs.c_str()), &yr, &mo, &dy, &hr, &mn, &sec, &st);
-  std::tm t{};
-  t.tm_year = yr - 1900, t.tm_mon = mo - 1, t.tm_mday = dy, t.tm_hour = hr, t.tm_min = mn, t.tm_sec = int(sec);
-  EXPECT_GE(timegm(&t), before);
-  EXPECT_LE(timegm(&t), after);
-  const std::string clock = obs.substr(0, 10) + " " + obs.substr(11);
-  EXPECT_EQ(Card(f, 14), "COMMENT  " + clock + "UTC");
-  EXPECT_EQ(Card(f, 18), "HISTORY   FITS Created by STELLON  " + clock);
-  std::string report;
-  EXPECT_TRUE(Verify(f, report)) << report;
+  const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
+  ::setenv("TZ", "Asia/Tokyo", 1);
+  ::tzset();
+  const std::vector<std::string> c = FitsHeaderCards(Opt.Fits, 4, 4, kFitsMean, std::string(75, 'k'), 1778629530);
+  zone.empty() ? ::unsetenv("TZ") : ::setenv("TZ", zone.c_str(), 1);
+  ::tzset();
+  ASSERT_EQ(c.size(), 21u);
+  EXPECT_EQ(std::vector<std::string>(c.begin() + 9, c.end() - 2),
+            (std::vector<std::string>{"DATE-OBS= '2026-05-12T23:45:30'", "OBJECT  = 'Jupiter''s moon'",
+                                      "TELESCOP= '" + std::string(68, 'T') + "'", "INSTRUME= '" + std::string(67, 'i') + "'",
+                                      "OBSERVER= 'J?r?me?B.'", "COMMENT  2026-05-12 23:45:30UTC",
+                                      "COMMENT   " + std::string(70, 'c'), "COMMENT   " + std::string(70, 'k'),
+                                      "DATE    = '2026-05-12'", "HISTORY   FITS Created by STELLON  2026-05-12 23:45:30"}));
 }
 
 // The windows' policy asks "Replace file<name>" through the message interface;
-// only Yes replaces, declining is not an error and does not stop other planes.
+// only Yes replaces, declining (No, or the box closed) is not an error and does
+// not stop the other planes; the command line's --no-clobber keeps without asking.
 TEST_F(FitsTest, AnExistingFileIsReplacedOnlyWhenThePolicySaysSo) {
   TScriptedMessages msgs;
   TMessagesScope scope(msgs);
   Opt.Overwrite = AskReplaceFile();
   const std::string f = Path("old.fit");
   fixtures::WriteFileBytes(f, "precious");
-  for (TMsgButton answer : {TMsgButton::No, TMsgButton::None}) {  // None: the box was closed
-    msgs.Answers = {answer};
-    bool written = true;
-    EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt, &written));
-    EXPECT_FALSE(written);
-    EXPECT_EQ(ReadFileBytes(f), "precious");
-  }
-  ASSERT_EQ(msgs.Asked.size(), 2u);
+  fixtures::WriteFileBytes(Path("SV.fit"), "keep");
+  msgs.Answers = {TMsgButton::No, TMsgButton::None, TMsgButton::No, TMsgButton::Yes};
+  bool written[2] = {true, true};
+  int planes = 0;
+  for (bool& w : written) EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt, &w));
+  EXPECT_TRUE(EcrireFitsRVB(Path("S"), "", Pattern(3, 3), Opt, &planes));
+  EXPECT_EQ(ReadFileBytes(f) + ReadFileBytes(Path("SV.fit")), "preciouskeep");
+  EXPECT_FALSE(written[0] || written[1]);
+  EXPECT_EQ(planes, 2);
+  EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt));
+  EXPECT_EQ(fs::file_size(f), 5760u);
+  ASSERT_EQ(msgs.Asked.size(), 4u);
   EXPECT_EQ(msgs.Asked[0].Text, "Replace file" + f);
   EXPECT_EQ(msgs.Asked[0].Buttons, (std::vector<TMsgButton>{TMsgButton::Yes, TMsgButton::No}));
   EXPECT_EQ(msgs.Asked[0].Icon, TMsgIcon::Warning);
-  msgs.Answers = {TMsgButton::Yes};
-  EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(3, 3), Opt));
-  EXPECT_EQ(fs::file_size(f), 5760u);
-
-  fixtures::WriteFileBytes(Path("SV.fit"), "keep");
-  msgs.Answers = {TMsgButton::No};
-  int written = 0;
-  EXPECT_TRUE(EcrireFitsRVB(Path("S"), "", Pattern(3, 3), Opt, &written));
-  EXPECT_EQ(written, 2);
-  EXPECT_EQ(ReadFileBytes(Path("SV.fit")), "keep");
-  EXPECT_TRUE(fs::exists(Path("SR.fit")) && fs::exists(Path("SB.fit")));
-
-  Opt.Overwrite = TOverwritePolicy::Keep();  // the command line's --no-clobber: keep without asking
+  Opt.Overwrite = TOverwritePolicy::Keep();
+  fixtures::WriteFileBytes(f, "kept");
   EXPECT_TRUE(EcrireFits(f, "", kFitsMean, Pattern(4, 4), Opt));
+  EXPECT_EQ(ReadFileBytes(f), "kept");
   EXPECT_EQ(msgs.Asked.size(), 4u);
-  EXPECT_EQ(fs::file_size(f), 5760u);
 }
 
 // The three planes are written all or none; what cannot be written at all is refused.

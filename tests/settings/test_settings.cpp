@@ -63,41 +63,44 @@ TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
                .FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x'), true},
                .alignement_subpixel = true};
   P = p;
+  Put("; mine\r\n[Kelvaron]\r\nother=kept\r\n");  // what else the file holds stays, and its line ends
   ASSERT_TRUE(Write());
   P = TParamglob{};
   ASSERT_TRUE(Read());
   EXPECT_EQ(P, p);
   const std::string once = Slurp();
+  EXPECT_EQ(once.rfind("; mine\r\n[Kelvaron]\r\nother=kept\r\n[cadre]\r\ntolerance=200\r\n", 0), 0u) << once;
   ASSERT_TRUE(Write());
   EXPECT_EQ(Slurp(), once) << "a second write changes nothing";
 }
 
-// One key in a file -> the value read, as the program writes it back (numbers
-// in decimal, flags as 0/1): numbers in decimal or hexadecimal, what is not a
-// number gives the default, the dialog's ranges clamp, Windows texts convert.
+// One key in a Windows file -> the value read, as the program writes it back
+// (numbers in decimal, flags as 0/1): names in any case, numbers in decimal or
+// hexadecimal, what is not a number gives the default, the dialog's ranges
+// clamp, ANSI texts convert.
 TEST_F(SettingsTest, ValueReadFromOneKey) {
   fs::create_directory(Dir + "/saves");
+  // $FFFFFFFF is -1; the Telescope row is the ANSI text of a Windows file.
   const struct { const char *Section, *Key, *Text, *Read; } rows[] = {
-      {"cadre", "tolerance", "abc", "30"}, {"cadre", "tolerance_automatique", "yes", "0"},
+      {"CADRE", " Tolerance ", " 45 ", "45"}, {"cadre", "tolerance", "abc", "30"}, {"cadre", "tolerance_automatique", "yes", "0"},
       {"cadre", "calcul_simple", "", "1"}, {"cadre", "bordure", "12x", "10"}, {"cadre", "Rapport", "0.5", "1"},
       {"compositage", "kappa", "99999999999", "3"}, {"compositage", "rejet_kappa", "1 1", "0"},
       {"Sauvegarde", "Bitmap", "$", "1"}, {"Sauvegarde", "Fits", "0x", "0"}, {"Fits type", "8 bits", "0xG", "1"},
       {"Fits type", "16 bits", "--1", "0"}, {"cadre", "tolerance", "$1F", "31"}, {"cadre", "bordure", "0x0A", "10"},
       {"cadre", "tolerance_automatique", "0x0", "0"}, {"cadre", "calcul_simple", "-1", "1"},
-      {"cadre", "calcul_complexe", "$10", "1"}, {"compositage", "kappa", "-$FFFFFFFF", "1"},  // $FFFFFFFF is -1
+      {"cadre", "calcul_complexe", "$10", "1"}, {"compositage", "kappa", "-$FFFFFFFF", "1"},
       {"compositage", "rejet_kappa", "+2", "1"}, {"cadre", "tolerance", "-2147483648", "0"},
-      {"compositage", "kappa", "2147483648", "3"}, {"cadre", "bordure", "-5", "0"}, {"cadre", "bordure", "100", "100"},
-      {"cadre", "bordure", "$7FFFFFFF", "100"}, {"cadre", "tolerance", "99999", "255"},
-      {"cadre", "tolerance", "-1", "0"}, {"cadre", "tolerance", "255", "255"}, {"compositage", "kappa", "11", "10"},
-      {"compositage", "kappa", "-3", "0"}, {"compositage", "kappa", "0", "0"},
+      {"compositage", "kappa", "2147483648", "3"}, {"cadre", "bordure", "-5", "0"},
+      {"cadre", "bordure", "100", "100"}, {"cadre", "bordure", "$7FFFFFFF", "100"},
+      {"cadre", "tolerance", "99999", "255"}, {"cadre", "tolerance", "-1", "0"}, {"cadre", "tolerance", "255", "255"},
+      {"compositage", "kappa", "11", "10"}, {"compositage", "kappa", "-3", "0"}, {"compositage", "kappa", "0", "0"},
       {"lucky", "pleine_profondeur", "1", "1"}, {"lucky", "alignement_subpixel", "7", "1"},
-      {"Fits type", "Telescope", "T\xe9l\xe9scope\x80\xb0", "Téléscope€°"},  // ANSI text of a Windows file
-      {"Fits type", "Objet", "Téléscope", "Téléscope"},
-      {"repertoire", "sauvegarde", "@DIR@/saves", "@DIR@/saves"},  // an existing folder, as typed
+      {"Fits type", "Telescope", "T\xe9l\xe9scope\x80\xb0", "Téléscope€°"},
+      {"Fits type", "Objet", "Téléscope", "Téléscope"}, {"repertoire", "sauvegarde", "@DIR@/saves", "@DIR@/saves"},
       {"repertoire", "sauvegarde", "C:\\Stellon\\", "@DIR@/"}, {"repertoire", "sauvegarde", "", "@DIR@/"}};
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.Key) + "=" + r.Text);
-    Put(std::string("[") + r.Section + "]\n" + r.Key + "=" + Subst(r.Text, Dir) + "\n");
+    Put(std::string("[") + r.Section + "]\r\n" + r.Key + "=" + Subst(r.Text, Dir) + "\r\n");
     ASSERT_TRUE(Read());
     ASSERT_TRUE(WriteSettings(Tmp.File("out.ini"), P));
     TIniFile out;
@@ -105,25 +108,6 @@ TEST_F(SettingsTest, ValueReadFromOneKey) {
     EXPECT_EQ(out.ReadString(r.Section, r.Key), Subst(r.Read, Dir));
     fs::remove(Tmp.File("out.ini"));
   }
-}
-
-TEST_F(SettingsTest, WindowsFileKeepsItsShapeWhenWritten) {
-  Put("; written by Stellon for Windows\r\n[CADRE]\r\nTOLERANCE=45\r\n Tolerance_Automatique = 1 \r\n"
-      "[menu bar]\r\nvisible=0\r\n[Kelvaron]\r\nother=kept\r\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.tolerance, 45);
-  EXPECT_TRUE(P.tolerance_automatique);
-  EXPECT_FALSE(P.barre_visible);
-  P.tolerance = 46;
-  ASSERT_TRUE(Write());
-  const std::string text = Slurp();
-  EXPECT_EQ(text.rfind("; written by Stellon for Windows\r\n[CADRE]\r\nTOLERANCE=46\r\n", 0), 0u) << text;
-  EXPECT_NE(text.find("[Kelvaron]\r\nother=kept\r\n"), std::string::npos);
-  EXPECT_EQ(text.find("[Menu bar]"), std::string::npos);  // the existing section was used
-  size_t lf = 0, crlf = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') ++lf, crlf += (i > 0 && text[i - 1] == '\r');
-  EXPECT_EQ(lf, crlf);
 }
 
 // A settings file that is not one is refused with a message naming it, the
@@ -166,4 +150,112 @@ TEST_F(SettingsTest, LocationIsTheConfigFolderUnlessAPortableFileExists) {
   EXPECT_EQ(DefaultSettingsPath(program), program + "stellon.ini");
   if (saved) ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
   else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+namespace {
+// The layout the Windows profile functions (and people editing by hand) produce.
+const char* const kWindowsFile =
+    "; Stellon settings\r\n"
+    "orphan=1\r\n"
+    "[CADRE]\r\n"
+    "Tolerance = 45 \r\n"
+    "  bordure=12\r\n"
+    "not a key line\r\n"
+    "\r\n"
+    "[ Menu Bar ]\r\n"
+    "TEXTE=1\r\n"
+    "[Fits type]\r\n"
+    "8 Bits=0\r\n"
+    "Objet=\"  M 42  \"\r\n"
+    "Telescope='C8'\r\n"
+    "Instrument=\"QuickCam\r\n"
+    "Commentaire=a=b ; not a comment\r\n"
+    "[cadre]\r\n"
+    "tolerance=99\r\n";
+}  // namespace
+
+// Names without regard to case or blanks, the first section of a name wins,
+// one pair of enclosing quotes goes, '=' and ';' after the first '=' belong to
+// the value; what is missing (or is no key line) gives the default.
+TEST(IniFile, ReadsTheWindowsLayout) {
+  TIniFile f;
+  f.Parse(kWindowsFile);
+  const struct { const char *Section, *Key, *Value; } rows[] = {
+      {"cadre", "tolerance", "45"},      {"Cadre", "BORDURE", "12"},           {"Menu bar", "texte", "1"},
+      {"fits type", "8 bits", "0"},      {"Fits type", "Objet", "  M 42  "},   {"Fits type", "Telescope", "C8"},
+      {"Fits type", "Instrument", "\"QuickCam"}, {"Fits type", "Commentaire", "a=b ; not a comment"},
+      {"cadre", "kappa", "?"},           {"Sauvegarde", "Bitmap", "?"},        {"", "orphan", "?"},
+      {"cadre", "not a key line", "?"},  {"Menu bar", "bordure", "?"},         {"cadre", "; Stellon settings", "?"}};
+  for (const auto& r : rows) EXPECT_EQ(f.ReadString(r.Section, r.Key, "?"), r.Value) << r.Section << "/" << r.Key;
+  EXPECT_TRUE(f.HasSection("MENU BAR"));
+  EXPECT_FALSE(f.HasSection("lucky"));
+  EXPECT_TRUE(f.HasKey("menu bar", "Texte"));
+  EXPECT_FALSE(f.HasKey("Menu bar", "bordure"));
+}
+
+TEST(IniFile, EditsKeepEverythingElseInPlaceAndTheLineEnds) {
+  TIniFile f;
+  f.Parse(kWindowsFile);
+  f.WriteString("Cadre", "TOLERANCE", "50");   // replaced where it stands, spelling kept
+  f.WriteString("cadre", "kappa", "3");        // added after the section's last key
+  f.WriteString("Sauvegarde", "Bitmap", "1");  // new section at the end
+  std::string expected = kWindowsFile;
+  expected.replace(expected.find("Tolerance = 45 "), 15, "Tolerance=50");
+  expected.insert(expected.find("not a key line"), "kappa=3\r\n");
+  EXPECT_EQ(f.Text(), expected + "[Sauvegarde]\r\nBitmap=1\r\n");
+
+  TIniFile lf;
+  lf.Parse("\xEF\xBB\xBF[a]\nx=1");  // byte order mark, no final line end
+  lf.WriteString("a", "y", "2");
+  EXPECT_EQ(lf.ReadString("A", "X"), "1");
+  EXPECT_TRUE(lf.DeleteKey("A", "X"));
+  EXPECT_FALSE(lf.DeleteKey("a", "x"));
+  EXPECT_FALSE(lf.DeleteKey("b", "x"));
+  EXPECT_EQ(lf.Text(), "\xEF\xBB\xBF[a]\ny=2\n");
+}
+
+// Values come back as written (quoted when needed); a line break becomes a
+// blank; values are cut at the buffer limit, never inside a UTF-8 character.
+TEST(IniFile, ValuesReadBackAsWritten) {
+  const std::string lim(IniValueLimit, 'b'), cut(IniValueLimit - 1, 'c');
+  const struct { std::string Written, Read; } rows[] = {
+      {"", ""}, {" lead", " lead"}, {"trail ", "trail "}, {"\"quoted\"", "\"quoted\""}, {"'single'", "'single'"},
+      {"\"half", "\"half"}, {"a \"b\" c", "a \"b\" c"}, {"x=y;z", "x=y;z"}, {"Téléscope", "Téléscope"},
+      {"\t tab \t", "\t tab \t"}, {"one\r\ntwo", "one  two"}, {std::string(3000, 'b'), lim}, {lim, lim},
+      {cut + "é" + "zzz", cut}};
+  TIniFile f;
+  for (size_t i = 0; i < std::size(rows); ++i) f.WriteString("s", "k" + std::to_string(i), rows[i].Written);
+  TIniFile g;
+  g.Parse(f.Text());
+  for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(g.ReadString("s", "k" + std::to_string(i), "?"), rows[i].Read) << i;
+  EXPECT_EQ(g.ReadString("s", "missing", std::string(5000, 'd')).size(), IniValueLimit);
+}
+
+// A missing file is an empty document; a save replaces the whole file or,
+// failing, leaves everything as it was and names the file.
+TEST(IniFile, LoadAndSave) {
+  fixtures::TTempDir tmp;
+  const std::string p = tmp.File("stellon.ini"), plain = tmp.File("plain"), folder = tmp.File("folder.ini");
+  TIniFile f;
+  EXPECT_TRUE(f.Load(p));
+  EXPECT_EQ(f.Text(), "");
+  fixtures::WriteFileBytes(p, kWindowsFile);
+  ASSERT_TRUE(f.Load(p));
+  f.WriteString("cadre", "bordure", "20");
+  ASSERT_TRUE(f.Save(p));
+  TIniFile g;
+  ASSERT_TRUE(g.Load(p));
+  EXPECT_EQ(g.Text(), f.Text());
+  EXPECT_EQ(g.ReadString("CADRE", "Bordure"), "20");
+
+  fixtures::WriteFileBytes(plain, "old");
+  fs::create_directory(folder);
+  for (const std::string& bad : {folder, plain + "/stellon.ini", std::string()}) {
+    const TStatus s = f.Save(bad);
+    EXPECT_FALSE(s) << bad;
+    EXPECT_NE(s.Message().find(bad), std::string::npos) << s.Message();
+  }
+  EXPECT_FALSE(TIniFile().Load(folder));
+  EXPECT_EQ(fixtures::ReadFileBytes(plain), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 3);  // no temporary left
 }
