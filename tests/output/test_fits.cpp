@@ -152,34 +152,10 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
   }
 }
 
-TEST_F(FitsTest, CardsInOrderWithIntegersRightJustifiedToColumn30) {
-  Opt.Fits.Commentaire = "note";
-  const std::vector<std::string> cards = FitsHeaderCards(Opt.Fits, 64, 1024, kFitsMean, "", 1778577330);
-  EXPECT_EQ(cards, (std::vector<std::string>{
-                       "SIMPLE  =                    T", "BITPIX  =                    8",
-                       "NAXIS   =                    2", "NAXIS1  =                   64",
-                       "NAXIS2  =                 1024", "DATAMAX =                  255",
-                       "DATAMIN =                    0", "THRESH  =                  255",
-                       "THRESL  =                    0", "DATE-OBS= '2026-05-12T09:15:30'", "OBJECT  = ''",
-                       "TELESCOP= ''", "INSTRUME= 'QuickCam'", "OBSERVER= ''", "COMMENT  2026-05-12 09:15:30UTC",
-                       "COMMENT   note", "DATE    = '2026-05-12'",
-                       "HISTORY   FITS Created by STELLON  2026-05-12 09:15:30",
-                       "HISTORY   Pixels values are mean from original RGB ", "END"}));
-  // In the block each card starts its 80 columns, the rest blank.
-  const std::string block = FitsHeaderBlock(cards);
-  ASSERT_EQ(block.size(), 2880u);
-  EXPECT_EQ(block.substr(3 * 80, 80), cards[3] + std::string(80 - cards[3].size(), ' '));
-  EXPECT_EQ(block.substr(20 * 80), std::string(16 * 80, ' '));
-  // One component with a comment: the comment, no mean card.
-  const std::vector<std::string> red = FitsHeaderCards(Opt.Fits, 5, 5, kFitsRed, "Red componant", 0);
-  ASSERT_EQ(red.size(), 20u);
-  EXPECT_EQ(red[16], "COMMENT   Red componant");
-  EXPECT_EQ(red[18].substr(0, 7), "HISTORY");
-}
-
-// Texts: quotes doubled, cut so that the closing quote stays in column 80,
-// other characters replaced; dates in UTC whatever the local zone.
-TEST_F(FitsTest, TextsAndDates) {
+// The cards in order: integers right-justified to column 30; quotes doubled,
+// texts cut so that the closing quote stays in column 80, other characters
+// replaced; dates in UTC whatever the local zone.
+TEST_F(FitsTest, HeaderCards) {
   Opt.Fits.Objet = "Jupiter's moon";
   Opt.Fits.Telescope = std::string(100, 'T');
   Opt.Fits.Instrument = std::string(67, 'i') + "'x";  // the doubled quote would pass column 79
@@ -188,16 +164,29 @@ TEST_F(FitsTest, TextsAndDates) {
   const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
   ::setenv("TZ", "Asia/Tokyo", 1);
   ::tzset();
-  const std::vector<std::string> c = FitsHeaderCards(Opt.Fits, 4, 4, kFitsMean, std::string(75, 'k'), 1778629530);
+  const std::vector<std::string> cards = FitsHeaderCards(Opt.Fits, 64, 1024, kFitsMean, std::string(75, 'k'), 1778629530);
   zone.empty() ? ::unsetenv("TZ") : ::setenv("TZ", zone.c_str(), 1);
   ::tzset();
-  ASSERT_EQ(c.size(), 21u);
-  EXPECT_EQ(std::vector<std::string>(c.begin() + 9, c.end() - 2),
-            (std::vector<std::string>{"DATE-OBS= '2026-05-12T23:45:30'", "OBJECT  = 'Jupiter''s moon'",
-                                      "TELESCOP= '" + std::string(68, 'T') + "'", "INSTRUME= '" + std::string(67, 'i') + "'",
-                                      "OBSERVER= 'J?r?me?B.'", "COMMENT  2026-05-12 23:45:30UTC",
-                                      "COMMENT   " + std::string(70, 'c'), "COMMENT   " + std::string(70, 'k'),
-                                      "DATE    = '2026-05-12'", "HISTORY   FITS Created by STELLON  2026-05-12 23:45:30"}));
+  EXPECT_EQ(cards, (std::vector<std::string>{
+                       "SIMPLE  =                    T", "BITPIX  =                    8", "NAXIS   =                    2",
+                       "NAXIS1  =                   64", "NAXIS2  =                 1024", "DATAMAX =                  255",
+                       "DATAMIN =                    0", "THRESH  =                  255", "THRESL  =                    0",
+                       "DATE-OBS= '2026-05-12T23:45:30'", "OBJECT  = 'Jupiter''s moon'",
+                       "TELESCOP= '" + std::string(68, 'T') + "'", "INSTRUME= '" + std::string(67, 'i') + "'",
+                       "OBSERVER= 'J?r?me?B.'", "COMMENT  2026-05-12 23:45:30UTC", "COMMENT   " + std::string(70, 'c'),
+                       "COMMENT   " + std::string(70, 'k'), "DATE    = '2026-05-12'",
+                       "HISTORY   FITS Created by STELLON  2026-05-12 23:45:30",
+                       "HISTORY   Pixels values are mean from original RGB ", "END"}));
+  // In the block each card starts its 80 columns, the rest blank.
+  const std::string block = FitsHeaderBlock(cards);
+  ASSERT_EQ(block.size(), 2880u);
+  EXPECT_EQ(block.substr(3 * 80, 80), cards[3] + std::string(80 - cards[3].size(), ' '));
+  EXPECT_EQ(block.substr(21 * 80), std::string(15 * 80, ' '));
+  // One component: its comment, no mean card.
+  const std::vector<std::string> red = FitsHeaderCards(Opt.Fits, 5, 5, kFitsRed, "Red componant", 0);
+  ASSERT_EQ(red.size(), 20u);
+  EXPECT_EQ(red[16], "COMMENT   Red componant");
+  EXPECT_EQ(red[18].substr(0, 7), "HISTORY");
 }
 
 // The windows' policy asks "Replace file<name>" through the message interface;
