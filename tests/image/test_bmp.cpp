@@ -154,7 +154,7 @@ TEST(Bmp, EveryFormWeWriteReadsBack) {
     d.Info.Header.biXPelsPerMeter = 3780;
     const auto f = Save(d);
     ASSERT_EQ(f.size(), r.OffBits + d.Size());
-    EXPECT_EQ(std::tuple(At32(f, 2), At32(f, 10), At32(f, 14)), std::tuple(uint32_t(f.size()), r.OffBits, r.Head));
+    EXPECT_EQ(std::tuple(At32(f, 2), At32(f, 6), At32(f, 10), At32(f, 14)), std::tuple(uint32_t(f.size()), 0u, r.OffBits, r.Head));
     EXPECT_EQ(std::memcmp(f.data() + r.OffBits, d.Scanlines[size_t(r.H - 1)], size_t(d.RowSize)), 0) << "bottom row first";
     if (r.Head == 40) {  // height, compression, density, colour count, red mask
       EXPECT_EQ(std::tuple(At32(f, 22), At32(f, 30), At32(f, 38), At32(f, 46), r.Compression ? At32(f, 54) : 0),
@@ -180,6 +180,7 @@ TEST(Bmp, HandMadeFilesDecode) {
       {"565 masks", {2, 1, 16, 3, 40, 0, {}, {0xF800, 0x7E0, 0x1F}, {0x1F, 0, 0, 0xF8}}, 565, {0xF8, 0xF80000}},
       {"masks in a V4 header", {2, 1, 16, 3, 108, 0, {}, {0xF800, 0x7E0, 0x1F}, {0x1F, 0, 0, 0xF8}}, 565, {0xF8, 0xF80000}},
       {"masks in another order", {2, 1, 16, 3, 40, 0, {}, {0x1F, 0x7E0, 0xF800}, {0x1F, 0, 0, 0xF8}}, 565, {0xF80000, 0xF8}},
+      {"green above red", {2, 1, 16, 3, 40, 0, {}, {0x3E0, 0xFC00, 0x1F}, {0xE0, 0x03, 0, 0xFC}}, 565, {0xF80000, 0xFC00}},
       {"32 bits, red first", {1, 1, 32, 3, 40, 0, {}, {0xFF, 0xFF00, 0xFF0000}, {10, 20, 30, 0}}, 888, {0x0A141E}},
       {"32 bits of 10-bit channels", {1, 1, 32, 3, 40, 0, {}, {0x3FF00000, 0xFFC00, 0x3FF},
                                       {uint8_t(v10), uint8_t(v10 >> 8), uint8_t(v10 >> 16), uint8_t(v10 >> 24)}}, 888, {0xFF8000}},
@@ -213,6 +214,7 @@ TEST(Bmp, RunLengthData) {
       {6, 1, 4, {1, 0xF0, 0, 3, 0xAB, 0xC0, 2, 0x56}, {15, 10, 11, 12, 5, 6}},
       {6, 1, 4, {0, 5, 0x12, 0x34, 0x50, 0x00, 1, 0x99}, {1, 2, 3, 4, 5, 9}},
       {3, 2, 4, {9, 0x12, 0, 0, 0, 6, 0x34, 0x56, 0x78, 0}, {3, 4, 5, 1, 2, 1}},
+      {5, 1, 4, {0, 3, 0x12, 0x34}, {1, 2, 3, 0, 0}},               // the pad nibble is not a pixel
       {5, 1, 4, {0, 9, 0x12}, {1, 2, 0, 0, 0}}};  // literal runs off the data
   for (const auto& r : rows) {
     TBmpFields s{r.W, r.H, uint16_t(r.Bpp), r.Bpp == 8 ? 1u : 2u, 40, 0, IndexPalette(1 << r.Bpp), {}, r.Data};
@@ -244,6 +246,7 @@ TEST(Bmp, UnusableFilesLeaveTheBufferAlone) {
       {"RLE top-down", {.height = -2, .bpp = 8, .compression = 1}},
       {"empty 16-bit mask", {.bpp = 16, .compression = 3, .masks = {0xFF00, 0xFF, 0}}},
       {"overlapping masks", {.bpp = 16, .compression = 3, .masks = {0xF800, 0x0FE0, 0x1F}}},
+      {"red and blue overlap", {.bpp = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x1800}}},
       {"holey mask", {.bpp = 16, .compression = 3, .masks = {0xF400, 0x07E0, 0x1F}}},
       {"16-bit channel of 9 bits", {.bpp = 16, .compression = 3, .masks = {0xC000, 0x3FE0, 0x1F}}}};
   for (const auto& [why, f] : fields) bad.emplace_back(why, MakeBmp(f));
