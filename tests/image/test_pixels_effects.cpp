@@ -151,15 +151,13 @@ TEST(ConvertTo24, EveryDepthMatchesAReference) {
     }
   }
   // A destination of the wrong size or depth, or an empty source: nothing happens.
-  TFastDIB src, wrongSize, wrongDepth, empty, dst;
+  TFastDIB src, empty, to[3];
   src.SetSize(4, 4, 8, 0);
-  wrongSize.SetSize(4, 3, 24, 0);
-  wrongDepth.SetSize(4, 4, 32, 0);
-  dst.SetSize(1, 1, 24, 0);
-  for (auto [to, from] : {std::pair{&wrongSize, &src}, {&wrongDepth, &src}, {&dst, &empty}}) {
-    std::memset(to->Bits, 0x5A, to->Size());
-    ConvertTo24(*to, *from);
-    EXPECT_EQ(to->Bits[0], 0x5A);
+  for (auto [i, w, h, bpp] : {std::tuple{0, 4, 3, 24}, {1, 4, 4, 32}, {2, 1, 1, 24}}) {
+    to[i].SetSize(w, h, bpp, 0);
+    std::memset(to[i].Bits, 0x5A, to[i].Size());
+    ConvertTo24(to[i], i == 2 ? empty : src);
+    EXPECT_EQ(to[i].Bits[0], 0x5A) << i;
   }
 }
 
@@ -395,20 +393,14 @@ TEST(Effects, Rotate) {
   RotateSize(src, dest, 45);
   std::memset(dest.Bits, 0xEE, dest.Size());
   Rotate(src, dest, 7, 7, 45);
-  EXPECT_EQ(Value(dest, 0, 0), 0xEE);
-  EXPECT_EQ(Value(dest, 13, 13, 2), 0xEE);
-  EXPECT_EQ(Value(dest, 1, 1), 0xEE);
-  EXPECT_EQ(Value(dest, 7, 7), Value(src, 5, 5));  // the centres meet
-  EXPECT_EQ(Value(dest, 7, 0), Value(src, 0, 0));  // the top-left corner turned up to the top
+  // Corners outside the source keep their bytes; the centres meet; the top-left corner turns up to the top.
+  EXPECT_EQ(std::tuple(Value(dest, 0, 0), Value(dest, 13, 13, 2), Value(dest, 1, 1), Value(dest, 7, 7), Value(dest, 7, 0)),
+            std::tuple(0xEE, 0xEE, 0xEE, Value(src, 5, 5), Value(src, 0, 0)));
   other.SetSize(4, 4, 32, 0);
   std::memset(other.Bits, 0xEE, other.Size());
   TFastDIB empty;
-  for (auto [from, to] : {std::pair{&src, &other}, {&empty, &dest}}) {
-    Rotate(*from, *to, 2, 2, 10);
-    RotateWrap(*from, *to, 2, 2, 10);
-  }
-  EXPECT_EQ(other.Bits[5], 0xEE);
-  EXPECT_EQ(dest.Bits[0], 0xEE);
+  for (auto [from, to] : {std::pair{&src, &other}, {&empty, &dest}}) Rotate(*from, *to, 2, 2, 10), RotateWrap(*from, *to, 2, 2, 10);
+  EXPECT_TRUE(other.Bits[5] == 0xEE && dest.Bits[0] == 0xEE);
 
   // The longest side the buffer accepts, half a turn about a far centre: no
   // accumulator overflows. Mirrored about x = 20000.

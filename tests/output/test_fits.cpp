@@ -104,24 +104,19 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
     const std::time_t before = std::time(nullptr);
     TFullDepthImage full;
     full.Resize(r.W, r.H);
-    for (int y = 0; y < r.H; ++y)
-      for (int x = 0; x < r.W; ++x)
-        for (int c = 0; c < 3; ++c) full.Bgr[(size_t(y) * size_t(r.W) + size_t(x)) * 3 + size_t(c)] = FullAt(x, y, c);
+    for (size_t i = 0; i < full.Bgr.size(); ++i) full.Bgr[i] = FullAt(int(i / 3) % r.W, int(i / 3) / r.W, int(i % 3));
     Opt.Fits.Bits8 = r.Kind != Mean16;
     Opt.Fits.Bits16 = !Opt.Fits.Bits8;
     const TFitsDepth depth = r.Kind == Float ? TFitsDepth::Float32 : TFitsDepth::Scaled16;
-    std::vector<std::pair<std::string, int>> files;  // name, component
-    if (r.Kind == Split) {
-      int written = 0;
-      ASSERT_TRUE(EcrireFitsRVB(Path("T"), "0003", Pattern(r.W, r.H), Opt, &written));
-      EXPECT_EQ(written, 3);
-      files = {{Path("TR0003.fit"), kFitsRed}, {Path("TV0003.fit"), kFitsGreen}, {Path("TB0003.fit"), kFitsBlue}};
-    } else {
-      files = {{Path("f.fit"), kFitsMean}};
-      ASSERT_TRUE(r.Kind == Float || r.Kind == Scaled16
-                      ? EcrireFitsFull(files[0].first, "", kFitsMean, full, depth, Opt)
-                      : EcrireFits(files[0].first, "", kFitsMean, Pattern(r.W, r.H, r.Bpp), Opt));
-    }
+    int written = 0;
+    ASSERT_TRUE(r.Kind == Split ? EcrireFitsRVB(Path("T"), "0003", Pattern(r.W, r.H), Opt, &written)
+                : r.Kind == Float || r.Kind == Scaled16 ? EcrireFitsFull(Path("f.fit"), "", kFitsMean, full, depth, Opt)
+                                                        : EcrireFits(Path("f.fit"), "", kFitsMean, Pattern(r.W, r.H, r.Bpp), Opt));
+    EXPECT_EQ(written, r.Kind == Split ? 3 : 0);
+    const std::vector<std::pair<std::string, int>> files =  // name, component
+        r.Kind == Split ? std::vector<std::pair<std::string, int>>{{Path("TR0003.fit"), kFitsRed}, {Path("TV0003.fit"), kFitsGreen},
+                                                                  {Path("TB0003.fit"), kFitsBlue}}
+                        : std::vector<std::pair<std::string, int>>{{Path("f.fit"), kFitsMean}};
     for (const auto& [f, component] : files) {
       EXPECT_EQ(fs::file_size(f), r.Size);
       const size_t dataEnd = 2880 + size_t(r.W * r.H) * size_t(std::abs(r.Bitpix) / 8);
