@@ -51,6 +51,7 @@ const char* const kFreshFile =
     "cadrage_surface=0\n"
     "bordure=10\n"
     "Rapport=1\n"
+    "memoire_copies_mo=-1\n"
     "[compositage]\n"
     "kappa=3\n"
     "rejet_kappa=0\n"
@@ -79,7 +80,7 @@ const char* const kFreshFile =
     "pleine_profondeur=0\n";
 }  // namespace
 
-TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll27Keys) {
+TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll28Keys) {
   P.kappa = 9;  // must be reset
   ASSERT_TRUE(Read());
   const TParamglob d = Defaults();
@@ -119,6 +120,7 @@ TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
   p.FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x')};
   p.FITS.PleineProfondeur = true;
   p.alignement_subpixel = true;
+  p.memoire_copies_mo = 0;
   P = p;
   ASSERT_TRUE(Write());
   P = TParamglob{};
@@ -255,7 +257,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TClampCase{"tolerance", "255", &TParamglob::tolerance, 255},
                       TClampCase{"kappa", "11", &TParamglob::kappa, 10},
                       TClampCase{"kappa", "-3", &TParamglob::kappa, 0},
-                      TClampCase{"kappa", "0", &TParamglob::kappa, 0}));
+                      TClampCase{"kappa", "0", &TParamglob::kappa, 0},
+                      TClampCase{"memoire_copies_mo", "-7", &TParamglob::memoire_copies_mo, -1},
+                      TClampCase{"memoire_copies_mo", "0", &TParamglob::memoire_copies_mo, 0},
+                      TClampCase{"memoire_copies_mo", "99999999", &TParamglob::memoire_copies_mo, 16 << 20}));
 
 // A settings file that is not one is refused with a message naming it; the
 // defaults are used and nothing is read past the limit.
