@@ -14,6 +14,7 @@
 
 #include "image/Convert.h"
 #include "image/Demosaic.h"
+#include "image/Simd.h"
 #include "image/Effects.h"
 #include "image/HSLUtils.h"
 #include "image/Resample.h"
@@ -163,19 +164,21 @@ TEST(ConvertTo24, EveryDepthMatchesAReference) {
 
 // Bilinear demosaicing against its definition: every colour of a pixel is its
 // own sample, or the rounded mean of the samples of that colour around it
-// (3 x 3, inside the picture). Widths reach the vector path and its tails.
+// (3 x 3, inside the picture). Widths reach the vector paths and their tails,
+// in every instruction-set form this processor runs.
 TEST(Demosaic, EveryPatternAndSizeMatchesTheDefinition) {
   constexpr int kCells[4][4] = {{2, 1, 1, 0}, {1, 2, 0, 1}, {1, 0, 2, 1}, {0, 1, 1, 2}};  // channel (b, g, r)
+  for (TSimd simd : SimdLevels())
   for (int p = 0; p < 4; ++p)
-    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {2, 5}, {5, 3}, {36, 5}, {37, 6}, {50, 4}}) {
-      SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(w) + "x" + std::to_string(h));
+    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {2, 5}, {5, 3}, {36, 5}, {37, 6}, {50, 4}, {131, 3}}) {
+      SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(w) + "x" + std::to_string(h) + " form " + std::to_string(int(simd)));
       const int stride = w + 3;
       std::vector<uint8_t> raw(size_t(stride * h));
       for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(i * 37 + i / 7 + 5);
       TFastDIB out;
       out.SetSize(w, h, 24, 0);
       std::memset(out.Bits, 0xEE, out.Size());  // the row padding must stay
-      DemosaicBilinear(raw.data(), w, h, stride, TBayerPattern(p), out);
+      DemosaicBilinear(raw.data(), w, h, stride, TBayerPattern(p), out, simd);
       auto colour = [&](int y, int x) { return kCells[p][(y & 1) * 2 + (x & 1)]; };
       for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
