@@ -80,6 +80,7 @@ const TRow kScript[] = {
     {"save --quiet --ini {d}/none.ini {d}/night.lst {d}/lists", 0,
      "^written: {d}/lists/Temp0001.bmp\nwritten: {d}/lists/Temp0002.bmp\n$", "."},
     {"save {d}/p1.bmp {d}/p2.bmp", kArg, "", "OUTDIR: "},
+    {"save {d}/p1.bmp {d}/bad --memory-budget -1", kArg, "", "--memory-budget"},
     {"info {d}/p1.bmp {d}/notes.bmp", 2, "", "notes.bmp: not a readable BMP file"},
     {"info {d}/none.lst", 2, "", "not existe."},
     {"info {d}/empty.lst", 2, "", "no listed image file exists"},

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "ControllerRig.h"
+#include "sequence/FrameBlockPool.h"
 
 namespace {
 
@@ -189,6 +190,25 @@ TEST(MainController, SubPixelSurfaceStackIsTheCommandLinesStack) {
     ASSERT_TRUE(stack.LoadFromFile(dir + "/cli.bmp"));
     EXPECT_TRUE(fixtures::PackedBgr(stack) == t.View.Stack) << subpixel;
   }
+}
+
+// Past the memory budget the copies need the temporary folder: when it cannot hold them, the run stops as
+// soon as the first frame fixes their size, before copying the others, and says so.
+TEST(MainController, AutoFramingWithoutRoomForTheCopiesSaysSoBeforeCopyingThem) {
+  TSampleOptions big;  // copies of about 450 KB: one fits in 1 MB, three do not
+  big.Frames = 3, big.Width = big.Height = 400, big.Radius = 190;
+  ASSERT_TRUE(WriteSampleVideo(Video("big.avi"), big, nullptr));
+  TRig t;
+  t.Settings.memoire_copies_mo = 1;
+  SetFrameBlockFolder("/nonexistent/stellon");
+  t.Reach("open:big.avi autoframe");
+  SetFrameBlockFolder("");
+  ApplyFrameMemoryBudget(TParamglob{});
+  ASSERT_EQ(t.Asked().size(), 1u);
+  EXPECT_EQ(t.Asked()[0].rfind("Automatic frames | Not enough room for the frame copies: 2 frames of ", 0), 0u)
+      << t.Asked()[0];
+  EXPECT_NE(t.Asked()[0].find("/nonexistent/stellon"), std::string::npos);
+  EXPECT_EQ(Summary(t), "@0 tol 30 ticked 0 framed 0 pixels 0 size set told 0");
 }
 
 // A manual frame: its position text, a second frame of the first's size, and the outline drawn solid white
