@@ -3,7 +3,7 @@
 // widget, or a button, slider or item view even without focus) must carry an
 // accessible name. Parts Qt builds itself (a spin box's edit, scroll bars,
 // item-view headers, "qt_" tab and overflow bars, viewports) are skipped.
-// New windows are added to the table of everyControlIsNamed in tst_mainwindow.cpp.
+// New windows are added to the table of everyControlIsNamed in tst_windows.cpp.
 #pragma once
 
 #include <QAbstractButton>
