@@ -15,10 +15,10 @@ namespace fs = std::filesystem;
 TEST(ResultWindowRules, CaptionsGeometryAndNames) {
   using M = TCombineMethod;
   const std::tuple<M, int, const char*> captions[] = {
-      {M::Mean, 0, "Result : Combinaison by mean (0image)"}, {M::Mean, 1, "Result : Combinaison by mean (1image)"},
-      {M::Mean, 5, "Result : Combinaison by mean (5images)"}, {M::KappaSigma, 0, "Result : Combinaison Kappa-Sigma (0images)"},
-      {M::KappaSigma, 1, "Result : Combinaison Kappa-Sigma (1images)"}};
-  for (const auto& [method, n, caption] : captions) EXPECT_EQ(ResultCaption(method, n), caption);
+      {M::Mean, 0, "by mean (0image)"}, {M::Mean, 1, "by mean (1image)"}, {M::Mean, 5, "by mean (5images)"},
+      {M::KappaSigma, 0, "Kappa-Sigma (0images)"}, {M::KappaSigma, 1, "Kappa-Sigma (1images)"}};
+  for (const auto& [method, n, caption] : captions)
+    EXPECT_EQ(ResultCaption(method, n), std::string("Result : Combinaison ") + caption);
   EXPECT_EQ(ReportCaption("Result : x"), "Report :Result : x");
   const std::tuple<int, int, int, TResultGeometry> geometries[] = {{200, 150, 1, {200, 150, 300, 231, 50, 10}},
                                                                     {200, 150, 2, {400, 300, 420, 381, 10, 10}},

@@ -14,9 +14,9 @@ using namespace fixtures;
 TEST(Adjuster, WorkFollowsWhatIsNotNeutral) {
   using R = TAdjustRow;
   using P = TAdjustPath;
-  const std::tuple<R, int, int, P> cases[] = {{R::Gamma, 10000, 256, P::CopyOnly}, {R::Gamma, 10000, 300, P::Saturation},
-                                              {R::Gamma, 5000, 256, P::Lut},       {R::Lightness, -30, 256, P::Lut},
-                                              {R::Addition, 999, 0, P::SaturationLut}, {R::Contrast, 1, 512, P::SaturationLut}};
+  const std::tuple<R, int, int, P> cases[] = {
+      {R::Gamma, 10000, 256, P::CopyOnly}, {R::Gamma, 10000, 300, P::Saturation}, {R::Gamma, 5000, 256, P::Lut},
+      {R::Lightness, -30, 256, P::Lut}, {R::Addition, 999, 0, P::SaturationLut}, {R::Contrast, 1, 512, P::SaturationLut}};
   for (const auto& [row, position, saturation, path] : cases) {
     SCOPED_TRACE(position);
     TFastDIB target = Pattern24(24, 6, 2), expected = Pattern24(24, 6, 2);
