@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' wiring, driven as a user would (their rules are tested headless in tests/control, tests/tools and
 // tests/browse): controls, keys and the mouse reach the main window's controller and its state shows; the commands
-// with windows of their own; settings and start-up; the Parameters dialogs' round trip; the result, list, report
+// with windows of their own; settings and start-up; the Parameters dialogs' round trip; the result, list
 // and progress windows; the Qt message boxes; and the accessible names of every window.
 #include <QtTest>
 #include <QtWidgets>
