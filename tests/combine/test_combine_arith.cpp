@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "combine/Combine.h"
+#include "combine/CombineRows.h"
 #include "combine/KappaKernel.h"
 #include "image/HSLUtils.h"
 
@@ -214,6 +216,14 @@ TEST(CombineFrames, MatchRulesPixelForPixelForAnyThreadCount) {
         auto mean = MeanCombineFrames(fr.View(), {}, threads);
         for (int y = 0; y < c.H; ++y)
           for (int x = 0; x < c.W; ++x) ASSERT_EQ(Px(*mean, x, y), ReferenceMean(fr, x, y)) << x << "," << y;
+        // Frames kept in the frame-copy file are combined in bands of rows: two rows here.
+        auto banded = combine_detail::CombineInBands(
+            fr.View(), {}, nullptr, size_t(c.n) * size_t(c.W) * 3 * 2,
+            [&](const TCombineFrames& f, const TCombineCallbacks& cb, TFullDepthImage* full) {
+              return KappaSigmaCombineFrames(f, 2, true, cb, threads, full);
+            });
+        auto whole = KappaSigmaCombineFrames(fr.View(), 2, true, {}, threads);
+        for (int y = 0; y < c.H; ++y) ASSERT_EQ(std::memcmp(banded->Scanlines[y], whole->Scanlines[y], size_t(c.W) * 3), 0) << y;
         for (int kappa : {1, 2, 3}) {
           for (bool rejet : {false, true}) {
             auto img = KappaSigmaCombineFrames(fr.View(), kappa, rejet, {}, threads);
@@ -260,6 +270,16 @@ TEST(CombineFrames, CancelStopsAtTheNextRowAndProgressComesPerRowOnTheCallingThr
     img = kind ? KappaSigmaCombineFrames(fr.View(), 2, false, cb, 2) : MeanCombineFrames(fr.View(), cb, 2);
     ASSERT_TRUE(img);
     EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    // In bands of four rows: the same positions, and the full-depth values in place.
+    positions.clear();
+    TFullDepthImage full;
+    img = combine_detail::CombineInBands(fr.View(), cb, &full, 4 * 40 * 3 * 4,
+                                         [](const TCombineFrames& f, const TCombineCallbacks& c, TFullDepthImage* d) {
+                                           return MeanCombineFrames(f, c, 2, d);
+                                         });
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(img && full.Width == 40 && full.Height == 6);
+    EXPECT_EQ(full.Pixel(39, 5)[2], 3.0f);
     EXPECT_EQ(Px(*img, 39, 5), (TColorBGR{1, 2, 3})) << "last row and column computed like the others";
   }
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "combine/Combine.h"
+#include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
 
 namespace {
@@ -33,6 +34,7 @@ class CombineSequence : public ::testing::Test {
     Seq.FrameHeight = 2;  // 3 high
     Params.bordure = 1;   // frames of 7 x 5
   }
+  void TearDown() override { SetFrameBlockBudget(DefaultFrameBlockBudget()); }
   void Add(std::unique_ptr<TAviList> r) {
     Seq.ImageList.Add(TSequence::AviDisplayName(Seq.ImageList.Count()), std::move(r));
   }
@@ -76,24 +78,31 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
 TEST_F(CombineSequence, ResultHasTheFrameSizeAndEveryPixelIsComputed) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
-  auto a = Record(true, true, 5, 5, {});
-  auto b = Record(true, true, 5, 5, {});
-  // A gradient, so that a swapped row or column would show.
-  for (int i = 0; i < 25; ++i) {
-    a->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10);
-    b->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10 + 2);
-  }
-  Add(std::move(a));
-  Add(std::move(b));
-  TCombineOutcome mean = MeanCombine(Seq, Params);
-  TCombineOutcome kappa = KappaSigmaCombine(Seq, Params);
-  ASSERT_EQ(mean.Image->Width(), 5);
-  ASSERT_EQ(mean.Image->AbsHeight, 5);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(mean.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
-      EXPECT_EQ(kappa.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
+  // Copies in memory, then copies kept in the frame-copy file (a budget of one
+  // byte), which the combinations read from there in bands of rows.
+  for (const size_t budget : {DefaultFrameBlockBudget(), size_t(1)}) {
+    SetFrameBlockBudget(budget);
+    Seq.ImageList.Clear();
+    auto a = Record(true, true, 5, 5, {});
+    auto b = Record(true, true, 5, 5, {});
+    // A gradient, so that a swapped row or column would show.
+    for (int i = 0; i < 25; ++i) {
+      a->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10);
+      b->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10 + 2);
     }
+    EXPECT_EQ(FrameBlockInFile(b->FramePixels.data()), budget == 1);
+    Add(std::move(a));
+    Add(std::move(b));
+    TCombineOutcome mean = MeanCombine(Seq, Params);
+    TCombineOutcome kappa = KappaSigmaCombine(Seq, Params);
+    ASSERT_EQ(mean.Image->Width(), 5);
+    ASSERT_EQ(mean.Image->AbsHeight, 5);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(mean.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
+        EXPECT_EQ(kappa.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
+      }
+  }
 }
 
 TEST_F(CombineSequence, NoImageTakingPartGivesABlackResultOfTheFrameSize) {

@@ -80,6 +80,7 @@ TParamglob Sample() {
   p.calcul_simple = p.Rapport = p.numerotation_zero = p.Bitmap = p.barre_visible = false;
   p.alignement_subpixel = p.Fits = p.barre_texte = true;
   p.tolerance = 42;
+  p.memoire_copies_mo = 512;
   p.bordure = 17;
   p.kappa = 4;
   p.repertoire = "/data/saves/";
@@ -447,6 +448,7 @@ class TestWindows : public QObject {
     f.EditBordure->setText("25");
     f.Edit_Tolerance->setText("300");  // outside 0..255, and empty below: the spin's position stays
     f.Edit_kappa->setText("");
+    f.SpinMemoire->setValue(-5);  // below the lowest position: automatic
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
              f.cd_tolerance_auto, f.cdauto_rapport, f.Radio_CalculSimple, f.CheckBox_kappamoyenne,
              f.CheckBox_texte_compositage, f.CheckBox_subpixel, f.CheckBox_Numerotation, f.Radio_BMP})
@@ -454,6 +456,7 @@ class TestWindows : public QObject {
     f.rep_sauve->setText("  typed dir");
     f.BtOk->click();
     expected.bordure = 25;
+    expected.memoire_copies_mo = kMemoireAuto;
     expected.tolerance_automatique = expected.calcul_complexe = expected.rejet_kappa = false;
     expected.texte_avec_compositage = expected.alignement_subpixel = expected.Fits = false;
     expected.Rapport = expected.calcul_simple = expected.numerotation_zero = expected.Bitmap = true;

@@ -31,7 +31,7 @@ class SettingsTest : public ::testing::Test {
 
 const char* const kFreshFile =
     "[cadre]\ntolerance=30\ntolerance_automatique=0\ncalcul_simple=1\ncalcul_complexe=0\ncadrage_surface=0\n"
-    "bordure=10\nRapport=1\n"
+    "bordure=10\nRapport=1\nmemoire_copies_mo=-1\n"
     "[compositage]\nkappa=3\nrejet_kappa=0\ntexte_avec_compositage=0\n"
     "[repertoire]\nsauvegarde=@DIR@\nnumerotation_zero=1\n"
     "[Menu bar]\ntexte=0\nvisible=1\n"
@@ -61,7 +61,7 @@ TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
                .texte_avec_compositage = true, .repertoire = Dir + "/", .barre_visible = false, .barre_texte = true,
                .numerotation_zero = false, .Bitmap = false, .Fits = true,
                .FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x'), true},
-               .alignement_subpixel = true};
+               .alignement_subpixel = true, .memoire_copies_mo = 0};
   P = p;
   Put("; mine\r\n[Kelvaron]\r\nother=kept\r\n");  // what else the file holds stays, and its line ends
   ASSERT_TRUE(Write());
@@ -95,6 +95,7 @@ TEST_F(SettingsTest, ValueReadFromOneKey) {
       {"cadre", "tolerance", "99999", "255"}, {"cadre", "tolerance", "-1", "0"}, {"cadre", "tolerance", "255", "255"},
       {"compositage", "kappa", "11", "10"}, {"compositage", "kappa", "-3", "0"}, {"compositage", "kappa", "0", "0"},
       {"lucky", "pleine_profondeur", "1", "1"}, {"lucky", "alignement_subpixel", "7", "1"},
+      {"cadre", "memoire_copies_mo", "-7", "-1"}, {"cadre", "memoire_copies_mo", "99999999", "16777216"},
       {"Fits type", "Telescope", "T\xe9l\xe9scope\x80\xb0", "Téléscope€°"},
       {"Fits type", "Objet", "Téléscope", "Téléscope"}, {"repertoire", "sauvegarde", "@DIR@/saves", "@DIR@/saves"},
       {"repertoire", "sauvegarde", "C:\\Stellon\\", "@DIR@/"}, {"repertoire", "sauvegarde", "", "@DIR@/"}};
