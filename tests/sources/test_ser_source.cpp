@@ -1,33 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SER files written here from known pixels, read back through the source.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <tuple>
 
 #include "sources/SerFormat.h"
 #include "sources/SerSource.h"
+#include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
+using fixtures::TTempDir;
 
 namespace {
 
-fs::path TempPath(const std::string& name) {
-  return fs::temp_directory_path() / ("stellon_ser_" + std::to_string(::getpid()) + "_" + name);
-}
-
 ser::THeader Header(int32_t colour, int w, int h, int depth, int frames) {
   ser::THeader header;
-  header.ColourId = colour;
-  header.Width = w;
-  header.Height = h;
-  header.Depth = depth;
-  header.FrameCount = frames;
+  header.ColourId = colour, header.Width = w, header.Height = h, header.Depth = depth, header.FrameCount = frames;
   return header;
 }
 
@@ -60,7 +50,8 @@ class SerReadBack : public ::testing::TestWithParam<TCase> {};
 
 TEST_P(SerReadBack, KnownPixelsComeBack) {
   const auto [colour, depth, big, trailer, lying] = GetParam();
-  const fs::path path = TempPath("rb.ser");
+  TTempDir dir;
+  const fs::path path = dir.File("rb.ser");
   ser::THeader h = Header(colour, W, H, depth, kFrames);
   h.LittleEndian = (big == lying) ? 1 : 0;
   const std::string layout = ser::ColourName(colour);
@@ -112,7 +103,6 @@ TEST_P(SerReadBack, KnownPixelsComeBack) {
       }
   }
   EXPECT_FALSE(source->ReadImage(kFrames, image).ok());
-  fs::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,31 +119,26 @@ INSTANTIATE_TEST_SUITE_P(WrongEndianFieldSmooth, SerReadBack,
                                             ::testing::Values(true), ::testing::Values(true)));
 
 TEST(SerDepth, LowDepthsUseTheirFullRange) {
+  TTempDir dir;
   for (int depth = 1; depth <= 7; ++depth) {
-    const fs::path path = TempPath("low.ser");
-    const ser::THeader h = Header(ser::Mono, 2, 1, depth, 1);
+    const uint8_t samples[2] = {0, uint8_t((1 << depth) - 1)};
     ser::TWriter writer;
-    const uint8_t top = uint8_t((1 << depth) - 1), samples[2] = {0, top};
-    ASSERT_TRUE(writer.Open(path, h, false).ok() && writer.AddFrame(samples).ok() && writer.Finish().ok());
+    ASSERT_TRUE(writer.Open(dir.File("low.ser"), Header(ser::Mono, 2, 1, depth, 1), false).ok() &&
+                writer.AddFrame(samples).ok() && writer.Finish().ok());
     std::unique_ptr<TImageSource> source;
     TFastDIB image;
-    ASSERT_TRUE(OpenSerSource(path, source).ok());
-    ASSERT_TRUE(source->ReadImage(0, image).ok());
+    ASSERT_TRUE(OpenSerSource(dir.File("low.ser"), source).ok() && source->ReadImage(0, image).ok());
     EXPECT_EQ(image.Pixels24(0)[0], (TColorBGR{0, 0, 0}));
     EXPECT_EQ(image.Pixels24(0)[1], (TColorBGR{255, 255, 255})) << "depth " << depth;
-    fs::remove(path);
   }
 }
 
 // Damaged and hostile files: refused with a message, or read up to the last whole frame.
 struct THostile {
   const char* Name;
-  uint32_t Field;      // header offset changed, 0 for none
-  uint32_t Value;
-  uint32_t Field2;     // a second one
-  uint32_t Value2;
-  int64_t KeepBytes;   // file cut to this many bytes after the 3 frames (+24 trailer); -1 keeps all
-  int ExpectedCount;   // -1: refused
+  uint32_t Field, Value, Field2, Value2;  // header fields changed (offset 0: none)
+  int64_t KeepBytes;                      // file cut to this size (3 frames of 12 bytes + 24 of trailer); -1 keeps all
+  int ExpectedCount;                      // -1: refused
 };
 class SerHostile : public ::testing::TestWithParam<THostile> {};
 
@@ -165,24 +150,22 @@ TEST_P(SerHostile, RefusedOrReadToLastWholeFrame) {
   if (c.Field) std::memcpy(&bytes[c.Field], &c.Value, 4);
   if (c.Field2) std::memcpy(&bytes[c.Field2], &c.Value2, 4);
   if (c.KeepBytes >= 0) bytes.resize(size_t(c.KeepBytes));
-  const fs::path path = TempPath("hostile.ser");
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  TTempDir dir;
+  const std::string path = dir.File("hostile.ser");
+  fixtures::WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
   std::unique_ptr<TImageSource> source;
   const TStatus status = OpenSerSource(path, source);
   if (c.ExpectedCount < 0) {
     EXPECT_FALSE(status.ok());
     EXPECT_FALSE(source);
-    EXPECT_NE(status.Message().find(path.string() + ": "), std::string::npos) << status.Message();
+    EXPECT_NE(status.Message().find(path + ": "), std::string::npos) << status.Message();
   } else {
     ASSERT_TRUE(status.ok()) << status.Message();
     EXPECT_EQ(source->Facts().ImageCount, c.ExpectedCount);
     TFastDIB image;
-    if (c.ExpectedCount > 0) {
-      EXPECT_TRUE(source->ReadImage(c.ExpectedCount - 1, image).ok());
-    }
+    EXPECT_TRUE(c.ExpectedCount == 0 || source->ReadImage(c.ExpectedCount - 1, image).ok());
     EXPECT_FALSE(source->ReadImage(c.ExpectedCount, image).ok());
   }
-  fs::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
