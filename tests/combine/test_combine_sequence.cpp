@@ -73,61 +73,39 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
   }
 }
 
-TEST_F(CombineSequence, ResultHasTheFrameSizeAndEveryPixelIsComputed) {
+// A gradient, so that a swapped row or column would show; kappa 1 over two different colours rejects both,
+// and rejet_kappa gives their mean.
+TEST_F(CombineSequence, ResultHasTheFrameSizeAndFollowsTheParams) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
-  auto a = Record(true, true, 5, 5, {});
-  auto b = Record(true, true, 5, 5, {});
-  // A gradient, so that a swapped row or column would show.
-  for (int i = 0; i < 25; ++i) {
-    a->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10);
-    b->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10 + 2);
+  for (int k = 0; k < 2; ++k) {
+    auto r = Record(true, true, 5, 5, {});
+    for (int i = 0; i < 25; ++i) r->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 9 + 20 * k);
+    Add(std::move(r));
   }
-  Add(std::move(a));
-  Add(std::move(b));
-  TCombineOutcome mean = MeanCombine(Seq, Params);
-  TCombineOutcome kappa = KappaSigmaCombine(Seq, Params);
-  ASSERT_EQ(mean.Image->Width(), 5);
-  ASSERT_EQ(mean.Image->AbsHeight, 5);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(mean.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
-      EXPECT_EQ(kappa.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
-    }
+  for (const auto& [kappa, rejet, offset] : {std::tuple{0, false, 10}, {3, false, 10}, {1, false, -1}, {1, true, 10}}) {
+    Params.kappa = kappa;
+    Params.rejet_kappa = rejet;
+    TCombineOutcome o = kappa ? KappaSigmaCombine(Seq, Params) : MeanCombine(Seq, Params);
+    ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(5, 5));
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 5; ++x) EXPECT_EQ(o.Image->GetPixel(y, x).r, offset < 0 ? 0 : (y * 5 + x) * 9 + offset) << kappa << rejet;
+  }
 }
 
-TEST_F(CombineSequence, NoImageTakingPartGivesABlackResultOfTheFrameSize) {
+TEST_F(CombineSequence, NoImageGivesBlackOfTheFrameSizeAndCancelNoResult) {
   Add(Record(false, true, 7, 5, {50, 50, 50}));
   TCombineOutcome o = KappaSigmaCombine(Seq, Params);
   ASSERT_TRUE(o.Image);
   EXPECT_EQ(o.Count(), 0);
   EXPECT_EQ(o.Image->Width(), 7);
   EXPECT_EQ(o.Image->GetPixel(4, 6), TColorBGR{});
-}
-
-TEST_F(CombineSequence, RejectionFollowsTheGivenParams) {
-  // Kappa 1 on two different colours rejects both; rejet_kappa gives their mean.
-  Seq.FrameWidth = Seq.FrameHeight = 0;  // 1 x 1 frames with margin 0
-  Add(Record(true, true, 1, 1, {0, 0, 100}));
-  Add(Record(true, true, 1, 1, {0, 0, 200}));
-  TCombineParams p;
-  p.bordure = 0;
-  p.kappa = 1;
-  p.rejet_kappa = true;
-  TCombineOutcome o = KappaSigmaCombine(Seq, p);
-  ASSERT_TRUE(o.Image);
-  EXPECT_EQ(o.Image->GetPixel(0, 0), (TColorBGR{0, 0, 150}));
-  p.rejet_kappa = false;
-  EXPECT_EQ(KappaSigmaCombine(Seq, p).Image->GetPixel(0, 0), TColorBGR{});
-}
-
-TEST_F(CombineSequence, CancelGivesNoResult) {
   Add(Record(true, true, 7, 5, {1, 2, 3}));
   TCombineCallbacks cb;
   int rows = 0;
   cb.Cancelled = [&] { return rows == 2; };
   cb.Progress = [&](int p) { rows = p; };
-  TCombineOutcome o = MeanCombine(Seq, Params, cb);
+  o = MeanCombine(Seq, Params, cb);
   EXPECT_TRUE(o.Cancelled);
   EXPECT_FALSE(o.Image);
   EXPECT_EQ(rows, 2);

@@ -55,7 +55,7 @@ TEST(CombinationReport, MeanOverAnAviListsImageNumbers) {
                                       "Images used for combinaison :", "Image2", "Image7"}));
 }
 
-TEST(CombinationReport, NoImagesAndLeftOutFrames) {
+TEST(CombinationReport, NoImagesLeftOutFramesAndWhoTakesPart) {
   TSequence s;
   AddAvi(s, 4);
   TCombinationReportFacts f;
@@ -64,38 +64,26 @@ TEST(CombinationReport, NoImagesAndLeftOutFrames) {
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[4], "combined images :0");
   EXPECT_EQ(lines.back(), "Images used for combinaison :");
-
   f.UsedImages = {0};
   f.LeftOutImages = {3, 17};  // 17 has no record: skipped
   lines = BuildCombinationReport(s, f);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
             (std::vector<std::string>{"Image1", "", "Frames left out (other frame size) :", "Image4"}));
-}
-
-TEST(CombinationReport, ImagesTakingPartNeedTickFrameAndPixels) {
-  TSequence s;
-  AddAvi(s, 4);
-  auto set = [&](int i, bool checked, bool frame, bool pixels) {
-    TAviList* r = s.Record(i);
-    r->Checked = checked;
-    r->HasFrame = frame;
-    if (pixels) r->FramePixels.assign(4, 0);
-  };
-  set(0, true, true, true);
-  set(1, true, false, true);
-  set(2, false, true, true);
-  set(3, true, true, false);
+  // Taking part needs the tick, the frame and the pixels.
+  for (const auto& [i, checked, frame, pixels] : {std::tuple{0, true, true, true}, {1, true, false, true}, {2, false, true, true}, {3, true, true, false}}) {
+    s.Record(i)->Checked = checked;
+    s.Record(i)->HasFrame = frame;
+    if (pixels) s.Record(i)->FramePixels.assign(4, 0);
+  }
   EXPECT_EQ(ImagesTakingPart(s), std::vector<int32_t>{0});
 }
 
 TEST(CombinationReport, TextFileNameAndSaving) {
-  EXPECT_EQ(ReportFileName("/tmp/moon.bmp"), "/tmp/moon.txt");
-  EXPECT_EQ(ReportFileName("moon.fit"), "moon.txt");
-  EXPECT_EQ(ReportFileName("abc"), "abc.txt");
-  EXPECT_EQ(ReportFileName("/data/jupiter.fits"), "/data/jupiter.txt");  // the real extension, not 4 characters
-  EXPECT_EQ(ReportFileName("/data/v1.2/moon"), "/data/v1.2/moon.txt");   // a dot in a folder is no extension
-  EXPECT_EQ(ReportFileName("/data/.hidden"), "/data/.hidden.txt");
-  EXPECT_EQ(ReportFileName("notes.txt"), "notes.txt.txt");  // never the image itself
+  // The real extension, not 4 characters; a dot in a folder or starting the name is none; never the image itself.
+  for (const auto& [image, text] : std::vector<std::pair<std::string, std::string>>{
+           {"/tmp/moon.bmp", "/tmp/moon.txt"}, {"moon.fit", "moon.txt"}, {"abc", "abc.txt"}, {"/data/jupiter.fits", "/data/jupiter.txt"},
+           {"/data/v1.2/moon", "/data/v1.2/moon.txt"}, {"/data/.hidden", "/data/.hidden.txt"}, {"notes.txt", "notes.txt.txt"}})
+    EXPECT_EQ(ReportFileName(image), text);
   const auto path = std::filesystem::temp_directory_path() / "stellon-report-test.txt";
   ASSERT_TRUE(SaveReportLines({"Result combinaison by mean", "", "Image3"}, path.string()));
   std::ifstream in(path, std::ios::binary);

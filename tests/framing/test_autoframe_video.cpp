@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Automatic framing over generated planet videos with empty frames and frames
-// whose planet crosses an edge: every image's outcome is predicted from the
-// rendered pixels by the pixel-by-pixel scan, and checked against what the
-// planet does in that frame.
+// Automatic framing over generated planet videos with empty frames and frames whose planet crosses an
+// edge: every image's outcome is predicted from the rendered pixels by the pixel-by-pixel scan.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,8 +12,7 @@
 #include "framing/Frame.h"
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
-
-namespace fs = std::filesystem;
+#include "support/VideoFixtures.h"
 
 namespace {
 
@@ -38,11 +34,7 @@ std::vector<TExpected> Predict(const TSampleOptions& o, int tolerance, int margi
     if (!ReferenceScan(img, tolerance, r)) {
       e.Problem = TFrameProblemKind::NotFound;
     } else {
-      if (!sizeSet) {
-        sizeSet = true;
-        fw = r.Right - r.Left;
-        fh = r.Bottom - r.Top;
-      }
+      if (!sizeSet) sizeSet = true, fw = r.Right - r.Left, fh = r.Bottom - r.Top;
       e.Frame = {r.Left - margin, r.Top - margin, r.Left + fw + margin, r.Top + fh + margin};
       if (e.Frame.Left < 0 || e.Frame.Top < 0 || e.Frame.Right > o.Width - 1 || e.Frame.Bottom > o.Height - 1)
         e.Problem = TFrameProblemKind::OutOfLimit;
@@ -52,16 +44,7 @@ std::vector<TExpected> Predict(const TSampleOptions& o, int tolerance, int margi
   return out;
 }
 
-class AutoFrameVideo : public ::testing::TestWithParam<TVideoCodec> {
- protected:
-  void SetUp() override {
-    Path_ = fs::temp_directory_path() /
-            ("stellon-autoframe-video-" + std::to_string(int(GetParam())) + "-" +
-             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".avi");
-  }
-  void TearDown() override { fs::remove(Path_); }
-  fs::path Path_;
-};
+class AutoFrameVideo : public ::testing::TestWithParam<TVideoCodec> {};
 
 }  // namespace
 
@@ -75,17 +58,15 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
   o.EmptyFrames = {0, 4};
   o.PartialFrames = {2, 6, 7, 8, 9, 10};
   o.BlurredFrames = {11};
+  fixtures::TTempDir dir;
   std::string error;
-  ASSERT_TRUE(WriteSampleVideo(Path_.string(), o, &error)) << error;
-
+  ASSERT_TRUE(WriteSampleVideo(dir.File("v.avi"), o, &error)) << error;
   TSequence s;
-  ASSERT_TRUE(s.OpenAvi(Path_.string()));
+  ASSERT_TRUE(s.OpenAvi(dir.File("v.avi")));
   ASSERT_EQ(s.ImageCount, o.Frames);
   s.Tolerance = 30;
   s.CurrentIndex = 5;
   TAutoFrameOptions params;
-  params.ComplexMode = false;
-  params.AutoTolerance = false;
   params.bordure = 4;
   const TAutoFrameResult res = AutoFrameAll(s, params);
   EXPECT_EQ(s.CurrentIndex, 5);
@@ -106,8 +87,7 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
         EXPECT_FALSE(e.Problem) << i;
         break;
       case TPlanetState::Partial:
-        // Past the left or top edge the frame leaves the image; past the right
-        // or bottom edge the object is not closed and cannot be found.
+        // Past the left or top edge the frame leaves the image; past the right or bottom it is not closed.
         if (info.CenterX == 0 || info.CenterY == 0) {
           EXPECT_EQ(e.Problem, TFrameProblemKind::OutOfLimit) << i;
           sawLeftTop = true;
@@ -120,11 +100,9 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
     const TAviList& r = *s.Record(i);
     if (e.Problem) {
       rows.push_back({i, *e.Problem});
-      EXPECT_FALSE(r.HasFrame) << i;
-      EXPECT_FALSE(r.Checked) << i;
+      EXPECT_FALSE(r.HasFrame || r.Checked) << i;
     } else {
-      EXPECT_TRUE(r.HasFrame) << i;
-      EXPECT_TRUE(r.Checked) << i;
+      EXPECT_TRUE(r.HasFrame && r.Checked) << i;
       EXPECT_EQ(r.FrameRect, e.Frame) << i;
       // The disc lies inside its frame.
       EXPECT_LE(r.FrameRect.Left, info.CenterX - info.Radius) << i;
@@ -142,14 +120,11 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
   RenderSampleFrame(o, 1, img);
   const TAviList& r1 = *s.Record(1);
   const TRect& f = r1.FrameRect;
+  std::vector<uint8_t> want;
   for (int y = f.Top; y <= f.Bottom; ++y)
-    for (int x = f.Left; x <= f.Right; ++x) {
-      const TColorBGR p = img.GetPixel(y, x);
-      const size_t at = (size_t(y - f.Top) * size_t(f.Width()) + size_t(x - f.Left)) * 3;
-      ASSERT_EQ(r1.FramePixels[at], p.b);
-      ASSERT_EQ(r1.FramePixels[at + 1], p.g);
-      ASSERT_EQ(r1.FramePixels[at + 2], p.r);
-    }
+    for (int x = f.Left; x <= f.Right; ++x) want.insert(want.end(), {img.GetPixel(y, x).b, img.GetPixel(y, x).g, img.GetPixel(y, x).r});
+  want.push_back(0);
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), r1.FramePixels.begin(), r1.FramePixels.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Uncompressed, AutoFrameVideo, ::testing::Values(TVideoCodec::Bgr24, TVideoCodec::Bgra32));
