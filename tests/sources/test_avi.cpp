@@ -17,37 +17,34 @@ namespace {
 struct TDepthCase {
   const char* Name;
   TVideoCodec Codec;
-  int Colours;  // Pal8: palette entries written, 0 for biClrUsed 0 with 256
+  int Bpp, Colours;  // Pal8: palette entries written, 0 for biClrUsed 0 with 256
 };
 class AviDepth : public ::testing::TestWithParam<TDepthCase> {};
 
-// Width 5: every depth has padded rows. 8 bits come out through the palette and 16 bits as 5-5-5, in 24 bits.
+// Width 5: every depth has padded rows.
 TEST_P(AviDepth, ImagesAreTheStoredPicturesTopDown) {
   const TDepthCase& c = GetParam();
   TVideoWriterOptions o;
   o.Codec = c.Codec;
   o.Width = 5;
   o.Height = 3;
-  const int bpp = c.Codec == TVideoCodec::Pal8 ? 8 : c.Codec == TVideoCodec::Rgb555 ? 16 : c.Codec == TVideoCodec::Bgra32 ? 32 : 24;
-  const int colours = c.Colours ? c.Colours : 256;
+  const int bpp = c.Bpp, colours = c.Colours ? c.Colours : 256;
   for (int i = 0; bpp == 8 && i < colours; ++i) o.Palette.push_back(TRGBQuad{uint8_t(i), uint8_t(255 - i), uint8_t(i * 3), 0});
   o.ClrUsedZero = bpp == 8 && c.Colours == 0;
   std::vector<TFastDIB> frames(2);
   for (int i = 0; i < 2; ++i) {
-    const TFastDIB colour = Pattern24(5, 3, i);
-    if (bpp == 8) frames[size_t(i)] = Pattern8(5, 3, colours, i);
-    else {
-      frames[size_t(i)].SetSize(5, 3, bpp, bpp == 16 ? 555 : bpp == 32 ? 888 : 0);
-      for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) frames[size_t(i)].SetPixel(y, x, colour.GetPixel(y, x));
-    }
+    frames[size_t(i)].SetSize(5, 3, bpp, bpp == 16 ? 555 : bpp == 32 ? 888 : 0);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 5; ++x)
+        if (bpp == 8) frames[size_t(i)].Pixels8(y)[x] = uint8_t((x + 3 * y + i) % colours);
+        else frames[size_t(i)].SetPixel(y, x, Pattern24(5, 3, i).GetPixel(y, x));
   }
   TTempDir dir;
   const std::string path = dir.File("v.avi");
   ASSERT_TRUE(WriteVideo(path, o, frames));
   TOpenedSource s = OpenAvi(path);
   ASSERT_TRUE(s.Source) << s.Status.Message();
-  const TSourceFacts& f = s.Source->Facts();
+  const TSourceFacts& f = s.Source->Facts();  // 8 bits come out through the palette and 16 as 5-5-5, in 24 bits
   EXPECT_EQ(std::make_tuple(f.Format, f.ImageCount, f.Width, f.Height, f.SkippedEntries),
             std::make_tuple(std::string("AVI"), 2, 5, 3, 0));
   for (int i : {1, 0, 1}) {
@@ -67,9 +64,9 @@ TEST_P(AviDepth, ImagesAreTheStoredPicturesTopDown) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, AviDepth,
-                         ::testing::Values(TDepthCase{"pal256", TVideoCodec::Pal8, 256}, TDepthCase{"pal16", TVideoCodec::Pal8, 16},
-                                           TDepthCase{"palzero", TVideoCodec::Pal8, 0}, TDepthCase{"rgb555", TVideoCodec::Rgb555, 0},
-                                           TDepthCase{"bgr24", TVideoCodec::Bgr24, 0}, TDepthCase{"bgra32", TVideoCodec::Bgra32, 0}),
+                         ::testing::Values(TDepthCase{"pal256", TVideoCodec::Pal8, 8, 256}, TDepthCase{"pal16", TVideoCodec::Pal8, 8, 16},
+                                           TDepthCase{"palzero", TVideoCodec::Pal8, 8, 0}, TDepthCase{"rgb555", TVideoCodec::Rgb555, 16, 0},
+                                           TDepthCase{"bgr24", TVideoCodec::Bgr24, 24, 0}, TDepthCase{"bgra32", TVideoCodec::Bgra32, 32, 0}),
                          [](const auto& p) { return std::string(p.param.Name); });
 
 void Put32(std::string& s, size_t at, uint32_t v) {
@@ -146,19 +143,17 @@ TEST_P(AviHostile, RefusedOrReadAsFarAsWholeImagesGo) {
   WriteFileBytes(path, bytes);
   if (c.Extend && ::truncate(path.c_str(), c.Extend) != 0) GTEST_SKIP() << "cannot make a large sparse file here";
   TOpenedSource s = OpenAvi(path);
+  ASSERT_EQ(s.Source == nullptr, c.Refused) << s.Status.Message();
   if (c.Refused) {
-    EXPECT_FALSE(s.Source);
     EXPECT_EQ(s.Status.Message(), path + "is not a valid AVI file.");
     return;
   }
-  ASSERT_TRUE(s.Source) << s.Status.Message();
   EXPECT_EQ(s.Source->Facts().SkippedEntries, c.Skipped);
   std::vector<int> seeds;
   for (int i = 0; i < s.Source->Facts().ImageCount; ++i) {
     TFastDIB img;
     int seed = s.Source->ReadImage(i, img) ? -2 : -1;
-    for (int k = 0; seed == -2 && k < 16; ++k)
-      if (img.Size() == Pattern24(8, 4, k).Size() && std::memcmp(img.Bits, Pattern24(8, 4, k).Bits, img.Size()) == 0) seed = k;
+    for (int k = 0; seed == -2 && k < 16; ++k) seed = PackedBgr(img) == PackedBgr(Pattern24(8, 4, k)) ? k : -2;
     seeds.push_back(seed);
   }
   EXPECT_EQ(seeds, c.Seeds);
