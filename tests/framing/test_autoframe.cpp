@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Automatic framing and margin rebuilding over sequences of BMP files written for each test:
-// rows, hooks, cancel, what each image is left with.
+// Automatic framing and margin rebuilding over sequences of BMP files written for each test (rows, hooks,
+// cancel, what each image is left with), and over planet videos whose every image's outcome is predicted
+// from the rendered pixels by the pixel-by-pixel scan.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
+#include "ReferenceScan.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
+#include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
 #include "support/VideoFixtures.h"
 
@@ -146,5 +150,61 @@ TEST_F(AutoFrameTest, RebuildingWithALargerMarginDropsTheFrameThatLeaves) {
   EXPECT_EQ(pic->GetPixel(4, 4), kObject);
   EXPECT_EQ(pic->GetPixel(0, 0), kSky);
 }
+
+class AutoFrameVideo : public ::testing::TestWithParam<TVideoCodec> {};
+
+TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
+  TSampleOptions o;
+  o.Frames = 14, o.Width = 160, o.Height = 120, o.Seed = 7, o.Format = GetParam();
+  o.EmptyFrames = {0, 4}, o.PartialFrames = {2, 6, 7, 8, 9, 10}, o.BlurredFrames = {11};
+  fixtures::TTempDir dir;
+  ASSERT_TRUE(WriteSampleVideo(dir.File("v.avi"), o, nullptr));
+  TSequence s;
+  ASSERT_TRUE(s.OpenAvi(dir.File("v.avi")));
+  s.CurrentIndex = 5;
+  const TAutoFrameResult res = AutoFrameAll(s, TAutoFrameOptions{.bordure = 4});
+  EXPECT_EQ(s.CurrentIndex, 5);
+  // The prediction: the first object found fixes the size; a frame leaving the image is out of limit.
+  std::vector<TFrameProblem> rows;
+  bool sizeSet = false, sawLeftTop = false, sawRightBottom = false;
+  int fw = 0, fh = 0;
+  TFastDIB img;
+  for (int i = 0; i < o.Frames; ++i) {
+    const TSampleFrame info = RenderSampleFrame(o, i, img);
+    TRect r, frame;
+    std::optional<TFrameProblemKind> problem;
+    if (!ReferenceScan(img, 30, r)) {
+      problem = TFrameProblemKind::NotFound;
+    } else {
+      if (!sizeSet) sizeSet = true, fw = r.Right - r.Left, fh = r.Bottom - r.Top;
+      frame = {r.Left - 4, r.Top - 4, r.Left + fw + 4, r.Top + fh + 4};
+      if (frame.Left < 0 || frame.Top < 0 || frame.Right > o.Width - 1 || frame.Bottom > o.Height - 1) problem = TFrameProblemKind::OutOfLimit;
+    }
+    // The prediction follows the planet: past the left or top edge the frame leaves the image, past the
+    // right or bottom the object is not closed.
+    if (info.State == TPlanetState::Partial) (info.CenterX == 0 || info.CenterY == 0 ? sawLeftTop : sawRightBottom) = true;
+    EXPECT_EQ(problem, info.State == TPlanetState::Whole ? std::nullopt
+                       : info.State == TPlanetState::Absent || (info.CenterX && info.CenterY) ? std::optional(TFrameProblemKind::NotFound)
+                                                                                         : std::optional(TFrameProblemKind::OutOfLimit)) << i;
+    const TAviList& rec = *s.Record(i);
+    EXPECT_EQ(rec.HasFrame && rec.Checked, !problem) << i;
+    if (problem) {
+      rows.push_back({i, *problem});
+      continue;
+    }
+    EXPECT_EQ(rec.FrameRect, frame) << i;
+    EXPECT_TRUE(frame.Left <= info.CenterX - info.Radius && frame.Right >= info.CenterX + info.Radius) << i;
+    std::vector<uint8_t> want;  // the copy is the rendered image's, byte for byte (uncompressed video)
+    for (int y = frame.Top; y <= frame.Bottom; ++y)
+      for (int x = frame.Left; x <= frame.Right; ++x) want.insert(want.end(), {img.GetPixel(y, x).b, img.GetPixel(y, x).g, img.GetPixel(y, x).r});
+    want.push_back(0);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), rec.FramePixels.begin(), rec.FramePixels.end())) << i;
+  }
+  EXPECT_TRUE(sawLeftTop && sawRightBottom);
+  EXPECT_EQ(res.Problems, rows);
+  EXPECT_EQ(FrameOuterWidth(s, 4), fw + 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Uncompressed, AutoFrameVideo, ::testing::Values(TVideoCodec::Bgr24, TVideoCodec::Bgra32));
 
 }  // namespace

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Surface framing: a region of the reference image followed through a
-// sequence of windows cut at known places out of one larger textured picture.
+// Surface framing: a region of the reference image followed through a sequence of windows cut at known
+// places out of one larger textured picture; the pyramid and the sub-pixel copy against a direct computation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "framing/Frame.h"
 #include "framing/Surface.h"
@@ -40,23 +37,22 @@ std::vector<float> Texture(int w, int h, unsigned seed) {
   return a;
 }
 
-// The kW x kH window of `tex` (tw wide) whose top-left corner is at (ox, oy),
-// bilinearly interpolated at fractional corners; flat grey when tex is empty.
+// The value of f(x, y) interpolated bilinearly at (fx, fy).
+template <class F>
+double Bilinear(F f, double fx, double fy) {
+  const int ix = int(std::floor(fx)), iy = int(std::floor(fy));
+  const double ax = fx - ix, ay = fy - iy;
+  return (1 - ay) * ((1 - ax) * f(ix, iy) + ax * f(ix + 1, iy)) + ay * ((1 - ax) * f(ix, iy + 1) + ax * f(ix + 1, iy + 1));
+}
+
+// The kW x kH window of `tex` (tw wide) whose top-left corner is at (ox, oy); flat grey when tex is empty.
 TFastDIB Window(const std::vector<float>& tex, int tw, double ox, double oy) {
   TFastDIB d;
   d.SetSize(kW, kH, 24, 0);
+  auto t = [&](int x, int y) { return double(tex[size_t(y) * tw + x]); };
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) {
-      double v = 90;
-      if (!tex.empty()) {
-        const double fx = ox + x, fy = oy + y;
-        const int ix = int(std::floor(fx)), iy = int(std::floor(fy));
-        const double ax = fx - ix, ay = fy - iy;
-        auto t = [&](int xx, int yy) { return double(tex[size_t(yy) * tw + xx]); };
-        v = (1 - ay) * ((1 - ax) * t(ix, iy) + ax * t(ix + 1, iy)) + ay * ((1 - ax) * t(ix, iy + 1) + ax * t(ix + 1, iy + 1));
-        v = 40 + (v - 128) * 3;
-      }
-      const auto c = uint8_t(std::clamp(std::lround(v), 0l, 255l));
+      const auto c = uint8_t(tex.empty() ? 90 : std::clamp(std::lround(40 + (Bilinear(t, ox + x, oy + y) - 128) * 3), 0l, 255l));
       d.SetPixel(y, x, TColorBGR{c, c, c});
     }
   return d;
@@ -196,13 +192,12 @@ TEST(Surface, PyramidAndSubPixelCopyAgainstADirectComputation) {
       TFramePixels want;
       for (int y = rect.Top; y <= rect.Bottom; ++y)
         for (int x = rect.Left; x <= rect.Right; ++x) {
-          const double fx = x + dx, fy = y + dy;
-          const int ix = int(std::floor(fx)), iy = int(std::floor(fy));
-          const double ax = fx - ix, ay = fy - iy;
-          auto at = [&](int xx, int yy) { return img.GetPixel(std::clamp(yy, 0, 6), std::clamp(xx, 0, 8)); };
           for (int ch = 0; ch < 3; ++ch) {
-            auto v = [&](int xx, int yy) { const TColorBGR c = at(xx, yy); return double(ch == 0 ? c.b : ch == 1 ? c.g : c.r); };
-            want.push_back(uint8_t(std::lround((1 - ay) * ((1 - ax) * v(ix, iy) + ax * v(ix + 1, iy)) + ay * ((1 - ax) * v(ix, iy + 1) + ax * v(ix + 1, iy + 1)))));
+            auto v = [&](int xx, int yy) {
+              const TColorBGR p = img.GetPixel(std::clamp(yy, 0, 6), std::clamp(xx, 0, 8));
+              return double(ch == 0 ? p.b : ch == 1 ? p.g : p.r);
+            };
+            want.push_back(uint8_t(std::lround(Bilinear(v, x + dx, y + dy))));
           }
         }
       want.push_back(0);
