@@ -79,6 +79,29 @@ void Reorder(std::string& b, std::initializer_list<int> order) {
   size_t to = at;
   for (int i : order) b.replace(to, 16, old.substr(size_t(i) * 16, 16)), to += 16;
 }
+std::string Le(uint64_t v, int n) {
+  std::string s(size_t(n), '\0');
+  for (int i = 0; i < n; ++i) s[size_t(i)] = char(v >> (8 * i));
+  return s;
+}
+// OpenDML indexes ("indx" ending the strl; idx1 renamed) listing chunks 0, 2 and 4 from a base offset:
+// the standard index itself, or a super index pointing at it at the end of the file.
+void OpenDml(std::string& b, bool super) {
+  b.replace(b.find("idx1"), 4, "JUNK");
+  const size_t at = b.find("movi") - 8, grow = super ? 48 : 56, movi = at + grow + 8;  // where "movi" lands
+  const std::string standard = Le(2, 2) + Le(0x100, 2) + Le(3, 4) + "00db" + Le(movi, 8) + Le(0, 4) + Le(12, 4) + Le(96, 4) +
+                               Le(12 + 2 * 104, 4) + Le(96, 4) + Le(12 + 4 * 104, 4) + Le(96, 4);
+  const std::string indx = super ? "indx" + Le(40, 4) + Le(4, 2) + Le(0, 2) + Le(1, 4) + "00db" + Le(0, 12) +
+                                       Le(b.size() + grow, 8) + Le(56, 4) + Le(3, 4)
+                                 : "indx" + Le(48, 4) + standard;
+  b.insert(at, indx);
+  if (super) b += "ix00" + Le(48, 4) + standard;
+  for (const size_t size : {size_t(4), size_t(16), b.find("strl") - 4}) {  // RIFF, hdrl and strl grow
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | uint8_t(b[size + size_t(i)]);
+    Put32(b, size, v + uint32_t(indx.size()));
+  }
+}
 size_t Movi(const std::string& b) { return b.find("movi") + 4; }  // chunks of 8 + 96 bytes follow
 void Size(std::string& b, uint32_t w, uint32_t h) {
   Put32(b, b.find("strf") + 12, w);
@@ -103,6 +126,8 @@ const THostileAvi kHostile[] = {
     {"IndexPastTheEnd", 5, 0, [](std::string& b) { Put32(b, b.find("idx1") + 8 + 2 * 16 + 8, 0x7FFFFFF0u); }, {0, 1, 3, 4}, 1},
     // Most entries unusable: the chunks themselves are walked.
     {"IndexReversed", 5, 0, [](std::string& b) { Reorder(b, {4, 3, 2, 1, 0}); }, {0, 1, 2, 3, 4}, 4},
+    {"OpenDmlStandardIndex", 5, 0, [](std::string& b) { OpenDml(b, false); }, {0, 2, 4}, 0},
+    {"OpenDmlSuperIndex", 5, 0, [](std::string& b) { OpenDml(b, true); }, {0, 2, 4}, 0},
     {"CutShortNoIndex", 10, 0, [](std::string& b) { b.resize(Movi(b) + 4 * 104 + 50); }, {0, 1, 2, 3}, 0},
     {"WalkStopsAtZeroPadding", 5, 0,
      [](std::string& b) { b = b.substr(0, Movi(b) + 3 * 104) + std::string(8 << 20, '\0') + b.substr(Movi(b) + 4 * 104, 104); },
