@@ -2,6 +2,7 @@
 // The synthetic planet video: deterministic frames whose facts (planet whole, partial, absent) match
 // their pixels, written in every capture format, and the folder the start-up sample goes to.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -125,7 +126,7 @@ TEST(SamplePlanet, VideoReplacesTheOldFileOnlyWhenComplete) {
 struct TPlaceCase {
   const char* Name;
   bool FirstBlocked, SecondBlocked;  // the folder lies under a plain file
-  bool FirstHasVideo;                // a sample is already in the first folder
+  int First;                         // 1: a sample is already in the first folder; 2: it belongs to another user
   int Expected;                      // folder used (0, 1), or -1 for a failure
 };
 class SampleVideoPlace : public ::testing::TestWithParam<TPlaceCase> {};
@@ -136,7 +137,9 @@ TEST_P(SampleVideoPlace, FirstFolderThatTakesIt) {
   WriteFileBytes(dir.File("plain"), "x");
   const std::string folders[2] = {dir.File(c.FirstBlocked ? "plain/cache" : "cache/stellon"),
                                   dir.File(c.SecondBlocked ? "plain/tmp" : "tmp/stellon-1")};
-  if (c.FirstHasVideo) fs::create_directories(folders[0]), WriteFileBytes(folders[0] + "/sample.avi", "kept");
+  if (c.First) fs::create_directories(folders[0]);
+  if (c.First == 1) WriteFileBytes(folders[0] + "/sample.avi", "kept");
+  if (c.First == 2 && ::chown(folders[0].c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot give a folder to another user here";
   TSampleOptions options;
   options.Frames = 2, options.Width = options.Height = 16;
   std::string path;
@@ -148,16 +151,17 @@ TEST_P(SampleVideoPlace, FirstFolderThatTakesIt) {
   }
   ASSERT_TRUE(status) << status.Message();
   EXPECT_EQ(path, folders[c.Expected] + "/sample.avi");
-  if (c.FirstHasVideo) EXPECT_EQ(fs::file_size(path), 4u);  // kept, not written again
+  if (c.First == 1) EXPECT_EQ(fs::file_size(path), 4u);  // kept, not written again
   else EXPECT_GT(fs::file_size(path), 1000u);
   EXPECT_FALSE(fs::exists(folders[1 - c.Expected] + "/sample.avi"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, SampleVideoPlace,
-                         ::testing::Values(TPlaceCase{"CacheWritable", false, false, false, 0},
-                                           TPlaceCase{"CacheKeepsItsVideo", false, false, true, 0},
-                                           TPlaceCase{"CacheBlockedTempTakesIt", true, false, false, 1},
-                                           TPlaceCase{"NeitherTellsBoth", true, true, false, -1}),
+                         ::testing::Values(TPlaceCase{"CacheWritable", false, false, 0, 0},
+                                           TPlaceCase{"CacheKeepsItsVideo", false, false, 1, 0},
+                                           TPlaceCase{"CacheOfAnotherUserPassedOver", false, false, 2, 1},
+                                           TPlaceCase{"CacheBlockedTempTakesIt", true, false, 0, 1},
+                                           TPlaceCase{"NeitherTellsBoth", true, true, 0, -1}),
                          [](const auto& i) { return std::string(i.param.Name); });
 
 TEST(SampleVideoFolder, RelativeOneIsPassedOver) {
