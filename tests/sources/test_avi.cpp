@@ -91,7 +91,7 @@ void OpenDml(std::string& b, bool super) {
   const size_t at = b.find("movi") - 8, grow = super ? 48 : 56, movi = at + grow + 8;  // where "movi" lands
   const std::string standard = Le(2, 2) + Le(0x100, 2) + Le(3, 4) + "00db" + Le(movi, 8) + Le(0, 4) + Le(12, 4) + Le(96, 4) +
                                Le(12 + 2 * 104, 4) + Le(96, 4) + Le(12 + 4 * 104, 4) + Le(96, 4);
-  const std::string indx = super ? "indx" + Le(40, 4) + Le(4, 2) + Le(0, 2) + Le(1, 4) + "00db" + Le(0, 12) +
+  const std::string indx = super ? "indx" + Le(40, 4) + Le(4, 2) + Le(0, 2) + Le(1, 4) + "00db" + Le(0, 8) + Le(0, 4) +
                                        Le(b.size() + grow, 8) + Le(56, 4) + Le(3, 4)
                                  : "indx" + Le(48, 4) + standard;
   b.insert(at, indx);
