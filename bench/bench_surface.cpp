@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -46,6 +47,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+// CPU seconds of the whole process (every thread) so far.
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
 
 // FFmpeg alone: demux and decode every packet of the first video stream, one thread.
 int FfmpegDecodeAll(const std::string& path) {
@@ -98,7 +105,7 @@ double LoadAverage() {
 }
 
 struct TTrackRun {
-  double Seconds = 0;
+  double Seconds = 0, Cpu = 0;
   int Framed = 0, Images = 0;
   double LowestPeak = 1;
   TSurfaceResult Result;
@@ -114,7 +121,9 @@ TTrackRun Track(const std::string& path, const TRect& region, bool subPixel, int
   o.bordure = 10;
   o.SubPixel = subPixel;
   const auto t0 = Clock::now();
+  const double c0 = CpuSeconds();
   run.Result = TrackSurface(s, o);
+  run.Cpu = CpuSeconds() - c0;
   run.Seconds = Seconds(t0, Clock::now());
   run.Images = s.ImageList.Count();
   run.Framed = run.Images - int(run.Result.Problems.size());
@@ -142,7 +151,7 @@ void Cut(const TFastDIB& big, double ox, double oy, int w, int h, double sigma, 
 
 struct TQuality {
   double Rms = 0, Max = 0;
-  int Framed = 0, Images = 0;
+  int Framed = 0, Images = 0, Wide = 0;
 };
 
 // Tracks the known-shift video; errors against the true positions.
@@ -151,6 +160,7 @@ TQuality Quality(const std::string& path, const std::vector<std::pair<double, do
   TQuality q;
   const TTrackRun run = Track(path, region, subPixel);
   q.Images = run.Images;
+  q.Wide = run.Result.WideSearches;
   q.Framed = run.Framed;
   double sum = 0;
   int n = 0;
@@ -196,44 +206,52 @@ int main(int argc, char** argv) {
   }
   const TRect region{512, 352, 767, 607};  // 256 x 256 in the middle of 1280 x 960
   const auto d0 = Clock::now();
+  double c0 = CpuSeconds();
   const int decoded = FfmpegDecodeAll(looped);
-  const double decode = Seconds(d0, Clock::now());
-  double reading = 0;
+  const double decode = Seconds(d0, Clock::now()), decodeCpu = CpuSeconds() - c0;
+  double reading = 0, readingCpu = 0;
   {
     TSequence s;
     TFastDIB img;
     if (s.OpenAvi(looped)) {
       const auto r0 = Clock::now();
+      const double rc0 = CpuSeconds();
       for (int i = 0; i < s.ImageList.Count(); ++i) {
         s.CurrentIndex = i;
         s.FetchImage(img);
       }
+      readingCpu = CpuSeconds() - rc0;
       reading = Seconds(r0, Clock::now());
     }
   }
   TTrackRun whole = Track(looped, region, false);
   TTrackRun sub = Track(looped, region, true);
   const auto d1 = Clock::now();
+  c0 = CpuSeconds();
   FfmpegDecodeAll(looped);
-  const double decode2 = Seconds(d1, Clock::now());
-  const double base = std::min(decode, decode2);
+  const double decode2 = Seconds(d1, Clock::now()), decode2Cpu = CpuSeconds() - c0;
+  const double base = std::min(decode, decode2), baseCpu = std::min(decodeCpu, decode2Cpu);
   std::printf("Speed: 256x256 region through %d images of 1280x960 (MPEG-4)\n\n", decoded);
-  std::printf("| run | s | images/s | x FFmpeg decode |\n|---|---|---|---|\n");
-  std::printf("| FFmpeg decode alone (best of 2) | %.2f | %.0f | 1.00 |\n", base, decoded / base);
-  std::printf("| every image read through FetchImage, no tracking | %.2f | %.0f | %.2f |\n", reading,
-              decoded / reading, reading / base);
-  std::printf("| surface framing, whole pixel | %.2f | %.0f | %.2f |\n", whole.Seconds, whole.Images / whole.Seconds,
-              whole.Seconds / base);
-  std::printf("| surface framing, sub-pixel | %.2f | %.0f | %.2f |\n\n", sub.Seconds, sub.Images / sub.Seconds,
-              sub.Seconds / base);
-  std::printf("framed: %d of %d (whole), %d of %d (sub-pixel)\n\n", whole.Framed, whole.Images, sub.Framed, sub.Images);
+  std::printf("| run | s | images/s | x FFmpeg decode | CPU s | CPU x decode |\n|---|---|---|---|---|---|\n");
+  auto row = [&](const char* what, double s, double cpu, int n) {
+    std::printf("| %s | %.2f | %.0f | %.2f | %.2f | %.2f |\n", what, s, n / s, s / base, cpu, cpu / baseCpu);
+  };
+  row("FFmpeg decode alone (best of 2)", base, baseCpu, decoded);
+  row("every image read through FetchImage, no tracking", reading, readingCpu, decoded);
+  row("surface framing, whole pixel", whole.Seconds, whole.Cpu, whole.Images);
+  row("surface framing, sub-pixel", sub.Seconds, sub.Cpu, sub.Images);
+  std::printf("\n");
+  std::printf("framed: %d of %d (whole), %d of %d (sub-pixel); searched over the whole window: %d (whole), %d "
+              "(sub-pixel)\n\n",
+              whole.Framed, whole.Images, sub.Framed, sub.Images, whole.Result.WideSearches, sub.Result.WideSearches);
 
   // --- Real capture --------------------------------------------------------------------
   const TTrackRun real = Track(capture, region, false);
   const TTrackRun realSub = Track(capture, {384, 288, 895, 671}, false);
-  std::printf("Real capture (moon_divx.avi): framed %d of %d with a 256x256 region (lowest peak %.3f); "
-              "%d of %d with a 512x384 region (lowest peak %.3f)\n\n",
-              real.Framed, real.Images, real.LowestPeak, realSub.Framed, realSub.Images, realSub.LowestPeak);
+  std::printf("Real capture (moon_divx.avi): framed %d of %d with a 256x256 region (lowest peak %.3f, %d searched "
+              "over the whole window); %d of %d with a 512x384 region (lowest peak %.3f, %d)\n\n",
+              real.Framed, real.Images, real.LowestPeak, real.Result.WideSearches, realSub.Framed, realSub.Images,
+              realSub.LowestPeak, realSub.Result.WideSearches);
 
   // --- Known shifts --------------------------------------------------------------------
   TSequence s;
@@ -277,8 +295,8 @@ int main(int argc, char** argv) {
     const TRect r{192, 112, 447, 367};
     for (const bool subPixel : {false, true}) {
       const TQuality q = Quality(path, cuts, r, subPixel);
-      std::printf("| %s shifts, noise sigma 4 | %s | %d of %d | %.3f | %.3f |\n", fractional ? "fractional" : "whole",
-                  subPixel ? "sub-pixel" : "whole pixel", q.Framed, q.Images, q.Rms, q.Max);
+      std::printf("| %s shifts, noise sigma 4 | %s | %d of %d | %.3f | %.3f | %d |\n", fractional ? "fractional" : "whole",
+                  subPixel ? "sub-pixel" : "whole pixel", q.Framed, q.Images, q.Rms, q.Max, q.Wide);
     }
   }
   std::printf("\nload average %.1f at end\n", LoadAverage());

@@ -60,6 +60,17 @@ TAutoFrameOptions AutoFrameOptionsOf(const TParamglob& p) {
   return o;
 }
 
+TSurfaceOptions SurfaceOptionsOf(const TParamglob& p, const TRect& region, int32_t reference) {
+  TSurfaceOptions o;
+  o.Region = region;
+  o.Reference = reference;
+  o.bordure = p.bordure;
+  o.SubPixel = p.alignement_subpixel;
+  return o;
+}
+
+bool CombineAlignsOf(const TParamglob& p) { return p.alignement_subpixel && !p.cadrage_surface; }
+
 TCombineParams CombineParamsOf(const TParamglob& p, int32_t kappa) {
   TCombineParams c;
   c.bordure = p.bordure;

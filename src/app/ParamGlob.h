@@ -11,6 +11,7 @@
 #include "base/Status.h"
 #include "combine/Combine.h"
 #include "framing/AutoFrame.h"
+#include "framing/Surface.h"
 #include "output/Fits.h"
 #include "settings/Settings.h"
 
@@ -46,6 +47,20 @@ std::string IniWriteErrorText(const std::string& path);
 
 // The options of one job, from a settings record.
 TAutoFrameOptions AutoFrameOptionsOf(const TParamglob& p);
+// Sub-pixel alignment (alignement_subpixel) is done in one of two places,
+// and the window and the command line both ask here which:
+// - surface framing (cadrage_surface): the tracker cuts every frame at the
+//   fraction of a pixel where the correlation found the region, and the
+//   combination takes the frames as cut. Centring them again on their light,
+//   as for a planet, would move them by the brightness of the craters inside
+//   the frame, not by the image's drift, and blur the stack;
+// - any other framing: the combination moves every frame onto the object's
+//   centre of light in the sharpest frames.
+// The options of a surface run of `region` (the frame drawn, without its
+// margin) of image `reference` (from 0), with p's margin.
+TSurfaceOptions SurfaceOptionsOf(const TParamglob& p, const TRect& region, int32_t reference);
+// Whether the combination aligns the frames itself.
+bool CombineAlignsOf(const TParamglob& p);
 // bordure and rejet_kappa from p, and the given kappa.
 TCombineParams CombineParamsOf(const TParamglob& p, int32_t kappa);
 // ParamGlob and KappaFactor, as the combination commands of the window use them.

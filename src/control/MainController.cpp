@@ -535,26 +535,38 @@ bool TMainController::NudgeFrame(int32_t dx, int32_t dy) {
 void TMainController::AutoFrameJob(const TJobHooks& hooks) {
   FramesChanged();
   const bool withReport = Settings_.Rapport;
-  std::vector<TProblemRow> rows;
+  const int32_t count = Sequence_->ImageCount;
+  // Every image looked at ends framed or with a problem: that tells which
+  // images a stopped run never reached (a surface run goes from the reference
+  // image to the last, then back to the first).
+  std::vector<bool> looked(size_t(std::max(count, 0)));
+  int32_t last = -1;
+  auto lookedAt = [&](int32_t index) {
+    if (index >= 0 && index < count) looked[size_t(index)] = true;
+    last = index;
+  };
+  std::vector<TFrameProblem> problems;
   TAutoFrameHooks frameHooks;
   frameHooks.Cancelled = hooks.Cancelled;
   frameHooks.Progress = hooks.Progress;
-  frameHooks.Framed = [this](int32_t index) { View_.TickChanged(index); };
+  frameHooks.Framed = [&](int32_t index) {
+    lookedAt(index);
+    View_.TickChanged(index);
+  };
   frameHooks.Problem = [&](const TFrameProblem& p) {
+    lookedAt(p.Index);
     // Without the report each problem is told at once and the run waits.
-    if (withReport) rows.push_back(MakeProblemRow(p));
+    if (withReport) problems.push_back(p);
     else
       Messages().Ok("Building frame : image" + std::to_string(p.Index + 1),
                     ProblemText(p.Kind), TMsgIcon::Warning);
   };
   TAutoFrameResult result;
+  int32_t first = 0;  // the image the run starts with
   if (Settings_.cadrage_surface) {
     // The current image's frame is the region followed through the others.
-    const TAviList* reference = Sequence_->CurrentRecord();
-    TSurfaceOptions options;
-    options.Region = reference->ObjectRect;
-    options.Reference = Sequence_->CurrentIndex;
-    options.bordure = Settings_.bordure;
+    first = Sequence_->CurrentIndex;
+    const TSurfaceOptions options = SurfaceOptionsOf(Settings_, Sequence_->CurrentRecord()->ObjectRect, first);
     TSurfaceResult surface = TrackSurface(*Sequence_, options, frameHooks);
     if (!surface.Error.empty()) {
       if (hooks.End) hooks.End();
@@ -569,27 +581,40 @@ void TMainController::AutoFrameJob(const TJobHooks& hooks) {
   // The current image's frame may have moved: draw it on a clean picture.
   View_.PictureChanged();
   Refresh();
-  const int32_t count = Sequence_->ImageCount;
   if (!result.NoRoom.empty()) {
     // Neither memory nor the disk can keep the frames of the whole run: it
     // stopped before starting to fill them, and says so whatever the report setting.
     Messages().Ok("Automatic frames", result.NoRoom, TMsgIcon::Error);
     return;
   }
+  // The report's rows in image order: the problems, and after a stop each run
+  // of images that were not looked at.
+  std::vector<std::pair<int32_t, TProblemRow>> rows;
+  for (const TFrameProblem& p : problems) rows.emplace_back(p.Index, MakeProblemRow(p));
   if (result.Cancelled) {
-    // A stopped run must not read as a clean one: say which images were not looked at.
-    if (withReport)
-      rows.push_back({"Images " + std::to_string(result.Done + 1) + " to " + std::to_string(count),
-                      "Not framed (stopped)"});
-    else
+    // A stopped run must not read as a clean one: say where it stopped.
+    const std::string of = " of " + std::to_string(count) + ".";
+    if (!withReport)
       Messages().Ok("Automatic frames",
-                    "Automatic framing stopped after image " + std::to_string(result.Done) + " of " +
-                        std::to_string(count) + ".",
+                    last < 0 ? "Automatic framing stopped before image " + std::to_string(first + 1) + of
+                             : "Automatic framing stopped after image " + std::to_string(last + 1) + of,
                     TMsgIcon::Warning);
+    for (int32_t i = 0; i < count; ++i) {
+      if (looked[size_t(i)]) continue;
+      int32_t j = i;
+      while (j + 1 < count && !looked[size_t(j + 1)]) ++j;
+      rows.emplace_back(i, TProblemRow{i == j ? "Image " + std::to_string(i + 1)
+                                              : "Images " + std::to_string(i + 1) + " to " + std::to_string(j + 1),
+                                       "Not framed (stopped)"});
+      i = j;
+    }
   }
   if (!withReport) return;
-  if (!rows.empty())
-    View_.ShowProblemReport(kAutoFramingReportCaption, kAutoFramingReportText, rows);
+  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TProblemRow> shown;
+  for (auto& row : rows) shown.push_back(std::move(row.second));
+  if (!shown.empty())
+    View_.ShowProblemReport(kAutoFramingReportCaption, kAutoFramingReportText, shown);
   else
     Messages().Ok("Automatic frames", "No problem occured when building all frame", TMsgIcon::Information);
 }
@@ -663,7 +688,7 @@ void TMainController::CombineJob(TJobKind kind, const TJobHooks& hooks) {
   TCombineParams params = CombineParamsOf(Settings_, KappaFactor);
   params.FullDepth = Settings_.FITS.PleineProfondeur;  // kept for a full-depth FITS save
   std::optional<TCombineResult> result =
-      RunCombination(*Sequence_, method, params, callbacks, Settings_.alignement_subpixel);
+      RunCombination(*Sequence_, method, params, callbacks, CombineAlignsOf(Settings_));
   if (hooks.End) hooks.End();
   Sequence_->CurrentIndex = current;
   View_.PictureChanged();

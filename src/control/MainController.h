@@ -245,7 +245,9 @@ class TMainController {
   void SetToleranceText(const std::string& text);  // the edit: blanks ignored, not a number gives 0
   void SetTolerance(int32_t value);                 // the spin
   // Automatic framing; in surface mode (cadrage_surface) the current image's
-  // frame is the region followed through every image.
+  // frame is the region followed through every image, to a fraction of a
+  // pixel with sub-pixel alignment (SurfaceOptionsOf). A stopped run names the
+  // last image it looked at, and its report the images it never reached.
   void StartAutoFraming();
 
   // --- A frame drawn by hand --------------------------------------------------------

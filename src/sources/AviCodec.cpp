@@ -60,10 +60,12 @@ class TCodecDecoder final : public TFrameDecoder {
 
   bool ReadImage(const TFileReader& file, const std::vector<TChunkRef>& frames, int32_t index,
                  TFastDIB& dest) override {
-    if (Decode(file, frames, index) < 0 || !Convert()) return false;
+    if (Decode(file, frames, index) < 0) return false;
     const int w = Format_.Width, h = Format_.AbsHeight;
     dest.SetSize(w, h, 24, 0);
     if (!dest.Bits || dest.Width() != w || dest.AbsHeight != h || dest.Bpp() != 24) return false;
+    if (Direct(dest)) return Convert(dest.Bits, dest.RowSize);
+    if (!ConvertPadded()) return false;
     const size_t used = size_t(3 * w), stride = size_t(dest.RowSize);
     for (int y = 0; y < h; ++y) {
       std::memcpy(dest.Scanlines[size_t(y)], Rgb_.get() + int64_t(y) * RgbStride_, used);
@@ -182,10 +184,35 @@ class TCodecDecoder final : public TFrameDecoder {
     av_frame_unref(Frame_.get());
   }
 
-  // Converts the held picture to BGR24 rows in Rgb_, top-down; refuses a
-  // picture whose size is not the stream's. swscale may write whole vectors
-  // past the end of a row, so it writes into padded rows of its own.
-  bool Convert() {
+  // swscale may write whole vectors past the end of a row, so in general it
+  // writes into padded rows of its own. The one exception is its converter of
+  // 4:2:0 pictures of even height to BGR24, which writes rows in blocks of
+  // eight pixels and no further than the row's stride: when the width is a
+  // multiple of eight and the picture's rows are unpadded and contiguous, it
+  // writes straight into them, the same pixels without a copy.
+  bool Direct(const TFastDIB& dest) const {
+    const AVFrame* f = Frame_.get();
+    return f->format == AV_PIX_FMT_YUV420P && Format_.Width % 8 == 0 && Format_.AbsHeight % 2 == 0 &&
+           dest.RowSize == 3 * Format_.Width && Format_.AbsHeight > 0 &&
+           dest.Scanlines.back() == dest.Bits + int64_t(dest.RowSize) * (Format_.AbsHeight - 1);
+  }
+
+  // Converts the held picture to BGR24 rows in Rgb_, top-down.
+  bool ConvertPadded() {
+    const int w = Format_.Width, h = Format_.AbsHeight;
+    RgbStride_ = FFALIGN(3 * w, 64);
+    const size_t rgbBytes = size_t(RgbStride_) * size_t(h) + 64;
+    if (RgbBytes_ != rgbBytes) {
+      Rgb_.reset(static_cast<uint8_t*>(av_malloc(rgbBytes)));
+      RgbBytes_ = Rgb_ ? rgbBytes : 0;
+      if (!Rgb_) return false;
+    }
+    return Convert(Rgb_.get(), RgbStride_);
+  }
+
+  // Converts the held picture to BGR24 rows from `rows` on, `stride` bytes
+  // apart, top-down; refuses a picture whose size is not the stream's.
+  bool Convert(uint8_t* rows, int stride) {
     const AVFrame* f = Frame_.get();
     const int w = Format_.Width, h = Format_.AbsHeight;
     if (f->width != w || f->height != h || f->format < 0 || !f->data[0]) return false;
@@ -194,15 +221,8 @@ class TCodecDecoder final : public TFrameDecoder {
     Sws_.reset(sws_getCachedContext(Sws_.release(), w, h, format, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
                                     nullptr, nullptr));
     if (!Sws_) return false;
-    RgbStride_ = FFALIGN(3 * w, 64);
-    const size_t rgbBytes = size_t(RgbStride_) * size_t(h) + 64;
-    if (RgbBytes_ != rgbBytes) {
-      Rgb_.reset(static_cast<uint8_t*>(av_malloc(rgbBytes)));
-      RgbBytes_ = Rgb_ ? rgbBytes : 0;
-      if (!Rgb_) return false;
-    }
-    uint8_t* dst[4] = {Rgb_.get(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {RgbStride_, 0, 0, 0};
+    uint8_t* dst[4] = {rows, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {stride, 0, 0, 0};
     return sws_scale(Sws_.get(), f->data, f->linesize, 0, h, dst, dstStride) == h;
   }
 
@@ -211,7 +231,7 @@ class TCodecDecoder final : public TFrameDecoder {
   TFramePtr Frame_;
   TPacketPtr Packet_;
   TSwsPtr Sws_;
-  std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output, top-down, padded rows
+  std::unique_ptr<uint8_t, TAvFree> Rgb_;  // swscale's output when padded, top-down
   size_t RgbBytes_ = 0;
   int RgbStride_ = 0;
   bool Reorder_ = false;

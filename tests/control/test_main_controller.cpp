@@ -2,7 +2,8 @@
 // The main window's state and rules, without a window: which commands are
 // available in which state (one table), navigation and ticks, the frame
 // commands and the frame-size rules, automatic framing (finished and
-// stopped), failed opens, settings and the command guard.
+// stopped; surface framing against stellon-cli), failed opens, settings and
+// the command guard.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "cli/CliRun.h"
 #include "support/VideoFixtures.h"
 #include "control/MainController.h"
 #include "tools/CombineCommand.h"
@@ -50,7 +52,11 @@ struct TFakeView : TMainView {
     Reports.push_back({caption, text, rows});
   }
   std::vector<std::string> Results;  // captions of the result windows shown
-  void ShowCombinationResult(TCombineResult& result) override { Results.push_back(result.Caption); }
+  std::vector<uint8_t> Stack;         // the last result image, packed
+  void ShowCombinationResult(TCombineResult& result) override {
+    Results.push_back(result.Caption);
+    Stack = fixtures::PackedBgr(*result.Image);
+  }
 };
 
 class MainControllerTest : public ::testing::Test {
@@ -413,6 +419,75 @@ INSTANTIATE_TEST_SUITE_P(
                    "Automatic frames | Automatic framing stopped after image 3 of 8."},
                   {}}),
     CaseName<TAutoCase>);
+
+// --- Surface framing from the window ----------------------------------------------------------------
+
+// Six images of a planet jittered by whole pixels and fractions of a pixel
+// round (80,60); the frame is drawn round it on image 3.
+class SurfaceWindow : public MainControllerTest {
+ protected:
+  void SetUp() override {
+    MainControllerTest::SetUp();
+    TSampleOptions o;
+    o.Frames = 6, o.Width = 160, o.Height = 120, o.SubPixelCentres = true;
+    std::string error;
+    ASSERT_TRUE(WriteSampleVideo(File("moon.avi"), o, &error)) << error;
+    Settings.cadrage_surface = true;
+    Open("moon.avi");
+    Ctl.GoTo(2);
+    ASSERT_TRUE(Ctl.SetDrawnFrame({45, 25, 115, 95}));
+  }
+};
+
+TEST_F(SurfaceWindow, SubPixelStackIsTheCommandLinesStack) {
+  Settings.alignement_subpixel = true;
+  Ctl.StartAutoFraming();
+  Ctl.StartMean();
+  // Both ways of asking the command line for the fraction of a pixel; the region is the frame less its margin.
+  for (const char* subpixel : {"--align subpixel", "--subpixel"}) {
+    const TCliRun cli = RunCli("stack '" + File("moon.avi") + "' -o '" + File("cli.bmp") +
+                                   "' --surface --region 49,29,111,91 --reference 3 --margin 4 --quiet --ini '" +
+                                   File("none.ini") + "' " + subpixel,
+                               Dir_->Path());
+    ASSERT_EQ(cli.Status, 0) << cli.Err;
+    TFastDIB stack;
+    ASSERT_TRUE(stack.LoadFromFile(File("cli.bmp")));
+    EXPECT_TRUE(fixtures::PackedBgr(stack) == View.Stack) << subpixel;
+  }
+}
+
+struct TStopCase {
+  const char* Name;
+  bool Surface;
+  int32_t CancelAfter;            // images looked at before the stop
+  const char* Box;                // told without the report
+  std::vector<std::string> Rows;  // of the report
+};
+class StoppedRun : public SurfaceWindow, public ::testing::WithParamInterface<TStopCase> {};
+
+// A surface run goes from image 3 to 6, then back to 1; a plain run from 1 to 6.
+TEST_P(StoppedRun, NamesTheImageWhereItStopped) {
+  const TStopCase& c = GetParam();
+  Settings.cadrage_surface = c.Surface;
+  View.CancelAfter = c.CancelAfter;
+  for (const bool report : {false, true}) {
+    Settings.Rapport = report;
+    Ctl.StartAutoFraming();
+  }
+  EXPECT_EQ(Asked(), std::vector<std::string>{std::string("Automatic frames | Automatic framing stopped ") + c.Box + " of 6."});
+  ASSERT_EQ(View.Reports.size(), 1u);
+  std::vector<std::string> rows;
+  for (const TProblemRow& r : View.Reports[0].Rows) rows.push_back(r.Image + " | " + r.Error);
+  EXPECT_EQ(rows, c.Rows);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Runs, StoppedRun,
+    ::testing::Values(TStopCase{"PlainAtOnce", false, 0, "before image 1", {"Images 1 to 6 | Not framed (stopped)"}},
+                      TStopCase{"SurfaceAtOnce", true, 0, "before image 3", {"Images 1 to 6 | Not framed (stopped)"}},
+                      TStopCase{"SurfaceForwards", true, 2, "after image 4",
+                                {"Images 1 to 2 | Not framed (stopped)", "Images 5 to 6 | Not framed (stopped)"}},
+                      TStopCase{"SurfaceBackwards", true, 5, "after image 2", {"Image 1 | Not framed (stopped)"}}),
+    CaseName<TStopCase>);
 
 // --- Settings and margins ----------------------------------------------------------------------------
 

@@ -71,6 +71,7 @@ struct TSurfaceCase {
   TRect Region;
   int Margin;
   std::vector<TFrameProblem> Problems;
+  bool Jumps;     // some shift is too large for the small search round the last place
   int Blank = 0;  // 1: every window flat grey; 2: all but the reference
 };
 
@@ -106,6 +107,7 @@ TEST_P(SurfaceShifts, FindsEveryWindowWhereItWasCut) {
   const TSurfaceResult r = TrackSurface(s, o);
   ASSERT_TRUE(r.Error.empty()) << r.Error;
   EXPECT_EQ(r.Problems, c.Problems);
+  EXPECT_EQ(r.WideSearches > 0, c.Jumps) << r.WideSearches;
   EXPECT_EQ(r.Done, int(c.Shifts.size()));
   const int w = c.Region.Right - c.Region.Left, h = c.Region.Bottom - c.Region.Top;
   EXPECT_EQ(std::make_pair(s.FrameWidth, s.FrameHeight), std::make_pair(w, h));
@@ -138,19 +140,20 @@ constexpr auto kPoor = TFrameProblemKind::PoorMatch;
 INSTANTIATE_TEST_SUITE_P(
     Surface, SurfaceShifts,
     ::testing::Values(
-        TSurfaceCase{"Whole", {{80, 60}, {80, 60}, {87, 55}, {60, 72}, {95, 78}, {65, 50}}, 0, false, 0, kRegion, 3, {}},
-        TSurfaceCase{"ThreeLevels", {{80, 60}, {92, 50}, {70, 70}, {85, 66}, {69, 49}}, 0, false, 0, kLarge, 3, {}},
+        TSurfaceCase{"Whole", {{80, 60}, {80, 60}, {87, 55}, {60, 72}, {95, 78}, {65, 50}}, 0, false, 0, kRegion, 3, {}, true},
+        TSurfaceCase{"ThreeLevels", {{80, 60}, {92, 50}, {70, 70}, {85, 66}, {69, 49}}, 0, false, 0, kLarge, 3, {}, true},
+        TSurfaceCase{"SmallSteps", {{80, 60}, {82, 59}, {85, 57}, {84, 60}}, 0, false, 0, kRegion, 3, {}, false},
         // a drift larger than one search window, followed image by image, forwards and backwards
-        TSurfaceCase{"Drift", {{63, 30}, {48, 25}, {33, 20}, {18, 15}, {6, 10}}, 0, false, 0, kRegion, 3, {}},
-        TSurfaceCase{"ReferenceInTheMiddle", {{6, 10}, {18, 15}, {33, 20}, {48, 25}, {63, 30}}, 3, false, 0, kRegion, 3, {}},
-        TSurfaceCase{"SubPixel", {{80, 60}, {80.6, 60.25}, {83.75, 57.4}, {77.3, 62.6}}, 0, true, 0.1, kRegion, 3, {}},
+        TSurfaceCase{"Drift", {{63, 30}, {48, 25}, {33, 20}, {18, 15}, {6, 10}}, 0, false, 0, kRegion, 3, {}, true},
+        TSurfaceCase{"ReferenceInTheMiddle", {{6, 10}, {18, 15}, {33, 20}, {48, 25}, {63, 30}}, 3, false, 0, kRegion, 3, {}, true},
+        TSurfaceCase{"SubPixel", {{80, 60}, {80.6, 60.25}, {83.75, 57.4}, {77.3, 62.6}}, 0, true, 0.1, kRegion, 3, {}, false},
         // image 2: the region reaches 15 pixels beyond the left edge; image 3: its margin alone crosses the bottom
         TSurfaceCase{"LeavingThePicture", {{80, 60}, {109, 60}, {80, 30}}, 0, false, 0, {14, 40, 63, 79}, 12,
-                     {{1, TFrameProblemKind::OutOfLimit}, {2, TFrameProblemKind::OutOfLimit}}},
+                     {{1, TFrameProblemKind::OutOfLimit}, {2, TFrameProblemKind::OutOfLimit}}, true},
         TSurfaceCase{"BlankVideo", {{80, 60}, {80, 60}, {80, 60}, {80, 60}}, 0, false, 0, kRegion, 10,
-                     {P{0, kPoor}, P{1, kPoor}, P{2, kPoor}, P{3, kPoor}}, 1},
+                     {P{0, kPoor}, P{1, kPoor}, P{2, kPoor}, P{3, kPoor}}, false, 1},
         TSurfaceCase{"BlankButTheReference", {{80, 60}, {80, 60}, {80, 60}, {80, 60}}, 1, false, 0, kRegion, 10,
-                     {P{0, kPoor}, P{2, kPoor}, P{3, kPoor}}, 2}),
+                     {P{0, kPoor}, P{2, kPoor}, P{3, kPoor}}, true, 2}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST(Surface, ARegionOutsideTheReferenceStartsNothing) {
@@ -167,39 +170,43 @@ TEST(Surface, ARegionOutsideTheReferenceStartsNothing) {
   }
 }
 
-// The grey pyramid and the sub-pixel copy against a direct computation: sums of the channels, 2 x 2
-// means, bilinear mixing with the edge repeated, at every depth, inside and at the picture's edges.
+// The grey pyramid and the sub-pixel copy against a direct computation: sums of the channels, rounded
+// 2 x 2 means (of the whole picture and of a part), bilinear mixing with the edge repeated, at every
+// depth, inside and at the picture's edges.
 TEST(Surface, PyramidAndSubPixelCopyAgainstADirectComputation) {
-  for (const int bpp : {24, 32}) {
+  constexpr int w = 37, h = 11;
+  for (const int bpp : {16, 24, 32}) {
     TFastDIB img;
-    img.SetSize(9, 7, bpp, 0);
-    for (int y = 0; y < 7; ++y)
-      for (int x = 0; x < 9; ++x) img.SetPixel(y, x, {uint8_t(x * 29 + y), uint8_t(y * 31), uint8_t((x * y * 7) % 256)});
-    auto grey = [&](int x, int y) { const TColorBGR c = img.GetPixel(y, x); return float(c.b + c.g + c.r); };
-    TGreyPlane full, half;
-    GreyPlane(img, full);
-    HalvePlane(full, half);
-    ASSERT_EQ(std::make_pair(half.Width, half.Height), std::make_pair(4, 3));
-    for (int y = 0; y < 7; ++y)
-      for (int x = 0; x < 9; ++x) ASSERT_EQ(full.At(x, y), grey(x, y));
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 4; ++x)
-        EXPECT_FLOAT_EQ(half.At(x, y), 0.25f * (grey(2 * x, 2 * y) + grey(2 * x + 1, 2 * y) + grey(2 * x, 2 * y + 1) + grey(2 * x + 1, 2 * y + 1)));
-    for (const auto& [rect, dx, dy] : {std::tuple<TRect, double, double>{{2, 2, 5, 4}, 0.25, 0.75}, {{2, 2, 5, 4}, -0.5, -0.3},
-                                       {{0, 0, 8, 6}, 0.6, 0.2}, {{0, 0, 8, 6}, -0.4, -0.9}}) {
+    img.SetSize(w, h, bpp, bpp == 16 ? 555 : 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) img.SetPixel(y, x, {uint8_t(x * 29 + y), uint8_t(y * 31 + x), uint8_t((x * y * 7) % 256)});
+    auto grey = [&](int x, int y) { const TColorBGR c = img.GetPixel(y, x); return c.b + c.g + c.r; };
+    for (const auto& [x0, y0] : {std::pair{0, 0}, std::pair{3, 1}}) {
+      TGreyPlane full, half;
+      GreyPlane(img, x0, y0, w, h, full);
+      HalvePlane(full, half);
+      ASSERT_EQ(std::make_tuple(full.W, full.H, half.Width, half.Height), std::make_tuple(w - x0, h - y0, w / 2, h / 2));
+      for (int y = y0; y < h; ++y)
+        for (int x = x0; x < w; ++x) ASSERT_EQ(full.Row(y, x)[0], grey(x, y)) << bpp << " bits at " << x << "," << y;
+      for (int y = half.Y0; y < half.Y0 + half.H; ++y)
+        for (int x = half.X0; x < half.X0 + half.W; ++x)
+          ASSERT_EQ(half.Row(y, x)[0], (grey(2 * x, 2 * y) + grey(2 * x + 1, 2 * y) + grey(2 * x, 2 * y + 1) + grey(2 * x + 1, 2 * y + 1) + 2) / 4)
+              << bpp << " bits, half at " << x << "," << y;
+    }
+    for (const auto& [rect, dx, dy] : {std::tuple<TRect, double, double>{{2, 2, 30, 8}, 0.25, 0.75}, {{2, 2, 30, 8}, -0.5, -0.3},
+                                       {{0, 0, w - 1, h - 1}, 0.6, 0.2}, {{0, 0, w - 1, h - 1}, -0.4, -0.9}}) {
       TAviList rec;
       ASSERT_TRUE(CaptureFramePixelsAt(rect, dx, dy, img, rec));
       TFramePixels want;
       for (int y = rect.Top; y <= rect.Bottom; ++y)
-        for (int x = rect.Left; x <= rect.Right; ++x) {
+        for (int x = rect.Left; x <= rect.Right; ++x)
           for (int ch = 0; ch < 3; ++ch) {
             auto v = [&](int xx, int yy) {
-              const TColorBGR p = img.GetPixel(std::clamp(yy, 0, 6), std::clamp(xx, 0, 8));
+              const TColorBGR p = img.GetPixel(std::clamp(yy, 0, h - 1), std::clamp(xx, 0, w - 1));
               return double(ch == 0 ? p.b : ch == 1 ? p.g : p.r);
             };
             want.push_back(uint8_t(std::lround(Bilinear(v, x + dx, y + dy))));
           }
-        }
       want.push_back(0);
       ASSERT_EQ(rec.FramePixels.size(), want.size());
       for (size_t k = 0; k < want.size(); ++k) ASSERT_LE(std::abs(int(rec.FramePixels[k]) - int(want[k])), 1) << bpp << " bits, byte " << k;

@@ -8,7 +8,8 @@
 // least one); --align subpixel resamples every frame onto the mean of the
 // sharpest ones to a fraction of a pixel before the combination (--align frame,
 // the default unless the settings file asks otherwise, combines the frames as
-// framed); --full-depth writes the unrounded result to FITS, as 32-bit floats
+// framed); with --surface it follows the region to a fraction of a pixel
+// instead, and the frames are combined as cut (as --subpixel does); --full-depth writes the unrounded result to FITS, as 32-bit floats
 // or, with --fits-bits 16, as 16-bit integers scaled to 0..65535.
 //
 // Settings come from the settings file (--ini PATH picks it); the options
@@ -128,7 +129,7 @@ int RunStack(const TStackArgs& args) {
     TCombineCallbacks callbacks;
     callbacks.Progress = [&bar](int position) { bar.Update(position); };
     if (!cli::KeepingFrames(sequence, [&] {
-          result = CombineLucky(sequence, cp, kappa, params.alignement_subpixel, callbacks);
+          result = CombineLucky(sequence, cp, kappa, CombineAlignsOf(params), callbacks);
         }))
       return 1;
   }
@@ -219,7 +220,8 @@ const TCliCommand kStack("stack", "frame every image of a video or an image list
   args->BestOption = app.add_option("--best", args->Best, "keep only the P percent sharpest framed images (1-100)")
                          ->check(CLI::Range(1, 100));
   args->AlignOption = app.add_option("--align", args->Align,
-                                     "frame: combine as framed; subpixel: align to a fraction of a pixel first")
+                                     "frame: combine as framed; subpixel: align to a fraction of a pixel first "
+                                     "(with --surface: follow the region to a fraction of a pixel)")
                           ->check(CLI::IsMember({"frame", "subpixel"}));
   app.add_flag("--full-depth", args->FullDepth,
                "FITS result unrounded: 32-bit floats, or 16-bit scaled to 0..65535 with --fits-bits 16");

@@ -44,11 +44,10 @@ bool TFramingOptions::Run(TSequence& sequence, const TParamglob& params, const T
     result = AutoFrameAll(sequence, AutoFrameOptionsOf(params), hooks);
     return true;
   }
-  TSurfaceOptions o;
-  o.Region = {Region[0], Region[1], Region[2], Region[3]};
-  o.Reference = Reference - 1;
-  o.bordure = params.bordure;
-  o.SubPixel = SubPixel;
+  // As the window runs it; --subpixel asks for the fraction of a pixel
+  // whatever the sub-pixel alignment setting.
+  TSurfaceOptions o = SurfaceOptionsOf(params, {Region[0], Region[1], Region[2], Region[3]}, Reference - 1);
+  o.SubPixel = o.SubPixel || SubPixel;
   if (o.Region.Right < o.Region.Left || o.Region.Bottom < o.Region.Top) {
     ArgumentError("--region: right and bottom must not be less than left and top");
     return false;
@@ -67,6 +66,8 @@ void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   // A settings file that cannot be used is told, and the defaults serve.
   if (const TStatus s = LireParamGlob(); !s) Error(s.Message() + "; using the default settings");
   params = ParamGlob;
+  // The framing mode is the command line's alone: --surface needs a --region.
+  params.cadrage_surface = Surface;
   sequence.Tolerance = ToleranceOption->count() > 0 ? Tolerance : params.tolerance;
   if (MarginOption->count() > 0) params.bordure = Margin;
   if (AutoTolerance) params.tolerance_automatique = true;

@@ -151,7 +151,8 @@ void TFormParam::BuildCombinePage() {
   CheckBox_subpixel = Named(
       new QCheckBox(QStringLiteral("Align frames to a fraction of a pixel (sub-pixel)"), page), "CheckBox_subpixel");
   CheckBox_subpixel->setToolTip(
-      QStringLiteral("Each frame is moved onto the mean of the sharpest frames before the combination"));
+      QStringLiteral("Each frame is moved onto the mean of the sharpest frames before the combination; in Surface "
+                     "mode the frame drawn is followed to a fraction of a pixel instead"));
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(GroupKappa);
   layout->addWidget(CheckBox_texte_compositage);
