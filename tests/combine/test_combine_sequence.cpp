@@ -152,7 +152,7 @@ TEST(CombinationReport, MeanOverAnAviListsImageNumbers) {
                                       "Images used for combinaison :", "Image2", "Image7"}));
 }
 
-TEST(CombinationReport, NoImagesLeftOutFramesAndWhoTakesPart) {
+TEST(CombinationReport, NoImagesAndLeftOutFrames) {
   TSequence s;
   AddAvi(s, 4);
   TCombinationReportFacts f;
@@ -166,13 +166,6 @@ TEST(CombinationReport, NoImagesLeftOutFramesAndWhoTakesPart) {
   lines = BuildCombinationReport(s, f);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
             (std::vector<std::string>{"Image1", "", "Frames left out (other frame size) :", "Image4"}));
-  // Taking part needs the tick, the frame and the pixels.
-  for (const auto& [i, checked, frame, pixels] : {std::tuple{0, true, true, true}, {1, true, false, true}, {2, false, true, true}, {3, true, true, false}}) {
-    s.Record(i)->Checked = checked;
-    s.Record(i)->HasFrame = frame;
-    if (pixels) s.Record(i)->FramePixels.assign(4, 0);
-  }
-  EXPECT_EQ(ImagesTakingPart(s), std::vector<int32_t>{0});
 }
 
 TEST(CombinationReport, TextFileNameAndSaving) {
