@@ -104,9 +104,9 @@ class KelvaronListTest : public ::testing::TestWithParam<TListCase> {};
 TEST_P(KelvaronListTest, Reads) {
   const TListCase& c = GetParam();
   TTempDir dir;
-  for (const char* f : c.Files) ASSERT_TRUE(WriteBmpHeaderFile(dir.File(f), 24, 4, 3));
   ::mkdir(dir.File("sub.bmp").c_str(), 0700);
   ::mkfifo(dir.File("pipe.bmp").c_str(), 0600);
+  for (const char* f : c.Files) ASSERT_TRUE(WriteBmpHeaderFile(dir.File(f), 24, 4, 3));
   const std::string list = dir.File("night.lst");
   ASSERT_TRUE(WriteTextFile(list, Expand(c.List, dir.Path())));
 
@@ -140,6 +140,7 @@ const TListCase kLists[] = {
     {"HeaderFirstSixStepThree", "1\nx\nx\n5\n3\nu\n$D/\nb.bmp\nu\n$D/\na.bmp\n", {"a.bmp", "b.bmp"}, {}, {"b.bmp|$D", "a.bmp|$D"}, 0, false, nullptr},
     {"DirectoryWithoutSeparator", "0\n$D\na.bmp\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
     {"WindowsListFoundBesideIt", "0\r\nC:\\obs\\\r\na.bmp\r\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
+    {"AbsoluteFolderElsewhere", "0\n$D/sub.bmp/\nc.bmp\n", {"sub.bmp/c.bmp"}, {}, {"c.bmp|$D/sub.bmp"}, 0, false, nullptr},
     {"RelativeFolder", "0\n.\\\na.bmp\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
     {"Latin1Name", "0\n$D/\n\xE9t\xE9.bmp\n", {"\xC3\xA9t\xC3\xA9.bmp"}, {}, {"\xC3\xA9t\xC3\xA9.bmp|$D"}, 0, false, nullptr},
     {"MissingYesSkips", "0\n/no/\nx.bmp\n3\n4\n5\n6\n$D/\nb.bmp\n", {"b.bmp"}, {B::Yes}, {"b.bmp|$D"}, 1, false, nullptr},

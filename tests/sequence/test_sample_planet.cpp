@@ -9,6 +9,7 @@
 
 #include "sequence/SamplePlanet.h"
 #include "sequence/Sequence.h"
+#include "sources/SerFormat.h"
 #include "support/VideoFixtures.h"
 
 using namespace fixtures;
@@ -90,6 +91,26 @@ TEST(SamplePlanet, WrittenInEveryFormatAndReadBack) {
     BrightPixels(want, &lo2, &hi2);
     EXPECT_NEAR(lo1, lo2, 1) << name;
     EXPECT_NEAR(hi1, hi2, 1) << name;
+  }
+  // As SER captures: grey by luminance, or each pixel the colour its Bayer filter lets through.
+  for (const auto& [colour, depth] : {std::pair{int32_t(ser::Mono), 12}, std::pair{int32_t(ser::BayerRggb), 8}}) {
+    const std::string path = dir.File("c" + std::to_string(colour) + ".ser");
+    ASSERT_TRUE(WriteSampleSer(path, o, colour, depth, nullptr));
+    TSequence seq;
+    ASSERT_TRUE(seq.Open(path).ok());
+    TFastDIB got, want;
+    ASSERT_TRUE(seq.FetchImage(got));
+    RenderSampleFrame(o, 0, want);
+    double diff[3] = {};  // per channel, over the picture: a mosaic keeps the colours' balance
+    for (int y = 0; y < o.Height; ++y)
+      for (int x = 0; x < o.Width; ++x) {
+        const TColorBGR g = got.GetPixel(y, x), w = want.GetPixel(y, x);
+        const int grey = (w.r * 77 + w.g * 150 + w.b * 29 + 128) >> 8;
+        diff[0] += colour == ser::Mono ? g.b - grey : g.b - w.b;
+        diff[1] += colour == ser::Mono ? g.g - grey : g.g - w.g;
+        diff[2] += colour == ser::Mono ? g.r - grey : g.r - w.r;
+      }
+    for (const double d : diff) EXPECT_LT(std::abs(d) / (o.Width * o.Height), colour == ser::Mono ? 0.01 : 1.0) << colour;
   }
   o.Frames = -1;
   EXPECT_FALSE(WriteSampleVideo(dir.File("bad.avi"), o, nullptr));

@@ -8,6 +8,8 @@
 #include <random>
 
 #include "sources/MediaSource.h"
+#include "sources/OpenSource.h"
+#include "sources/SerFormat.h"
 #include "support/VideoFixtures.h"
 
 using namespace fixtures;
@@ -110,6 +112,29 @@ TEST(DecodeRefused, AudioFirstAndNotAVideo) {
   const TStatus status = OpenMediaSource(text, media);
   EXPECT_FALSE(media);
   EXPECT_EQ(status.Message().rfind(text + ": ", 0), 0u) << status.Message();
+}
+
+// The reader is chosen by what the file holds, then by its extension.
+TEST(OpenImageSource, ContentFirstThenExtension) {
+  TTempDir dir;
+  TVideoWriterOptions o;
+  o.Width = o.Height = 4;
+  ASSERT_TRUE(WriteVideo(dir.File("avi"), o, {}));
+  ser::THeader h;
+  h.Width = h.Height = 4, h.Depth = 8, h.FrameCount = 0;
+  const std::vector<uint8_t> header = ser::EncodeHeader(h);
+  const std::string avi = ReadFileBytes(dir.File("avi")), ser(header.begin(), header.end());
+  for (const auto& [name, bytes, format] : {std::tuple<std::string, std::string, std::string>{"a.ser", ser, "SER"}, {"a.avi", ser, "SER"},
+                                            {"b.ser", avi, "AVI"}, {"b.MP4", avi, "AVI"}, {"noext", ser, "SER"}, {"v1.2/noext", avi, "AVI"},
+                                            {"text.ser", "words", ""}, {"text.mp4", "words", ""}, {"gone.ser", "", ""}}) {
+    std::filesystem::create_directories(dir.File("v1.2"));
+    if (name != "gone.ser") WriteFileBytes(dir.File(name), bytes);
+    const TOpenedSource s = OpenImageSource(dir.File(name));
+    EXPECT_EQ(s.Source ? s.Source->Facts().Format : "", format) << name;
+    if (!s.Source) {  // the reader the extension names says why
+      EXPECT_EQ(s.Status.Message().rfind(dir.File(name) + ": ", 0), 0u) << s.Status.Message();
+    }
+  }
 }
 
 }  // namespace
