@@ -4,10 +4,10 @@
 //
 // Each run is a child process: it copies the framed object (141x141 pixels,
 // a 120-pixel planet with a margin of 10) out of a 640x480 picture for every
-// image, as automatic framing does, then reads every copy once, as a
-// combination does. Rows: images, budget, time of both phases, the child's
-// peak resident memory (file pages included) and its anonymous memory at the
-// end of the copying phase.
+// image, as automatic framing does, then combines the copies (the mean
+// combination, as the program runs it). Rows: images, budget, time of both
+// phases, the child's peak resident memory (file pages included) after
+// copying and at the end, and its anonymous memory after copying.
 // Usage: bench_frame_budget [budget MB] [image counts...] (default 256, 5000 50000).
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "combine/Combine.h"
 #include "image/FastDIB.h"
 #include "sequence/FrameBlockPool.h"
 
@@ -39,7 +40,7 @@ long StatusKb(const char* key) {
 
 constexpr int kSide = 141;
 
-// In the child: writes "copy-seconds combine-seconds anon-kb" to `fd`.
+// In the child: writes "copy-seconds combine-seconds anon-kb file-mb peak-after-copy-kb" to `fd`.
 void Run(int images, size_t budget, int fd) {
   SetFrameBlockBudget(budget);
   TFastDIB picture;
@@ -63,12 +64,15 @@ void Run(int images, size_t budget, int fd) {
   }
   const auto t1 = Clock::now();
   const long anon = StatusKb("RssAnon:");
+  const long copyPeak = StatusKb("VmHWM:");
   const size_t inFile = FrameBlockPoolStats().FileBytes;
-  std::vector<uint32_t> sum(bytes, 0);
-  for (const TFramePixels& block : copies)
-    for (size_t b = 0; b < bytes; ++b) sum[b] += block[b];
+  TCombineFrames frames;
+  frames.Width = frames.Height = kSide;
+  for (const TFramePixels& block : copies) frames.Blocks.push_back(block.data());
+  const TCombineOutcome mean = CombineFramesOutcome(frames, {}, false, TCombineParams{});
   const auto t2 = Clock::now();
-  dprintf(fd, "%.2f %.2f %ld %zu %u\n", Seconds(t0, t1), Seconds(t1, t2), anon, inFile >> 20, sum[bytes / 2]);
+  dprintf(fd, "%.2f %.2f %ld %zu %ld %u\n", Seconds(t0, t1), Seconds(t1, t2), anon, inFile >> 20, copyPeak,
+          unsigned(mean.Image ? mean.Image->Scanlines[kSide / 2][kSide * 3 / 2] : 0));
 }
 
 }  // namespace
@@ -82,8 +86,9 @@ int main(int argc, char** argv) {
   getloadavg(load, 3);
   std::printf("bench_frame_budget: copies of %dx%d pixels (%d bytes), load average %.1f\n\n", kSide, kSide,
               kSide * kSide * 3 + 1, load[0]);
-  std::printf("| images | budget | copy s | combine pass s | peak RSS MB | anonymous MB after copying | MB in the file |\n");
-  std::printf("|---|---|---|---|---|---|---|\n");
+  std::printf("| images | budget | copy s | mean combination s | peak RSS MB after copying | peak RSS MB | "
+              "anonymous MB after copying | MB in the file |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
   for (int images : counts)
     for (size_t budget : {size_t(0), budgetMb << 20}) {
       int pipefd[2];
@@ -103,15 +108,15 @@ int main(int argc, char** argv) {
       struct rusage usage {};
       ::wait4(child, &status, 0, &usage);
       double copy = 0, combine = 0;
-      long anon = 0;
+      long anon = 0, copyPeak = 0;
       size_t inFile = 0;
-      if (std::sscanf(text, "%lf %lf %ld %zu", &copy, &combine, &anon, &inFile) != 4) {
+      if (std::sscanf(text, "%lf %lf %ld %zu %ld", &copy, &combine, &anon, &inFile, &copyPeak) != 5) {
         std::printf("| %d | %s | %s |\n", images, budget ? (std::to_string(budgetMb) + " MB").c_str() : "off", text);
         continue;
       }
-      std::printf("| %d | %s | %.2f | %.2f | %ld | %ld | %zu |\n", images,
-                  budget ? (std::to_string(budgetMb) + " MB").c_str() : "off", copy, combine, usage.ru_maxrss / 1024,
-                  anon / 1024, inFile);
+      std::printf("| %d | %s | %.2f | %.2f | %ld | %ld | %ld | %zu |\n", images,
+                  budget ? (std::to_string(budgetMb) + " MB").c_str() : "off", copy, combine, copyPeak / 1024,
+                  usage.ru_maxrss / 1024, anon / 1024, inFile);
       std::fflush(stdout);
     }
   return 0;

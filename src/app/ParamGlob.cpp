@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ParamGlob.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "sequence/FrameBlockPool.h"
+
 TParamglob ParamGlob;
 TParamglob ParamSaisie;
 TParamFITS ParamFits;
@@ -51,6 +56,11 @@ TStatus EcrireParamGlob() {
 }
 
 std::string IniWriteErrorText(const std::string& path) { return SettingsWriteErrorText(path); }
+
+void ApplyFrameMemoryBudget(const TParamglob& p) {
+  const uint64_t bytes = FrameMemoryBudgetBytes(p.memoire_copies_mo, DefaultFrameBlockBudget());
+  SetFrameBlockBudget(size_t(std::min<uint64_t>(bytes, SIZE_MAX)));
+}
 
 TAutoFrameOptions AutoFrameOptionsOf(const TParamglob& p) {
   TAutoFrameOptions o;

@@ -45,6 +45,11 @@ TStatus EcrireParamGlob();
 // "Impossible d'écrire dans " followed by path.
 std::string IniWriteErrorText(const std::string& path);
 
+// Sets the frame-copy budget of the process (sequence/FrameBlockPool.h) from
+// memoire_copies_mo: the windows and the command line call it as a job that
+// makes frame copies starts.
+void ApplyFrameMemoryBudget(const TParamglob& p);
+
 // The options of one job, from a settings record.
 TAutoFrameOptions AutoFrameOptionsOf(const TParamglob& p);
 // Sub-pixel alignment (alignement_subpixel) is done in one of two places,

@@ -174,6 +174,9 @@ bool FrameCutOut(const TAviList& record, TFastDIB& dest) {
   if (!dest.Bits || dest.Width() != w || dest.AbsHeight != h) return false;
   const uint8_t* src = record.FramePixels.data();
   for (int y = 0; y < h; ++y, src += size_t(w) * 3) std::memcpy(dest.Scanlines[size_t(y)], src, size_t(w) * 3);
+  // A batch goes through every copy once: those kept in the temporary file
+  // must not stay in memory after it.
+  ReleaseFrameBlockPages(record.FramePixels.data(), size_t(w) * size_t(h) * 3);
   return true;
 }
 

@@ -30,4 +30,17 @@ bool RunRows(int width, int height, int workers, int piece, const TCombineCallba
 // Throws std::bad_alloc when the picture cannot be allocated.
 std::unique_ptr<TFastDIB> NewResult(int width, int height);
 
+// One combination of explicit frames: MeanCombineFrames or
+// KappaSigmaCombineFrames with its settings bound.
+using TFramesRun = std::function<std::unique_ptr<TFastDIB>(const TCombineFrames&, const TCombineCallbacks&,
+                                                           TFullDepthImage*)>;
+
+// `run` over `frames` in bands of rows: each band of every frame is copied
+// with ReadFrameBlock (from the frame-copy pool's file for copies kept there)
+// into one buffer of about `bandBytes` (at least one row of every frame), and
+// combined from there; results, full-depth values and progress positions are
+// those of one run over the whole frames. Null when cancelled.
+std::unique_ptr<TFastDIB> CombineInBands(const TCombineFrames& frames, const TCombineCallbacks& callbacks,
+                                         TFullDepthImage* full, size_t bandBytes, const TFramesRun& run);
+
 }  // namespace combine_detail

@@ -88,6 +88,7 @@ const std::array<TCommandRule, kCommandCount>& CommandRules() { return kRules; }
 TMainController::TMainController(TMainView& view, TParamglob& settings)
     : SaveDirectory(settings.repertoire), View_(view), Settings_(settings), Sequence_(std::make_unique<TSequence>()) {
   Sequence_->Tolerance = settings.tolerance;
+  ApplyFrameMemoryBudget(settings);
 }
 
 TMainController::~TMainController() = default;
@@ -534,6 +535,7 @@ bool TMainController::NudgeFrame(int32_t dx, int32_t dy) {
 
 void TMainController::AutoFrameJob(const TJobHooks& hooks) {
   FramesChanged();
+  ApplyFrameMemoryBudget(Settings_);
   const bool withReport = Settings_.Rapport;
   const int32_t count = Sequence_->ImageCount;
   // Every image looked at ends framed or with a problem: that tells which
@@ -658,6 +660,7 @@ void TMainController::CommitSettings(const TParamglob& entered) {
   Settings_ = entered;
   Settings_.barre_visible = visible;
   Settings_.barre_texte = text;
+  ApplyFrameMemoryBudget(Settings_);
   if (WriteSettings)
     if (const TStatus written = WriteSettings(); !written) Messages().Ok("Error", written.Message(), TMsgIcon::Error);
   // Tolerance and SaveDirectory are not taken again from the new settings.

@@ -85,7 +85,10 @@ TScores ScoreSequence(const TSequence& sequence) {
   TScores scores(size_t(sequence.ImageList.Count()));
   for (int i = 0; i < sequence.ImageList.Count(); ++i) {
     int w = 0, h = 0;
-    if (const uint8_t* block = FrameBlock(sequence.Record(i), w, h)) scores[size_t(i)] = SharpnessScore(block, w, h);
+    if (const uint8_t* block = FrameBlock(sequence.Record(i), w, h)) {
+      scores[size_t(i)] = SharpnessScore(block, w, h);
+      ReleaseFrameBlockPages(block, size_t(w) * size_t(h) * 3);  // the copies of a long capture stay in their file
+    }
   }
   return scores;
 }
@@ -99,6 +102,7 @@ std::vector<std::optional<TPoint2>> MeasurePositions(const TSequence& sequence) 
     if (!block) continue;
     if (const auto p = ObjectPosition(block, w, h))
       out[size_t(i)] = TPoint2{p->X + r->FramePixelsRect.Left, p->Y + r->FramePixelsRect.Top};
+    ReleaseFrameBlockPages(block, size_t(w) * size_t(h) * 3);
   }
   return out;
 }
@@ -181,7 +185,10 @@ TAlignedFrames AlignTakingPart(const TSequence& sequence, int32_t bordure, int r
 
   // The reference: the mean of the sharpest frames, as framed.
   TScores scores(t.Used.size());
-  for (size_t k = 0; k < t.Used.size(); ++k) scores[k] = SharpnessScore(t.Frames.Blocks[k], w, h);
+  for (size_t k = 0; k < t.Used.size(); ++k) {
+    scores[k] = SharpnessScore(t.Frames.Blocks[k], w, h);
+    ReleaseFrameBlockPages(t.Frames.Blocks[k], bytes);
+  }
   const std::vector<int> best = BestImages(scores, referencePercent);
   TCombineFrames refFrames;
   refFrames.Width = w;
@@ -200,6 +207,7 @@ TAlignedFrames AlignTakingPart(const TSequence& sequence, int32_t bordure, int r
       if (const auto p = ObjectPosition(t.Frames.Blocks[k], w, h)) d = TPoint2{p->X - origin->X, p->Y - origin->Y};
     a.Pixels.emplace_back(bytes + 1);
     ShiftFrame(t.Frames.Blocks[k], w, h, d.X, d.Y, a.Pixels.back().data());
+    ReleaseFrameBlockPages(t.Frames.Blocks[k], bytes);
     a.Offsets.push_back(d);
     a.Used.push_back(t.Used[k]);
   }

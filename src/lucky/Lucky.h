@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "combine/Combine.h"
+#include "sequence/FrameBlockPool.h"
 
 class TSequence;
 
@@ -69,13 +70,14 @@ int TickBest(TSequence& sequence, const std::vector<int>& best);
 // --- Sub-pixel alignment -----------------------------------------------------------
 
 // Frames resampled onto a common reference, owned, with the record indices
-// they stand for. Frames.Blocks point into Pixels.
+// they stand for. Frames.Blocks point into Pixels, which are frame copies like
+// the records' (the memory budget and its temporary file hold for them too).
 struct TAlignedFrames {
   TCombineFrames Frames;
   std::vector<int> Used;
   std::vector<int> WrongSize;
   std::vector<TPoint2> Offsets;  // per used frame: the shift measured (frame pixels)
-  std::vector<std::vector<uint8_t>> Pixels;
+  std::vector<TFramePixels> Pixels;
 };
 
 // out(x, y) = in(x + dx, y + dy), bilinear, edges repeated; rounded to bytes.

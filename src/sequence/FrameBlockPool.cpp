@@ -35,7 +35,13 @@ struct TRegion {
   size_t Size;
   size_t Used;
   bool File;
+  off_t Offset;  // in the temporary file, for file regions
 };
+
+// The copies written into the file since its pages last left the process:
+// framing writes each new copy through its mapping, so past this much the
+// file regions' pages are dropped and resident memory stays near the budget.
+constexpr size_t kFileWindow = size_t(64) << 20;
 
 size_t Rounded(size_t bytes) { return (bytes + kGrain - 1) / kGrain * kGrain; }
 
@@ -44,21 +50,36 @@ std::string DefaultFolder() {
   return tmp && *tmp ? tmp : "/tmp";
 }
 
-// An unlinked file of `size` bytes in `folder`, its blocks reserved on the
-// disk, mapped shared; null when the folder cannot give that room.
-void* MapTemporaryFile(const std::string& folder, size_t size) {
+// The unlinked file past the budget: one per pool, grown by a region at a
+// time, each region mapped shared at its own offset.
+int OpenTemporaryFile(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) {
     std::string name = folder + "/stellon-frames-XXXXXX";
     fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return -1;
     ::unlink(name.c_str());
   }
-  void* base = MAP_FAILED;
-  if (::posix_fallocate(fd, 0, off_t(size)) == 0)
-    base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  ::close(fd);
-  return base == MAP_FAILED ? nullptr : base;
+  return fd;
+}
+
+size_t PageSize() {
+  static const size_t page = [] {
+    const long p = ::sysconf(_SC_PAGESIZE);
+    return p > 0 ? size_t(p) : size_t(4096);
+  }();
+  return page;
+}
+
+// Takes the pages of [p, p + bytes) of a file region out of the process: the
+// bytes stay in the file (and in the page cache while there is room) and come
+// back on the next access. Harmless to pages other threads are using: theirs
+// fault in again.
+void DropPages(const void* p, size_t bytes) {
+  const uintptr_t page = PageSize();
+  const uintptr_t b = reinterpret_cast<uintptr_t>(p) / page * page;
+  const uintptr_t e = (reinterpret_cast<uintptr_t>(p) + bytes + page - 1) / page * page;
+  (void)::madvise(reinterpret_cast<void*>(b), e - b, MADV_DONTNEED);
 }
 
 struct TPool {
@@ -69,6 +90,34 @@ struct TPool {
   size_t Budget = DefaultFrameBlockBudget();
   std::string Folder = DefaultFolder();
   size_t HeapBytes = 0;  // live blocks of the general allocator, counted in the budget
+  int FileFd = -1;       // the temporary file, once the budget was passed
+  off_t FileSize = 0;
+  size_t FileWritten = 0;  // bytes handed out in file regions since the last drop
+
+  // A new region of `size` bytes at the end of the temporary file; null when
+  // the folder cannot give that room.
+  void* MapFileRegion(size_t size, off_t& offset) {
+    if (FileFd < 0) FileFd = OpenTemporaryFile(Folder);
+    if (FileFd < 0) return nullptr;
+    if (::posix_fallocate(FileFd, FileSize, off_t(size)) != 0) return nullptr;
+    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, FileFd, FileSize);
+    if (base == MAP_FAILED) return nullptr;
+    offset = FileSize;
+    FileSize += off_t(size);
+    return base;
+  }
+
+  void DropFilePages() {
+    for (const TRegion& r : Regions)
+      if (r.File) DropPages(r.Base, r.Used);
+    FileWritten = 0;
+  }
+
+  const TRegion* RegionOf(const void* p) const {
+    for (const TRegion& r : Regions)
+      if (p >= r.Base && p < r.Base + r.Size) return &r;
+    return nullptr;
+  }
 
   size_t MemoryBytes() const {
     size_t n = HeapBytes;
@@ -78,6 +127,15 @@ struct TPool {
   bool OverBudget(size_t more) const { return Budget != 0 && MemoryBytes() + more > Budget; }
 
   void* Take(size_t size, bool fileOnly) {
+    void* p = TakeBlock(size, fileOnly);
+    if (p && RegionOf(p) && RegionOf(p)->File) {
+      FileWritten += size;
+      if (FileWritten > kFileWindow) DropFilePages();
+    }
+    return p;
+  }
+
+  void* TakeBlock(size_t size, bool fileOnly) {
     auto it = Free.find(size);
     if (it != Free.end() && !it->second.empty()) {
       void* p = it->second.back();
@@ -91,11 +149,19 @@ struct TPool {
         break;
       }
     if (!last || last->Size - last->Used < size) {
-      const size_t regionSize = size > kRegion ? size : kRegion;
-      const bool file = fileOnly || OverBudget(regionSize);
+      size_t regionSize = size > kRegion ? size : kRegion;
+      bool file = fileOnly;
+      if (!file && OverBudget(regionSize)) {
+        // A smaller region when what is left of the budget still holds the block.
+        const size_t used = MemoryBytes();
+        const size_t left = (Budget > used ? Budget - used : 0) / PageSize() * PageSize();
+        if (left >= size) regionSize = left;
+        else file = true;
+      }
       void* base = nullptr;
+      off_t offset = 0;
       if (file) {
-        base = MapTemporaryFile(Folder, regionSize);
+        base = MapFileRegion(regionSize, offset);
       } else {
         base = ::mmap(nullptr, regionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (base == MAP_FAILED) base = nullptr;
@@ -104,10 +170,7 @@ struct TPool {
 #endif
       }
       if (!base) return nullptr;
-      // A full file region leaves the process's memory: its pages stay in the
-      // file (the page cache writes them back) and come back when read.
-      if (file && last && last->File) (void)::madvise(last->Base, last->Size, MADV_DONTNEED);
-      Regions.push_back(TRegion{static_cast<char*>(base), regionSize, 0, file});
+      Regions.push_back(TRegion{static_cast<char*>(base), regionSize, 0, file, offset});
       last = &Regions.back();
     }
     void* p = last->Base + last->Used;
@@ -116,9 +179,8 @@ struct TPool {
   }
 
   bool InFileRegion(const void* p) const {
-    for (const TRegion& r : Regions)
-      if (r.File && p >= r.Base && p < r.Base + r.Size) return true;
-    return false;
+    const TRegion* r = RegionOf(p);
+    return r && r->File;
   }
 
   // Everything handed out came back: give the regions back to the system.
@@ -126,6 +188,10 @@ struct TPool {
     for (const TRegion& r : Regions) ::munmap(r.Base, r.Size);
     Regions.clear();
     Free.clear();
+    if (FileFd >= 0) ::close(FileFd);
+    FileFd = -1;
+    FileSize = 0;
+    FileWritten = 0;
   }
 };
 
@@ -175,6 +241,44 @@ void FreeFrameBlock(void* block, size_t bytes) noexcept {
   } catch (...) {
     // No room to remember it: the block stays unused until the regions go.
   }
+}
+
+bool FrameBlockInFile(const void* block) {
+  TPool& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.Lock);
+  return pool.InFileRegion(block);
+}
+
+void ReadFrameBlock(const void* block, size_t offset, void* out, size_t bytes) {
+  int fd = -1;
+  off_t at = 0;
+  {
+    TPool& pool = Pool();
+    std::lock_guard<std::mutex> guard(pool.Lock);
+    if (const TRegion* r = pool.RegionOf(block); r && r->File) {
+      fd = pool.FileFd;
+      at = r->Offset + off_t(static_cast<const char*>(block) - r->Base) + off_t(offset);
+    }
+  }
+  // The file outlives every block in it, so it stays open while this reads.
+  char* to = static_cast<char*>(out);
+  while (fd >= 0 && bytes > 0) {
+    const ssize_t n = ::pread(fd, to, bytes, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // cannot happen to a file whose room was reserved: the mapping reads the rest
+    to += n;
+    at += n;
+    offset += size_t(n);
+    bytes -= size_t(n);
+  }
+  if (bytes > 0) std::memcpy(to, static_cast<const char*>(block) + offset, bytes);
+}
+
+void ReleaseFrameBlockPages(const void* block, size_t bytes) noexcept {
+  if (!block || bytes == 0) return;
+  TPool& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.Lock);
+  if (pool.InFileRegion(block)) DropPages(block, bytes);
 }
 
 TFrameBlockPoolStats FrameBlockPoolStats() {

@@ -13,10 +13,15 @@
 //
 // Long captures: past a memory budget (by default half of the physical
 // memory), new regions are carved from an unlinked temporary file mapped into
-// memory, so tens of thousands of frame copies fit with bounded anonymous
-// memory: the kernel writes those pages to the file and drops them from memory
-// when it needs the room. A job checks first (CheckFrameBlockRoom) that memory
-// and the temporary folder together can hold its copies.
+// memory, so tens of thousands of frame copies fit with bounded memory. The
+// pool keeps the file's pages out of the process: after every 64 MB of new
+// copies the pages of the file regions are dropped (their bytes stay in the
+// file and come back when touched). Readers that go through many copies read
+// them with ReadFrameBlock, which takes file copies from the file without
+// mapping their pages in, or let the pages of a copy go when done with it
+// (ReleaseFrameBlockPages); either way resident memory stays near the budget.
+// A job checks first (CheckFrameBlockRoom) that memory and the temporary
+// folder together can hold its copies.
 #pragma once
 
 #include <cstddef>
@@ -39,9 +44,21 @@ struct TFrameBlockPoolStats {
 };
 TFrameBlockPoolStats FrameBlockPoolStats();
 
+// Whether `block` (from AllocateFrameBlock) lives in the temporary file.
+bool FrameBlockInFile(const void* block);
+// Copies bytes [offset, offset + bytes) of `block` into `out`: from the file
+// when the block lives there, so that its pages stay out of the process;
+// otherwise from memory. Thread-safe; the block must stay live meanwhile.
+void ReadFrameBlock(const void* block, size_t offset, void* out, size_t bytes);
+// A reader done with `bytes` bytes of `block`: when it lives in the file, its
+// pages leave the process (the bytes stay). Thread-safe; other copies sharing
+// a page only fault it in again.
+void ReleaseFrameBlockPages(const void* block, size_t bytes) noexcept;
+
 // Bytes of memory the frame copies may take before they continue in the
 // temporary file; 0 turns the budget off (everything in memory). Applies to
-// regions mapped from then on.
+// regions mapped from then on. The pool is one per process: the application
+// sets it from its settings when a job that makes copies starts.
 void SetFrameBlockBudget(size_t bytes);
 size_t FrameBlockBudget();
 size_t DefaultFrameBlockBudget();  // half of the physical memory

@@ -171,6 +171,12 @@ void ClampToDialogRanges(TParamglob& p) {
   p.tolerance = kToleranceRange.Clamp(p.tolerance);
   p.bordure = kBordureRange.Clamp(p.bordure);
   p.kappa = kKappaRange.Clamp(p.kappa);
+  p.memoire_copies_mo = kMemoireRange.Clamp(p.memoire_copies_mo);
+}
+
+uint64_t FrameMemoryBudgetBytes(int32_t memoireMo, uint64_t automatic) {
+  if (memoireMo < 0) return automatic;
+  return uint64_t(memoireMo) << 20;
 }
 
 TStatus ReadSettings(const std::string& path, const std::string& defaultRepertoire, TParamglob& out) {
@@ -186,6 +192,7 @@ TStatus ReadSettings(const std::string& path, const std::string& defaultRepertoi
   p.cadrage_surface = r.Bool("cadre", "cadrage_surface", p.cadrage_surface);
   p.bordure = r.Int("cadre", "bordure", p.bordure);
   p.Rapport = r.Bool("cadre", "Rapport", p.Rapport);
+  p.memoire_copies_mo = r.Int("cadre", "memoire_copies_mo", p.memoire_copies_mo);
   p.kappa = r.Int("compositage", "kappa", p.kappa);
   p.rejet_kappa = r.Bool("compositage", "rejet_kappa", p.rejet_kappa);
   p.texte_avec_compositage = r.Bool("compositage", "texte_avec_compositage", p.texte_avec_compositage);
@@ -230,6 +237,7 @@ TStatus WriteSettings(const std::string& path, const TParamglob& p) {
   file.WriteString("cadre", "cadrage_surface", b(p.cadrage_surface));
   file.WriteString("cadre", "bordure", i(p.bordure));
   file.WriteString("cadre", "Rapport", b(p.Rapport));
+  file.WriteString("cadre", "memoire_copies_mo", i(p.memoire_copies_mo));
   file.WriteString("compositage", "kappa", i(p.kappa));
   file.WriteString("compositage", "rejet_kappa", b(p.rejet_kappa));
   file.WriteString("compositage", "texte_avec_compositage", b(p.texte_avec_compositage));

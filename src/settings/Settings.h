@@ -53,6 +53,11 @@ struct TParamglob {
   // combination (key "alignement_subpixel"); off, the frames are combined as
   // framed, to the whole pixel.
   bool alignement_subpixel = false;
+  // Section "cadre", key "memoire_copies_mo": megabytes of memory the frame
+  // copies of a sequence may take before the rest continue in a temporary
+  // file; 0 keeps them all in memory, kMemoireAuto (the default) is half of
+  // the physical memory.
+  int32_t memoire_copies_mo = -1;
   friend bool operator==(const TParamglob&, const TParamglob&) = default;
 };
 
@@ -68,8 +73,14 @@ struct TParamRange {
 inline constexpr TParamRange kBordureRange{"bordure", 0, 100};
 inline constexpr TParamRange kToleranceRange{"tolerance", 0, 255};
 inline constexpr TParamRange kKappaRange{"kappa", 0, 10};
+inline constexpr int32_t kMemoireAuto = -1;
+inline constexpr TParamRange kMemoireRange{"memoire_copies_mo", kMemoireAuto, 16 << 20};  // up to 16 TB
 
-// Brings tolerance, bordure and kappa into their ranges.
+// The frame-copy budget in bytes that `memoire_copies_mo` stands for, with
+// `automatic` the bytes of kMemoireAuto; 0 means no budget.
+uint64_t FrameMemoryBudgetBytes(int32_t memoireMo, uint64_t automatic);
+
+// Brings tolerance, bordure, kappa and memoire_copies_mo into their ranges.
 void ClampToDialogRanges(TParamglob& p);
 
 // Reads `path` into `p`: every field first gets its built-in default (the

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 #include <vector>
 
 extern "C" {
@@ -42,8 +43,17 @@ class TMediaSource final : public TImageSource {
  public:
   TStatus Open(const std::string& path) {
     Path_ = path;
+    // Failures reach the user as this reader's messages, not as FFmpeg's log
+    // lines on standard error.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     AVFormatContext* raw = nullptr;
-    int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    // Only local files: a playlist-like container must not make the reader
+    // fetch from the network or from other protocols.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    int err = avformat_open_input(&raw, path.c_str(), nullptr, &options);
+    av_dict_free(&options);
     if (err < 0) return Fail("cannot be opened as a video (" + AvError(err) + ")");
     Input_.reset(raw);
     if ((err = avformat_find_stream_info(raw, nullptr)) < 0) return Fail("not a readable video (" + AvError(err) + ")");
@@ -61,6 +71,8 @@ class TMediaSource final : public TImageSource {
     Frame_.reset(av_frame_alloc());
     Packet_.reset(av_packet_alloc());
     if (!Codec_ || !Frame_ || !Packet_) return Fail("not enough memory");
+    // As for AVI videos: the decoder refuses pictures larger than an image can be.
+    Codec_->max_pixels = TFastDIB::kMaxPixels;
     if ((err = avcodec_parameters_to_context(Codec_.get(), par)) < 0 ||
         (err = avcodec_open2(Codec_.get(), codec, nullptr)) < 0)
       return Fail("its video cannot be decoded (" + AvError(err) + ")");
@@ -102,6 +114,9 @@ class TMediaSource final : public TImageSource {
  private:
   static constexpr int kReadAheadLimit = 48;
   static constexpr int kMaxOvershoot = 32;  // pictures past the target before giving up a try
+  // Pictures listed at most, as for AVI videos: the index is a few numbers per
+  // picture, and a damaged file must not make it grow without end.
+  static constexpr size_t kMaxImages = size_t(1) << 24;
 
   struct TKey {
     int64_t Pts;
@@ -125,6 +140,10 @@ class TMediaSource final : public TImageSource {
       if (Packet_->stream_index == Stream_ && !(Packet_->flags & AV_PKT_FLAG_DISCARD)) {
         const int64_t pts = Packet_->pts != AV_NOPTS_VALUE ? Packet_->pts : Packet_->dts;
         if (pts == AV_NOPTS_VALUE) missing = true;
+        if (Display_.size() >= kMaxImages) {
+          av_packet_unref(Packet_.get());
+          break;  // the pictures past the limit are left out
+        }
         Display_.push_back(pts);
         if (Packet_->flags & AV_PKT_FLAG_KEY) {
           const int64_t seek = Packet_->dts != AV_NOPTS_VALUE ? std::min(pts, Packet_->dts) : pts;
@@ -206,6 +225,11 @@ class TMediaSource final : public TImageSource {
 
   TStatus Deliver(TFastDIB& dest, int index) {
     const int w = Frame_->width, h = Frame_->height;
+    // A stream whose pictures change size midway: those of another size than
+    // the video's are refused, so that every image has the size announced.
+    if (w != Facts_.Width || h != Facts_.Height)
+      return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " has another size than the video (" +
+                           std::to_string(w) + " x " + std::to_string(h) + ")");
     dest.SetSize(w, h, 24, 0);
     if (!dest.Bits || dest.Width() != w || dest.AbsHeight != h || dest.Bpp() != 24)
       return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " has an unusable size");

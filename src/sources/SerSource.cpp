@@ -13,12 +13,9 @@
 #include <utility>
 #include <vector>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "image/Demosaic.h"
 #include "sources/SerFormat.h"
+#include "sources/SerSourceRows.h"
 
 namespace {
 
@@ -38,42 +35,12 @@ bool ReadAt(int fd, void* data, size_t size, uint64_t offset) {
   return true;
 }
 
-// Grey samples to blue-green-red triples.
-void ExpandGreyPlain(const uint8_t* s, uint8_t* d, int n) {
-  int x = 0;
-  for (; x + 4 <= n; x += 4, d += 12) {
-    // Four pixels as three 32-bit words: a a a b | b b c c | c d d d.
-    const uint32_t a = s[x], b = s[x + 1], c = s[x + 2], e = s[x + 3];
-    const uint32_t w0 = a | a << 8 | a << 16 | b << 24, w1 = b | b << 8 | c << 16 | c << 24, w2 = c | e << 8 | e << 16 | e << 24;
-    std::memcpy(d, &w0, 4);
-    std::memcpy(d + 4, &w1, 4);
-    std::memcpy(d + 8, &w2, 4);
-  }
-  for (; x < n; ++x, d += 3) d[0] = d[1] = d[2] = s[x];
-}
-
-#if defined(__x86_64__)
-__attribute__((target("ssse3"))) void ExpandGreySsse3(const uint8_t* s, uint8_t* d, int n) {
-  const __m128i m0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
-  const __m128i m1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
-  const __m128i m2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
-  int x = 0;
-  for (; x + 16 <= n; x += 16, d += 48) {
-    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(g, m0));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_shuffle_epi8(g, m1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm_shuffle_epi8(g, m2));
-  }
-  ExpandGreyPlain(s + x, d, n - x);
-}
-#endif
-
-void ExpandGrey(const uint8_t* s, uint8_t* d, int n) {
-#if defined(__x86_64__)
-  static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (ssse3) return ExpandGreySsse3(s, d, n);
-#endif
-  ExpandGreyPlain(s, d, n);
+// Whether a loop going forward from `in` to `out` (see SerSourceRows.h) may
+// run in place: out is elsewhere, or starts at or before in and ends at or
+// before in's end.
+bool SafeForward(const uint8_t* in, size_t inBytes, const uint8_t* out, size_t outBytes) {
+  const auto i = reinterpret_cast<uintptr_t>(in), o = reinterpret_cast<uintptr_t>(out);
+  return o + outBytes <= i || o >= i + inBytes || (o <= i && o + outBytes <= i + inBytes);
 }
 
 uint16_t Swap16(uint16_t v) { return uint16_t(v << 8 | v >> 8); }
@@ -157,16 +124,15 @@ class TSerSource final : public TImageSource {
     if (declared >= 1 && declared <= uint32_t(INT32_MAX)) count = std::min<uint64_t>(declared, whole);
     count = std::min<uint64_t>(count, uint64_t(INT32_MAX));
 
-    // The frame buffer only when there is a frame: its size is then bounded
-    // by the file's, whatever the header claims.
-    if (count > 0) Frame_.resize((FrameBytes_ + 1) / 2);  // uint16_t storage keeps 16-bit samples aligned
     if (SampleBytes_ == 2) {
       bool big = endianField != 1;
       if (count > 0) {
-        if (!ReadAt(Fd_, Frame_.data(), FrameBytes_, ser::kHeaderSize)) return Fail("cannot read the first frame");
-        big = DetectBigEndian(Frame_.data(), Samples_, Planes_ == 3 ? 3 : 2, Depth_, endianField);
+        // Only when there is a frame: its size is then bounded by the file's, whatever the header claims.
+        std::vector<uint16_t> first(Samples_);
+        if (!ReadAt(Fd_, first.data(), FrameBytes_, ser::kHeaderSize)) return Fail("cannot read the first frame");
+        big = DetectBigEndian(first.data(), Samples_, Planes_ == 3 ? 3 : 2, Depth_, endianField);
       }
-      BuildLut16(big);
+      Deep_ = TDeepSamples{Depth_, big == (std::endian::native == std::endian::little)};
     } else {
       BuildLut8();
     }
@@ -184,89 +150,129 @@ class TSerSource final : public TImageSource {
   TStatus ReadImage(int index, TFastDIB& dest) override {
     if (index < 0 || index >= Facts_.ImageCount)
       return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " does not exist");
-    // One read per image.
-    if (!ReadAt(Fd_, Frame_.data(), FrameBytes_, ser::kHeaderSize + uint64_t(index) * FrameBytes_))
-      return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " cannot be read (file shortened?)");
     dest.SetSize(Width_, Height_, 24, 0);
     if (!dest.Bits || dest.Width() != Width_ || dest.AbsHeight != Height_ || dest.Bpp() != 24)
       return TStatus::Fail(Path_ + ": not enough memory for image " + std::to_string(index + 1));
-    Convert(dest);
+    // One read per image, into the end of the picture's own memory when the
+    // frame fits there (all but 16-bit colour): the picture is then built
+    // in place, front to back, and the frame and the picture share one block
+    // that stays in the cache.
+    uint8_t* frame;
+    if (FrameBytes_ <= dest.Size()) {
+      frame = dest.Bits + (dest.Size() - FrameBytes_);
+    } else {
+      Frame_.resize(FrameBytes_);
+      frame = Frame_.data();
+    }
+    if (!ReadAt(Fd_, frame, FrameBytes_, ser::kHeaderSize + uint64_t(index) * FrameBytes_))
+      return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " cannot be read (file shortened?)");
+    Convert(frame, dest);
     return TStatus::Ok();
   }
 
  private:
   TStatus Fail(const std::string& why) const { return TStatus::Fail(Path_ + ": " + why); }
 
-  // Output byte of every sample value: value * 255 / (2^depth - 1), rounded;
-  // values above the depth's range (damaged data) give 255.
-  static uint8_t Scale(uint32_t value, uint32_t maxValue) {
-    if (value >= maxValue) return 255;
-    return uint8_t((value * 255 + maxValue / 2) / maxValue);
-  }
+  // Output byte of every 8-bit sample value: value * 255 / (2^depth - 1),
+  // rounded; values above the depth's range (damaged data) give 255. Deeper
+  // samples follow the same rule (SerSourceRows.h).
   void BuildLut8() {
     const uint32_t maxValue = (1u << Depth_) - 1;
     Lut_.resize(256);
-    for (uint32_t v = 0; v < 256; ++v) Lut_[v] = Scale(v, maxValue);
+    for (uint32_t v = 0; v < 256; ++v) Lut_[v] = v >= maxValue ? 255 : uint8_t((v * 255 + maxValue / 2) / maxValue);
     Identity_ = Depth_ == 8;
   }
-  // Indexed by the sample as it lies in memory, so the lookup also swaps bytes.
-  void BuildLut16(bool bigEndian) {
-    const uint32_t maxValue = (1u << Depth_) - 1;
-    const bool swap = bigEndian == (std::endian::native == std::endian::little);
-    Lut_.resize(65536);
-    for (uint32_t raw = 0; raw < 65536; ++raw) Lut_[raw] = Scale(swap ? Swap16(uint16_t(raw)) : raw, maxValue);
-    Identity_ = false;
-  }
 
-  // Samples of row y, as 8-bit values.
-  const uint8_t* Row8(int y) {
-    const size_t rowSamples = size_t(Width_) * size_t(Planes_);
-    if (SampleBytes_ == 1 && Identity_) return Bytes() + size_t(y) * rowSamples;
-    Line_.resize(rowSamples);
-    // Local pointers: stores through uint8_t* may alias the vectors' own fields.
-    const uint8_t* lut = Lut_.data();
-    uint8_t* out = Line_.data();
-    if (SampleBytes_ == 1) {
-      const uint8_t* s = Bytes() + size_t(y) * rowSamples;
-      for (size_t i = 0; i < rowSamples; ++i) out[i] = lut[s[i]];
-    } else {
-      const uint16_t* s = Frame_.data() + size_t(y) * rowSamples;
-      for (size_t i = 0; i < rowSamples; ++i) out[i] = lut[s[i]];
+  // n samples of `in` to n bytes (out may be in, or before it as SerSourceRows.h allows).
+  void ToBytes(const uint8_t* in, size_t n, uint8_t* out) const {
+    if (SampleBytes_ == 2) return ScaleDeep(in, n, Deep_, out, Simd_);
+    if (Identity_) {
+      if (out != in) std::memmove(out, in, n);
+      return;
     }
-    return Line_.data();
+    const uint8_t* lut = Lut_.data();
+    for (size_t i = 0; i < n; ++i) out[i] = lut[in[i]];
   }
-  const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(Frame_.data()); }
 
-  void Convert(TFastDIB& dest) {
-    if (Planes_ == 1 && Colour_ != ser::Mono) {
-      const uint8_t* raw = Bytes();
-      if (SampleBytes_ == 2 || !Identity_) {
-        Plane_.resize(Samples_);
-        for (int y = 0; y < Height_; ++y) std::memcpy(&Plane_[size_t(y) * size_t(Width_)], Row8(y), size_t(Width_));
-        raw = Plane_.data();
-      }
-      const TBayerPattern pattern = Colour_ == ser::BayerRggb   ? TBayerPattern::RGGB
-                                    : Colour_ == ser::BayerGrbg ? TBayerPattern::GRBG
-                                    : Colour_ == ser::BayerGbrg ? TBayerPattern::GBRG
-                                                                : TBayerPattern::BGGR;
-      DemosaicBilinear(raw, Width_, Height_, Width_, pattern, dest);
+  // Row y of the frame, or a copy of it when a forward loop writing `outBytes`
+  // at `out` would overwrite samples before reading them.
+  const uint8_t* Row(const uint8_t* frame, int y, uint8_t* out, size_t outBytes) {
+    const size_t rowBytes = size_t(Width_) * size_t(Planes_) * size_t(SampleBytes_);
+    const uint8_t* row = frame + size_t(y) * rowBytes;
+    if (SafeForward(row, rowBytes, out, outBytes)) return row;
+    Copy_.assign(row, row + rowBytes);
+    return Copy_.data();
+  }
+
+  // The frame at `frame` (at the end of dest's pixels, or in Frame_) into dest.
+  // Rows go top to bottom; the frame's rows never start before the picture
+  // rows of the same number, so writing picture row y leaves the frame's
+  // later rows alone.
+  void Convert(const uint8_t* frame, TFastDIB& dest) {
+    const size_t w = size_t(Width_);
+    if (Planes_ == 1 && Colour_ != ser::Mono) return ConvertBayer(frame, dest);
+    if (Colour_ == ser::Mono && dest.Gap == 0 && (SampleBytes_ == 2 || Identity_)) {
+      // Rows without padding: the whole picture in one run.
+      const size_t n = w * size_t(Height_);
+      if (SampleBytes_ == 2) ScaleDeepGrey(frame, n, Deep_, dest.Bits, Simd_);
+      else ExpandGrey(frame, n, dest.Bits, Simd_);
       return;
     }
     for (int y = 0; y < Height_; ++y) {
-      const uint8_t* s = Row8(y);
       uint8_t* d = dest.Scanlines[size_t(y)];
       if (Colour_ == ser::Mono) {
-        ExpandGrey(s, d, Width_);
-      } else if (Colour_ == ser::Bgr) {
-        std::memcpy(d, s, size_t(Width_) * 3);
+        const uint8_t* s = Row(frame, y, d, 3 * w);
+        if (SampleBytes_ == 2) {
+          ScaleDeepGrey(s, w, Deep_, d, Simd_);
+        } else if (Identity_) {
+          ExpandGrey(s, w, d, Simd_);
+        } else {
+          const uint8_t* lut = Lut_.data();
+          for (size_t x = 0; x < w; ++x, d += 3) d[0] = d[1] = d[2] = lut[s[x]];
+        }
+        continue;
+      }
+      // Colour: the row as bytes first (in place when it stays in place),
+      // then in blue-green-red order.
+      const uint8_t* s = Row(frame, y, d, 3 * w);
+      const uint8_t* bytes = s;
+      if (SampleBytes_ == 2 || !Identity_) {
+        Line_.resize(3 * w);
+        ToBytes(s, 3 * w, Line_.data());
+        bytes = Line_.data();
+      }
+      if (Colour_ == ser::Bgr) {
+        std::memmove(d, bytes, 3 * w);
       } else {
-        for (int x = 0; x < Width_; ++x, d += 3, s += 3) {
-          d[0] = s[2];
-          d[1] = s[1];
-          d[2] = s[0];
+        for (size_t x = 0; x < w; ++x, d += 3, bytes += 3) {
+          const uint8_t r = bytes[0], g = bytes[1], b = bytes[2];
+          d[0] = b;
+          d[1] = g;
+          d[2] = r;
         }
       }
     }
+  }
+
+  void ConvertBayer(const uint8_t* frame, TFastDIB& dest) {
+    const size_t w = size_t(Width_), h = size_t(Height_);
+    // The mosaic as 8-bit values at the very end of the picture's memory:
+    // built from the last row back, so no row is overwritten before it is
+    // read (each mosaic row starts at or after the frame row it comes from).
+    uint8_t* mosaic = dest.Bits + (dest.Size() - w * h);
+    if (mosaic != frame) {
+      for (int y = Height_ - 1; y >= 0; --y) {
+        uint8_t* out = mosaic + size_t(y) * w;
+        ToBytes(Row(frame, y, out, w), w, out);
+      }
+    } else if (!Identity_) {
+      ToBytes(frame, w * h, mosaic);
+    }
+    const TBayerPattern pattern = Colour_ == ser::BayerRggb   ? TBayerPattern::RGGB
+                                  : Colour_ == ser::BayerGrbg ? TBayerPattern::GRBG
+                                  : Colour_ == ser::BayerGbrg ? TBayerPattern::GBRG
+                                                              : TBayerPattern::BGGR;
+    DemosaicBilinear(mosaic, Width_, Height_, Width_, pattern, dest, Simd_);
   }
 
   std::string Path_;
@@ -275,11 +281,13 @@ class TSerSource final : public TImageSource {
   int32_t Colour_ = 0, Depth_ = 8, Width_ = 0, Height_ = 0;
   int Planes_ = 1, SampleBytes_ = 1;
   size_t Samples_ = 0, FrameBytes_ = 0;
-  bool Identity_ = true;
-  std::vector<uint16_t> Frame_;   // the last frame read, as stored
-  std::vector<uint8_t> Lut_;      // sample as stored -> output byte
-  std::vector<uint8_t> Line_;     // one row scaled to 8 bits
-  std::vector<uint8_t> Plane_;    // a Bayer mosaic scaled to 8 bits
+  bool Identity_ = true;         // 8-bit samples that are their own output byte
+  TDeepSamples Deep_;            // 16-bit samples: depth and byte order
+  TSimd Simd_ = BestSimd();
+  std::vector<uint8_t> Frame_;   // a frame that does not fit in its picture (16-bit colour)
+  std::vector<uint8_t> Lut_;     // 8-bit sample -> output byte
+  std::vector<uint8_t> Line_;    // one colour row as bytes
+  std::vector<uint8_t> Copy_;    // one row that cannot be converted where it lies
 };
 
 }  // namespace

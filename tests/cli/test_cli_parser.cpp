@@ -82,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
     RangesAndTypes, CliArgumentError,
     ::testing::Values(TBadArgs{"frame", "{v} --tolerance 256", "not in range 0 to 255"},
                       TBadArgs{"frame", "{v} --margin -1", "--margin"},
+                      TBadArgs{"save", "{v} {o} --memory-budget -1", "--memory-budget"},
                       TBadArgs{"stack", "{v} --kappa 11 -o {o}", "not in range 0 to 10"},
                       TBadArgs{"stack", "{v} --fits-bits 12 -o {o}", "--fits-bits"},
                       TBadArgs{"stack", "{v} --simple --complex -o {o}", "excludes"},

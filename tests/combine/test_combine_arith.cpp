@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Arithmetic of the mean and kappa-sigma combinations over explicit frames: known cases, and random frames
 // against a one-pixel-at-a-time computation written from the rules (on ColorNorm, MeanOf and SpreadOf),
-// for both kernels and any thread count; cancel and progress.
+// for both kernels, any thread count and in bands of rows (frame copies kept in the file); cancel and progress.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "combine/Combine.h"
+#include "combine/CombineRows.h"
 #include "combine/KappaKernel.h"
 #include "image/HSLUtils.h"
 
@@ -62,8 +63,14 @@ TColorBGR Reference(const Frames& fr, int x, int y, int kappa, bool rejet, doubl
   return {ch(0), ch(1), ch(2)};
 }
 
-std::unique_ptr<TFastDIB> Combine(const Frames& fr, int kappa, bool rejet, int threads, TFullDepthImage* full = nullptr) {
-  return kappa ? KappaSigmaCombineFrames(fr.View(), kappa, rejet, {}, threads, full) : MeanCombineFrames(fr.View(), {}, threads, full);
+// bandRows > 0: in bands of that many rows, as frames kept in the frame-copy file are combined.
+std::unique_ptr<TFastDIB> Combine(const Frames& fr, int kappa, bool rejet, int threads, TFullDepthImage* full = nullptr,
+                                  const TCombineCallbacks& cb = {}, int bandRows = 0) {
+  const combine_detail::TFramesRun run = [&](const TCombineFrames& f, const TCombineCallbacks& c, TFullDepthImage* d) {
+    return kappa ? KappaSigmaCombineFrames(f, kappa, rejet, c, threads, d) : MeanCombineFrames(f, c, threads, d);
+  };
+  if (bandRows == 0) return run(fr.View(), cb, full);
+  return combine_detail::CombineInBands(fr.View(), cb, full, fr.Data.size() * size_t(fr.W) * 3 * size_t(bandRows), run);
 }
 
 struct TKnownCase {
@@ -141,7 +148,7 @@ TEST(CombineFrames, RandomFramesMatchTheRulesForBothKernelsAndAnyThreadCount) {
         for (int kappa : {0, 1, 2, 3})
           for (bool rejet : {false, true}) {
             TFullDepthImage full;
-            auto img = Combine(fr, kappa, rejet, threads, &full);
+            auto img = Combine(fr, kappa, rejet, threads, &full, {}, (kappa + threads) % 3);  // whole, or bands of 1 or 2 rows
             ASSERT_EQ(std::make_pair(full.Width, full.Height), std::make_pair(c.W, c.H));
             for (int y = 0; y < c.H; ++y)
               for (int x = 0; x < c.W; ++x) {
@@ -166,23 +173,28 @@ TEST(CombineFrames, CancelStopsAtTheNextRowAndProgressComesPerRowOnTheCallingThr
     const auto caller = std::this_thread::get_id();
     bool otherThread = false;
     TCombineCallbacks cb;
-    cb.Cancelled = [&] {
-      otherThread |= std::this_thread::get_id() != caller;
-      return ++asked > 3;  // cancel pressed while row 2 was computed
-    };
     cb.Progress = [&](int p) {
       otherThread |= std::this_thread::get_id() != caller;
       positions.push_back(p);
     };
-    auto run = [&] { return kappa ? KappaSigmaCombineFrames(fr.View(), kappa, false, cb, 2) : MeanCombineFrames(fr.View(), cb, 2); };
-    EXPECT_FALSE(run()) << "a cancelled run gives no result";
-    EXPECT_EQ(asked, 4);
-    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3}));
-    EXPECT_FALSE(otherThread);
-    positions.clear();
-    cb.Cancelled = [] { return false; };
-    ASSERT_TRUE(run());
-    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6}));  // one step per row, the last being H
+    for (const int bandRows : {0, 4}) {  // whole, and in bands of four rows: the same positions
+      positions.clear();
+      asked = 0;
+      cb.Cancelled = [&] {
+        otherThread |= std::this_thread::get_id() != caller;
+        return ++asked > 3;  // cancel pressed while row 2 was computed
+      };
+      EXPECT_FALSE(Combine(fr, kappa, false, 2, nullptr, cb, bandRows)) << "a cancelled run gives no result";
+      EXPECT_EQ(asked, 4);
+      EXPECT_EQ(positions, (std::vector<int>{1, 2, 3}));
+      EXPECT_FALSE(otherThread);
+      positions.clear();
+      cb.Cancelled = [] { return false; };
+      TFullDepthImage full;
+      ASSERT_TRUE(Combine(fr, kappa, false, 2, &full, cb, bandRows));
+      EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6}));  // one step per row, the last being H
+      EXPECT_EQ(full.Pixel(39, 5)[2], 3.0f);
+    }
   }
 }
 

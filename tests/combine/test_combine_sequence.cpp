@@ -5,6 +5,7 @@
 
 #include "combine/Combine.h"
 #include "combine/Report.h"
+#include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
 #include "support/VideoFixtures.h"
 
@@ -33,6 +34,7 @@ class CombineSequence : public ::testing::Test {
     Seq.FrameHeight = 2;  // 3 high
     Params.bordure = 1;   // frames of 7 x 5
   }
+  void TearDown() override { SetFrameBlockBudget(DefaultFrameBlockBudget()); }
   void Add(std::unique_ptr<TAviList> r) {
     Seq.ImageList.Add(TSequence::AviDisplayName(Seq.ImageList.Count()), std::move(r));
   }
@@ -74,22 +76,28 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
 }
 
 // A gradient, so that a swapped row or column would show; kappa 1 over two different colours rejects both,
-// and rejet_kappa gives their mean.
+// and rejet_kappa gives their mean. Copies in memory, then kept in the frame-copy file (a budget of one
+// byte), which the combinations read from there in bands of rows.
 TEST_F(CombineSequence, ResultHasTheFrameSizeAndFollowsTheParams) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
-  for (int k = 0; k < 2; ++k) {
-    auto r = Record(true, true, 5, 5, {});
-    for (int i = 0; i < 25; ++i) r->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 9 + 20 * k);
-    Add(std::move(r));
-  }
-  for (const auto& [kappa, rejet, offset] : {std::tuple{0, false, 10}, {3, false, 10}, {1, false, -1}, {1, true, 10}}) {
-    Params.kappa = kappa;
-    Params.rejet_kappa = rejet;
-    TCombineOutcome o = kappa ? KappaSigmaCombine(Seq, Params) : MeanCombine(Seq, Params);
-    ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(5, 5));
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 5; ++x) EXPECT_EQ(o.Image->GetPixel(y, x).r, offset < 0 ? 0 : (y * 5 + x) * 9 + offset) << kappa << rejet;
+  for (const size_t budget : {DefaultFrameBlockBudget(), size_t(1)}) {
+    SetFrameBlockBudget(budget);
+    Seq.ImageList.Clear();
+    for (int k = 0; k < 2; ++k) {
+      auto r = Record(true, true, 5, 5, {});
+      for (int i = 0; i < 25; ++i) r->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 9 + 20 * k);
+      EXPECT_EQ(FrameBlockInFile(r->FramePixels.data()), budget == 1);
+      Add(std::move(r));
+    }
+    for (const auto& [kappa, rejet, offset] : {std::tuple{0, false, 10}, {3, false, 10}, {1, false, -1}, {1, true, 10}}) {
+      Params.kappa = kappa;
+      Params.rejet_kappa = rejet;
+      TCombineOutcome o = kappa ? KappaSigmaCombine(Seq, Params) : MeanCombine(Seq, Params);
+      ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(5, 5));
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(o.Image->GetPixel(y, x).r, offset < 0 ? 0 : (y * 5 + x) * 9 + offset) << kappa << rejet;
+    }
   }
 }
 

@@ -420,6 +420,30 @@ INSTANTIATE_TEST_SUITE_P(
                   {}}),
     CaseName<TAutoCase>);
 
+// Past the memory budget the copies need the temporary folder: when it cannot
+// hold them, the run stops as soon as the first frame fixes their size, before
+// copying the others, and says so.
+TEST_F(MainControllerTest, AutoFramingWithoutRoomForTheCopiesSaysSoBeforeCopyingThem) {
+  TSampleOptions big;  // copies of about 450 KB: one fits in 1 MB, three do not
+  big.Frames = 3;
+  big.Width = big.Height = 400;
+  big.Radius = 190;
+  std::string error;
+  ASSERT_TRUE(WriteSampleVideo(File("big.avi"), big, &error)) << error;
+  Settings.memoire_copies_mo = 1;
+  SetFrameBlockFolder("/nonexistent/stellon");
+  Open("big.avi");
+  Ctl.StartAutoFraming();
+  SetFrameBlockFolder("");
+  ApplyFrameMemoryBudget(TParamglob{});
+  ASSERT_EQ(Asked().size(), 1u);
+  EXPECT_EQ(Asked()[0].rfind("Automatic frames | Not enough room for the frame copies: 2 frames of ", 0), 0u)
+      << Asked()[0];
+  EXPECT_NE(Asked()[0].find("/nonexistent/stellon"), std::string::npos);
+  EXPECT_TRUE(Rec(0).HasFramePixels());
+  EXPECT_FALSE(Rec(1).HasFrame || Rec(1).HasFramePixels() || Rec(2).HasFramePixels());
+}
+
 // --- Surface framing from the window ----------------------------------------------------------------
 
 // Six images of a planet jittered by whole pixels and fractions of a pixel

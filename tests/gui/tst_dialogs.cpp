@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,7 @@ TParamglob Sample() {
   p.calcul_complexe = true;
   p.bordure = 17;
   p.Rapport = false;
+  p.memoire_copies_mo = 512;
   p.kappa = 4;
   p.rejet_kappa = true;
   p.texte_avec_compositage = true;
@@ -93,6 +95,7 @@ class TestDialogs : public QObject {
     QCOMPARE(f.UpDownKappa->Max(), 10);
     QVERIFY(f.cd_tolerance_auto->isChecked());
     QVERIFY(!f.cdauto_rapport->isChecked());
+    QCOMPARE(f.SpinMemoire->value(), 512);
     QVERIFY(!f.Radio_CalculSimple->isChecked());
     QVERIFY(f.Radio_CalculComplexe->isChecked());
     QVERIFY(f.CheckBox_kappamoyenne->isChecked());
@@ -219,6 +222,7 @@ class TestDialogs : public QObject {
     f.Edit_kappa->setText("");         // empty: likewise
     f.cd_tolerance_auto->click();
     f.cdauto_rapport->click();
+    f.SpinMemoire->setValue(-5);  // below the lowest position: automatic
     f.Radio_CalculSimple->click();
     f.CheckBox_kappamoyenne->click();
     f.CheckBox_texte_compositage->click();
@@ -233,6 +237,7 @@ class TestDialogs : public QObject {
     expected.kappa = 4;
     expected.tolerance_automatique = false;
     expected.Rapport = true;
+    expected.memoire_copies_mo = kMemoireAuto;
     expected.calcul_simple = true;
     expected.calcul_complexe = false;
     expected.rejet_kappa = false;

@@ -94,7 +94,14 @@ TEST_F(FrameBlockBudget, BlocksPastTheBudgetLiveInTheFileAndKeepTheirBytes) {
     for (int i = 0; i < count; ++i) {
       ASSERT_EQ(frames[size_t(i)][size / 3], uint8_t(i * 7)) << i;
       ASSERT_EQ(frames[size_t(i)].back(), uint8_t(i * 7)) << i;
+      uint8_t tail[2] = {};  // read past the mapping, from the file when the copy lives there
+      ReadFrameBlock(frames[size_t(i)].data(), size - 2, tail, 2);
+      ASSERT_TRUE(tail[0] == uint8_t(i * 7) && tail[1] == uint8_t(i * 7)) << i;
+      ReleaseFrameBlockPages(frames[size_t(i)].data(), size);
+      ASSERT_EQ(frames[size_t(i)][size / 2], uint8_t(i * 7)) << i;  // the bytes come back
     }
+    EXPECT_TRUE(FrameBlockInFile(frames.back().data()));
+    EXPECT_FALSE(FrameBlockInFile(frames.front().data()));
     frames.clear();
     EXPECT_EQ(FrameBlockPoolStats().Regions, 0u);
   }

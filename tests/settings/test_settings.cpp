@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -17,290 +14,124 @@ namespace fs = std::filesystem;
 namespace {
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(Tmp.Path().empty());
-    Dir = Tmp.Path();
-    Ini = Dir / "stellon.ini";
-    Rep = Dir.string() + "/";
-  }
-  static std::string Slurp(const fs::path& p) { return fixtures::ReadFileBytes(p.string()); }
-  void Put(const std::string& text) const {
-    std::ofstream out(Ini, std::ios::binary);
-    out << text;
-  }
+  std::string Slurp() const { return fixtures::ReadFileBytes(Ini); }
+  void Put(const std::string& text) const { fixtures::WriteFileBytes(Ini, text); }
   TParamglob Defaults() const {
     TParamglob p;
     p.repertoire = Rep;
     return p;
   }
-  TStatus Read() { return ReadSettings(Ini.string(), Rep, P); }
-  TStatus Write() const { return WriteSettings(Ini.string(), P); }
+  TStatus Read() { return ReadSettings(Ini, Rep, P); }
+  TStatus Write() const { return WriteSettings(Ini, P); }
 
   fixtures::TTempDir Tmp;
-  fs::path Dir, Ini;
-  std::string Rep;  // the default save directory
+  const std::string Dir = Tmp.Path(), Ini = Tmp.File("stellon.ini"), Rep = Dir + "/";  // Rep: the default save folder
   TParamglob P;
 };
 
 const char* const kFreshFile =
-    "[cadre]\n"
-    "tolerance=30\n"
-    "tolerance_automatique=0\n"
-    "calcul_simple=1\n"
-    "calcul_complexe=0\n"
-    "cadrage_surface=0\n"
-    "bordure=10\n"
-    "Rapport=1\n"
-    "[compositage]\n"
-    "kappa=3\n"
-    "rejet_kappa=0\n"
-    "texte_avec_compositage=0\n"
-    "[repertoire]\n"
-    "sauvegarde=@DIR@\n"
-    "numerotation_zero=1\n"
-    "[Menu bar]\n"
-    "texte=0\n"
-    "visible=1\n"
-    "[Sauvegarde]\n"
-    "Bitmap=1\n"
-    "Fits=0\n"
-    "[Fits type]\n"
-    "8 bits=1\n"
-    "16 bits=0\n"
-    "Moy RVB=1\n"
-    "Sep RVB=0\n"
-    "Objet=\n"
-    "Telescope=\n"
-    "Instrument=QuickCam\n"
-    "Observateur=\n"
+    "[cadre]\ntolerance=30\ntolerance_automatique=0\ncalcul_simple=1\ncalcul_complexe=0\ncadrage_surface=0\n"
+    "bordure=10\nRapport=1\nmemoire_copies_mo=-1\n"
+    "[compositage]\nkappa=3\nrejet_kappa=0\ntexte_avec_compositage=0\n"
+    "[repertoire]\nsauvegarde=@DIR@\nnumerotation_zero=1\n"
+    "[Menu bar]\ntexte=0\nvisible=1\n"
+    "[Sauvegarde]\nBitmap=1\nFits=0\n"
+    "[Fits type]\n8 bits=1\n16 bits=0\nMoy RVB=1\nSep RVB=0\nObjet=\nTelescope=\nInstrument=QuickCam\nObservateur=\n"
     "Commentaire=\n"
-    "[lucky]\n"
-    "alignement_subpixel=0\n"
-    "pleine_profondeur=0\n";
+    "[lucky]\nalignement_subpixel=0\npleine_profondeur=0\n";
+
+std::string Subst(std::string s, const std::string& dir) {
+  if (const size_t at = s.find("@DIR@"); at != std::string::npos) s.replace(at, 5, dir);
+  return s;
+}
 }  // namespace
 
-TEST_F(SettingsTest, NoFileGivesDefaultsAndFirstWriteHasAll27Keys) {
+TEST_F(SettingsTest, NoFileGivesDefaultsAndTheFirstWriteHasEveryKey) {
   P.kappa = 9;  // must be reset
   ASSERT_TRUE(Read());
-  const TParamglob d = Defaults();
-  EXPECT_EQ(P, d);
-  EXPECT_EQ(P.tolerance, 30);
-  EXPECT_EQ(P.bordure, 10);
-  EXPECT_EQ(P.FITS.Instrument, "QuickCam");
-  ASSERT_FALSE(P.repertoire.empty());
-  EXPECT_EQ(P.repertoire.back(), '/');
-  EXPECT_TRUE(fs::is_directory(P.repertoire));
+  EXPECT_EQ(P, Defaults());
   EXPECT_FALSE(fs::exists(Ini));  // reading never creates the file
-
   ASSERT_TRUE(Write());
-  std::string expected = kFreshFile;
-  expected.replace(expected.find("@DIR@"), 5, d.repertoire);
-  EXPECT_EQ(Slurp(Ini), expected);
+  EXPECT_EQ(Slurp(), Subst(kFreshFile, Rep));
 }
 
 TEST_F(SettingsTest, EveryFieldSurvivesWriteAndRead) {
-  TParamglob p;
-  p.tolerance = 200;
-  p.tolerance_automatique = true;
-  p.calcul_simple = false;
-  p.calcul_complexe = true;
-  p.cadrage_surface = true;
-  p.bordure = 0;
-  p.Rapport = false;
-  p.kappa = 7;
-  p.rejet_kappa = true;
-  p.texte_avec_compositage = true;
-  p.repertoire = Dir.string() + "/";
-  p.barre_visible = false;
-  p.barre_texte = true;
-  p.numerotation_zero = false;
-  p.Bitmap = false;
-  p.Fits = true;
-  p.FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x')};
-  p.FITS.PleineProfondeur = true;
-  p.alignement_subpixel = true;
+  TParamglob p{.tolerance = 200, .tolerance_automatique = true, .calcul_simple = false, .calcul_complexe = true,
+               .cadrage_surface = true, .bordure = 0, .Rapport = false, .kappa = 7, .rejet_kappa = true,
+               .texte_avec_compositage = true, .repertoire = Dir + "/", .barre_visible = false, .barre_texte = true,
+               .numerotation_zero = false, .Bitmap = false, .Fits = true,
+               .FITS = {false, true, false, true, " M 42 ", "\"C8\"", "ToUCam; = Pro", "Jean-Loup", std::string(300, 'x'), true},
+               .alignement_subpixel = true, .memoire_copies_mo = 0};
   P = p;
+  Put("; mine\r\n[Kelvaron]\r\nother=kept\r\n");  // what else the file holds stays, and its line ends
   ASSERT_TRUE(Write());
   P = TParamglob{};
   ASSERT_TRUE(Read());
   EXPECT_EQ(P, p);
-
-  // A second write over the file changes nothing.
-  const std::string once = Slurp(Ini);
+  const std::string once = Slurp();
+  EXPECT_EQ(once.rfind("; mine\r\n[Kelvaron]\r\nother=kept\r\n[cadre]\r\ntolerance=200\r\n", 0), 0u) << once;
   ASSERT_TRUE(Write());
-  EXPECT_EQ(Slurp(Ini), once);
+  EXPECT_EQ(Slurp(), once) << "a second write changes nothing";
 }
 
-TEST_F(SettingsTest, WindowsFileReadsAndKeepsItsShapeWhenWritten) {
-  Put("; written by Stellon for Windows\r\n"
-      "[CADRE]\r\n"
-      "TOLERANCE=45\r\n"
-      " Tolerance_Automatique = 1 \r\n"
-      "calcul_simple=0\r\n"
-      "calcul_complexe=1\r\n"
-      "[repertoire]\r\n"
-      "sauvegarde=C:\\Program Files\\Stellon\\\r\n"
-      "numerotation_zero=0\r\n"
-      "[menu bar]\r\n"
-      "texte=1\r\n"
-      "visible=0\r\n"
-      "[Kelvaron]\r\n"
-      "other=kept\r\n"
-      "[Fits type]\r\n"
-      "8 bits=0\r\n"
-      "16 bits=1\r\n"
-      "moy rvb=0\r\n"
-      "SEP RVB=1\r\n"
-      "Objet=Jupiter\r\n"
-      "Telescope=T\xe9l\xe9scope C8\r\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.tolerance, 45);
-  EXPECT_TRUE(P.tolerance_automatique);
-  EXPECT_FALSE(P.calcul_simple);
-  EXPECT_TRUE(P.calcul_complexe);
-  EXPECT_EQ(P.repertoire, Rep);  // a Windows path does not exist here
-  EXPECT_FALSE(P.numerotation_zero);
-  EXPECT_TRUE(P.barre_texte);
-  EXPECT_FALSE(P.barre_visible);
-  EXPECT_FALSE(P.FITS.Bits8);
-  EXPECT_TRUE(P.FITS.Bits16);
-  EXPECT_FALSE(P.FITS.MoyRVB);
-  EXPECT_TRUE(P.FITS.SepRVB);
-  EXPECT_EQ(P.FITS.Objet, "Jupiter");
-  EXPECT_EQ(P.FITS.Telescope, "Téléscope C8");  // ANSI text of a Windows file
-  EXPECT_EQ(P.FITS.Instrument, "QuickCam");     // missing key
-  EXPECT_EQ(P.kappa, 3);                        // missing section
-
-  P.tolerance = 46;
-  ASSERT_TRUE(Write());
-  const std::string text = Slurp(Ini);
-  EXPECT_EQ(text.rfind("; written by Stellon for Windows\r\n[CADRE]\r\nTOLERANCE=46\r\n", 0), 0u) << text;
-  EXPECT_NE(text.find("[Kelvaron]\r\nother=kept\r\n"), std::string::npos);
-  EXPECT_NE(text.find("Telescope=Téléscope C8\r\n"), std::string::npos);
-  EXPECT_EQ(text.find("[Menu bar]"), std::string::npos);  // the existing section was used
-  EXPECT_EQ(text.find('\n', 0), text.find("\r\n", 0) + 1);
-  size_t lf = 0, crlf = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') ++lf, crlf += (i > 0 && text[i - 1] == '\r');
-  EXPECT_EQ(lf, crlf);
+// One key in a Windows file -> the value read, as the program writes it back
+// (numbers in decimal, flags as 0/1): names in any case, numbers in decimal or
+// hexadecimal, what is not a number gives the default, the dialog's ranges
+// clamp, ANSI texts convert.
+TEST_F(SettingsTest, ValueReadFromOneKey) {
+  fs::create_directory(Dir + "/saves");
+  // $FFFFFFFF is -1; the Telescope row is the ANSI text of a Windows file.
+  const struct { const char *Section, *Key, *Text, *Read; } rows[] = {
+      {"CADRE", " Tolerance ", " 45 ", "45"}, {"cadre", "tolerance", "abc", "30"}, {"cadre", "tolerance_automatique", "yes", "0"},
+      {"cadre", "calcul_simple", "", "1"}, {"cadre", "bordure", "12x", "10"}, {"cadre", "Rapport", "0.5", "1"},
+      {"compositage", "kappa", "99999999999", "3"}, {"compositage", "rejet_kappa", "1 1", "0"},
+      {"Sauvegarde", "Bitmap", "$", "1"}, {"Sauvegarde", "Fits", "0x", "0"}, {"Fits type", "8 bits", "0xG", "1"},
+      {"Fits type", "16 bits", "--1", "0"}, {"cadre", "tolerance", "$1F", "31"}, {"cadre", "bordure", "0x0A", "10"},
+      {"cadre", "tolerance_automatique", "0x0", "0"}, {"cadre", "calcul_simple", "-1", "1"},
+      {"cadre", "calcul_complexe", "$10", "1"}, {"compositage", "kappa", "-$FFFFFFFF", "1"},
+      {"compositage", "rejet_kappa", "+2", "1"}, {"cadre", "tolerance", "-2147483648", "0"},
+      {"compositage", "kappa", "2147483648", "3"}, {"cadre", "bordure", "-5", "0"},
+      {"cadre", "bordure", "100", "100"}, {"cadre", "bordure", "$7FFFFFFF", "100"},
+      {"cadre", "tolerance", "99999", "255"}, {"cadre", "tolerance", "-1", "0"}, {"cadre", "tolerance", "255", "255"},
+      {"compositage", "kappa", "11", "10"}, {"compositage", "kappa", "-3", "0"}, {"compositage", "kappa", "0", "0"},
+      {"lucky", "pleine_profondeur", "1", "1"}, {"lucky", "alignement_subpixel", "7", "1"},
+      {"cadre", "memoire_copies_mo", "-7", "-1"}, {"cadre", "memoire_copies_mo", "99999999", "16777216"},
+      {"Fits type", "Telescope", "T\xe9l\xe9scope\x80\xb0", "Téléscope€°"},
+      {"Fits type", "Objet", "Téléscope", "Téléscope"}, {"repertoire", "sauvegarde", "@DIR@/saves", "@DIR@/saves"},
+      {"repertoire", "sauvegarde", "C:\\Stellon\\", "@DIR@/"}, {"repertoire", "sauvegarde", "", "@DIR@/"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.Key) + "=" + r.Text);
+    Put(std::string("[") + r.Section + "]\r\n" + r.Key + "=" + Subst(r.Text, Dir) + "\r\n");
+    ASSERT_TRUE(Read());
+    ASSERT_TRUE(WriteSettings(Tmp.File("out.ini"), P));
+    TIniFile out;
+    ASSERT_TRUE(out.Load(Tmp.File("out.ini")));
+    EXPECT_EQ(out.ReadString(r.Section, r.Key), Subst(r.Read, Dir));
+    fs::remove(Tmp.File("out.ini"));
+  }
 }
 
-TEST_F(SettingsTest, ValuesThatAreNotNumbersGiveTheDefault) {
-  Put("[cadre]\n"
-      "tolerance=abc\n"
-      "tolerance_automatique=yes\n"
-      "calcul_simple=\n"
-      "bordure=12x\n"
-      "Rapport=0.5\n"
-      "[compositage]\n"
-      "kappa=99999999999\n"
-      "rejet_kappa=1 1\n"
-      "[Sauvegarde]\n"
-      "Bitmap=$\n"
-      "Fits=0x\n"
-      "[Fits type]\n"
-      "8 bits=0xG\n"
-      "16 bits=--1\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P, Defaults());
-}
-
-TEST_F(SettingsTest, IntegersInDecimalOrHexadecimal) {
-  Put("[cadre]\n"
-      "tolerance=$1F\n"
-      "bordure=0x0A\n"
-      "tolerance_automatique=0x0\n"
-      "calcul_simple=-1\n"
-      "calcul_complexe=$10\n"
-      "[compositage]\n"
-      "kappa=-$FFFFFFFF\n"
-      "rejet_kappa=+2\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.tolerance, 31);
-  EXPECT_EQ(P.bordure, 10);
-  EXPECT_FALSE(P.tolerance_automatique);
-  EXPECT_TRUE(P.calcul_simple);    // non-zero is true
-  EXPECT_TRUE(P.calcul_complexe);
-  EXPECT_EQ(P.kappa, 1);           // $FFFFFFFF is -1, so its negation is 1
-  EXPECT_TRUE(P.rejet_kappa);
-
-  Put("[cadre]\ntolerance=-2147483648\n[compositage]\nkappa=2147483648\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.tolerance, 0);  // INT32_MIN read, then clamped
-  EXPECT_EQ(P.kappa, 3);  // out of range: default
-}
-
-// Values outside the Parameters dialog's ranges are brought into them, the
-// same for the window and the command line.
-struct TClampCase {
-  const char* Key;
-  const char* Text;
-  int32_t TParamglob::*Field;
-  int32_t Expected;
-};
-class SettingsClamp : public SettingsTest, public ::testing::WithParamInterface<TClampCase> {};
-TEST_P(SettingsClamp, ReadValueIsBroughtIntoTheDialogRange) {
-  const TClampCase& c = GetParam();
-  Put(std::string("[cadre]\n") + (c.Field == &TParamglob::kappa ? "[compositage]\n" : "") + c.Key + "=" + c.Text + "\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.*c.Field, c.Expected) << c.Key << "=" << c.Text;
-}
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, SettingsClamp,
-    ::testing::Values(TClampCase{"bordure", "-5", &TParamglob::bordure, 0},
-                      TClampCase{"bordure", "100", &TParamglob::bordure, 100},
-                      TClampCase{"bordure", "$7FFFFFFF", &TParamglob::bordure, 100},
-                      TClampCase{"tolerance", "99999", &TParamglob::tolerance, 255},
-                      TClampCase{"tolerance", "-1", &TParamglob::tolerance, 0},
-                      TClampCase{"tolerance", "255", &TParamglob::tolerance, 255},
-                      TClampCase{"kappa", "11", &TParamglob::kappa, 10},
-                      TClampCase{"kappa", "-3", &TParamglob::kappa, 0},
-                      TClampCase{"kappa", "0", &TParamglob::kappa, 0}));
-
-// A settings file that is not one is refused with a message naming it; the
-// defaults are used and nothing is read past the limit.
-TEST_F(SettingsTest, UnusableFileGivesDefaultsAndAMessage) {
-  fs::resize_file((Put("[cadre]\ntolerance=77\n"), Ini), IniFileLimit + 1);
-  const fs::path fifo = Dir / "fifo.ini";
+// A settings file that is not one is refused with a message naming it, the
+// defaults are used and it is never written over; a failed write changes nothing.
+TEST_F(SettingsTest, UnusableFilesAndFailedWrites) {
+  Put("[cadre]\ntolerance=77\n");
+  fs::resize_file(Ini, IniFileLimit + 1);
+  const std::string fifo = Tmp.File("fifo.ini");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path : {Ini.string(), fifo.string(), Dir.string(), std::string("/dev/zero")}) {
+  for (const std::string& path : {Ini, fifo, Dir, std::string("/dev/zero")}) {
     P.tolerance = 1;
     const TStatus s = ReadSettings(path, Rep, P);
     ASSERT_FALSE(s) << path;
     EXPECT_NE(s.Message().find(path), std::string::npos) << s.Message();
     EXPECT_EQ(P, Defaults()) << path;
-    EXPECT_FALSE(WriteSettings(path, P)) << path;  // and never written over
+    EXPECT_FALSE(WriteSettings(path, P)) << path;
   }
   EXPECT_EQ(fs::file_size(Ini), IniFileLimit + 1);
   EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
-}
-TEST_F(SettingsTest, ExistingDirectoryIsKeptAsTyped) {
-  const fs::path d = Dir / "saves";
-  fs::create_directory(d);
-  Put("[repertoire]\nsauvegarde=" + d.string() + "\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.repertoire, d.string());
-  Put("[repertoire]\nsauvegarde=\n");
-  ASSERT_TRUE(Read());
-  EXPECT_EQ(P.repertoire, Rep);
-}
-
-TEST_F(SettingsTest, FailedWriteLeavesFileAndSettingsUnchanged) {
-  Put("[cadre]\ntolerance=77\n");
-  ASSERT_TRUE(Read());
-  const std::string before = Slurp(Ini);
-  const TParamglob inMemory = P;
-  P.tolerance = 5;
-  const fs::path asDir = Dir / "folder.ini";  // a directory where the file should be
-  fs::create_directory(asDir);
-  for (const fs::path& bad : {asDir, Ini / "stellon.ini"}) {  // the second's folder cannot exist
-    const TStatus s = WriteSettings(bad.string(), P);
-    EXPECT_FALSE(s) << bad;
-    EXPECT_NE(s.Message().find(bad.string()), std::string::npos) << s.Message();
-  }
-  EXPECT_TRUE(fs::is_directory(asDir));
-  EXPECT_EQ(Slurp(Ini), before);
-  P = inMemory;
+  const std::string inFile = Ini + "/stellon.ini";  // its folder cannot exist
+  const TStatus s = WriteSettings(inFile, P);
+  EXPECT_FALSE(s);
+  EXPECT_NE(s.Message().find(inFile), std::string::npos) << s.Message();
   EXPECT_EQ(SettingsWriteErrorText("/x/stellon.ini"), "Impossible d'écrire dans /x/stellon.ini");
 }
 
@@ -308,19 +139,114 @@ TEST_F(SettingsTest, FailedWriteLeavesFileAndSettingsUnchanged) {
 // only a portable file already beside the program is used instead.
 TEST_F(SettingsTest, LocationIsTheConfigFolderUnlessAPortableFileExists) {
   const char* saved = std::getenv("XDG_CONFIG_HOME");
-  const std::string keep = saved ? saved : "";
-  ::setenv("XDG_CONFIG_HOME", (Dir / "config").c_str(), 1);
-  const std::string program = (Dir / "bin").string() + "/";
-  fs::create_directory(Dir / "bin");
-  EXPECT_EQ(DefaultSettingsPath(program), (Dir / "config/stellon/stellon.ini").string());  // writable, yet not used
-  EXPECT_EQ(DefaultSettingsPath(""), (Dir / "config/stellon/stellon.ini").string());
-  ASSERT_TRUE(MakeParentDirectories(DefaultSettingsPath(program)));
-  EXPECT_TRUE(fs::is_directory(Dir / "config/stellon"));
-  // A name with no folder, or at the root, has nothing to create.
+  const std::string keep = saved ? saved : "", config = Dir + "/config/stellon/stellon.ini", program = Dir + "/bin/";
+  ::setenv("XDG_CONFIG_HOME", (Dir + "/config").c_str(), 1);
+  fs::create_directory(program);
+  EXPECT_EQ(DefaultSettingsPath(program), config);  // writable, yet not used
+  EXPECT_EQ(DefaultSettingsPath(""), config);
+  ASSERT_TRUE(MakeParentDirectories(config));
+  EXPECT_TRUE(fs::is_directory(Dir + "/config/stellon"));
   for (const char* bare : {"stellon.ini", "/stellon.ini"}) EXPECT_TRUE(MakeParentDirectories(bare)) << bare;
-  EXPECT_FALSE(fs::exists("stellon.ini"));
-  std::ofstream(Dir / "bin/stellon.ini") << "";
+  fixtures::WriteFileBytes(program + "stellon.ini", "");
   EXPECT_EQ(DefaultSettingsPath(program), program + "stellon.ini");
   if (saved) ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
   else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+namespace {
+// The layout the Windows profile functions (and people editing by hand) produce.
+const char* const kWindowsFile =
+    "; Stellon settings\r\n"
+    "orphan=1\r\n"
+    "[CADRE]\r\n"
+    "Tolerance = 45 \r\n"
+    "  bordure=12\r\n"
+    "not a key line\r\n"
+    "\r\n"
+    "[ Menu Bar ]\r\n"
+    "TEXTE=1\r\n"
+    "[Fits type]\r\n"
+    "8 Bits=0\r\n"
+    "Objet=\"  M 42  \"\r\n"
+    "Telescope='C8'\r\n"
+    "Instrument=\"QuickCam\r\n"
+    "Commentaire=a=b ; not a comment\r\n"
+    "[cadre]\r\n"
+    "tolerance=99\r\n";
+}  // namespace
+
+// Names without regard to case or blanks, the first section of a name wins,
+// one pair of enclosing quotes goes, '=' and ';' after the first '=' belong to
+// the value; what is missing (or is no key line) gives the default.
+TEST(IniFile, ReadsTheWindowsLayout) {
+  TIniFile f;
+  f.Parse(kWindowsFile);
+  const struct { const char *Section, *Key, *Value; } rows[] = {
+      {"cadre", "tolerance", "45"},      {"Cadre", "BORDURE", "12"},           {"Menu bar", "texte", "1"},
+      {"fits type", "8 bits", "0"},      {"Fits type", "Objet", "  M 42  "},   {"Fits type", "Telescope", "C8"},
+      {"Fits type", "Instrument", "\"QuickCam"}, {"Fits type", "Commentaire", "a=b ; not a comment"},
+      {"cadre", "kappa", "?"},           {"Sauvegarde", "Bitmap", "?"},        {"", "orphan", "?"},
+      {"cadre", "not a key line", "?"},  {"Menu bar", "bordure", "?"},         {"cadre", "; Stellon settings", "?"}};
+  for (const auto& r : rows) EXPECT_EQ(f.ReadString(r.Section, r.Key, "?"), r.Value) << r.Section << "/" << r.Key;
+  EXPECT_TRUE(f.HasSection("MENU BAR"));
+  EXPECT_FALSE(f.HasSection("lucky"));
+  EXPECT_TRUE(f.HasKey("menu bar", "Texte"));
+  EXPECT_FALSE(f.HasKey("Menu bar", "bordure"));
+}
+
+TEST(IniFile, EditsKeepEverythingElseInPlaceAndTheLineEnds) {
+  TIniFile f;
+  f.Parse(kWindowsFile);
+  f.WriteString("Cadre", "TOLERANCE", "50");   // replaced where it stands, spelling kept
+  f.WriteString("cadre", "kappa", "3");        // added after the section's last key
+  f.WriteString("Sauvegarde", "Bitmap", "1");  // new section at the end
+  std::string expected = kWindowsFile;
+  expected.replace(expected.find("Tolerance = 45 "), 15, "Tolerance=50");
+  expected.insert(expected.find("not a key line"), "kappa=3\r\n");
+  EXPECT_EQ(f.Text(), expected + "[Sauvegarde]\r\nBitmap=1\r\n");
+
+  TIniFile lf;
+  lf.Parse("\xEF\xBB\xBF[a]\nx=1");  // byte order mark, no final line end
+  lf.WriteString("a", "y", "2");
+  EXPECT_EQ(lf.ReadString("A", "X"), "1");
+  EXPECT_TRUE(lf.DeleteKey("A", "X"));
+  EXPECT_FALSE(lf.DeleteKey("a", "x"));
+  EXPECT_FALSE(lf.DeleteKey("b", "x"));
+  EXPECT_EQ(lf.Text(), "\xEF\xBB\xBF[a]\ny=2\n");
+}
+
+// Values come back as written (quoted when needed); a line break becomes a
+// blank; values are cut at the buffer limit, never inside a UTF-8 character.
+TEST(IniFile, ValuesReadBackAsWritten) {
+  const std::string lim(IniValueLimit, 'b'), cut(IniValueLimit - 1, 'c');
+  const struct { std::string Written, Read; } rows[] = {
+      {"", ""}, {" lead", " lead"}, {"trail ", "trail "}, {"\"quoted\"", "\"quoted\""}, {"'single'", "'single'"},
+      {"\"half", "\"half"}, {"a \"b\" c", "a \"b\" c"}, {"x=y;z", "x=y;z"}, {"Téléscope", "Téléscope"},
+      {"\t tab \t", "\t tab \t"}, {"one\r\ntwo", "one  two"}, {std::string(3000, 'b'), lim}, {lim, lim},
+      {cut + "é" + "zzz", cut}};
+  TIniFile f;
+  for (size_t i = 0; i < std::size(rows); ++i) f.WriteString("s", "k" + std::to_string(i), rows[i].Written);
+  TIniFile g;
+  g.Parse(f.Text());
+  for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(g.ReadString("s", "k" + std::to_string(i), "?"), rows[i].Read) << i;
+  EXPECT_EQ(g.ReadString("s", "missing", std::string(5000, 'd')).size(), IniValueLimit);
+}
+
+// A missing file is an empty document; a save replaces the whole file (failed
+// saves: see UnusableFilesAndFailedWrites).
+TEST(IniFile, LoadAndSave) {
+  fixtures::TTempDir tmp;
+  const std::string p = tmp.File("stellon.ini");
+  TIniFile f;
+  EXPECT_TRUE(f.Load(p));
+  EXPECT_EQ(f.Text(), "");
+  fixtures::WriteFileBytes(p, kWindowsFile);
+  ASSERT_TRUE(f.Load(p));
+  f.WriteString("cadre", "bordure", "20");
+  ASSERT_TRUE(f.Save(p));
+  TIniFile g;
+  ASSERT_TRUE(g.Load(p));
+  EXPECT_EQ(g.Text(), f.Text());
+  EXPECT_EQ(g.ReadString("CADRE", "Bordure"), "20");
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 1);  // no temporary left
 }

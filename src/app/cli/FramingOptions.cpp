@@ -24,6 +24,11 @@ void TFramingOptions::Add(CLI::App& app) {
   app.add_flag("--complex", Complex, "complex image mode: contrast, gamma and blur before detection")
       ->excludes(simple);
   MarginOption = app.add_option("--margin", Margin, "margin round the object, pixels")->check(range::kMargin.Check());
+  MemoryBudgetOption =
+      app.add_option("--memory-budget", MemoryBudget,
+                     "MB of memory the frame copies may take before the rest go to a temporary file "
+                     "(0: all in memory; default: the settings, else half of the physical memory)")
+          ->check(CLI::Range(0, kMemoireRange.Max));
   CLI::Option* surface =
       app.add_flag("--surface", Surface, "surface framing (Moon, Sun): track the --region of the reference image");
   CLI::Option* region = app.add_option("--region", Region, "L,T,R,B: the region to track, pixels, bounds inclusive")
@@ -70,6 +75,8 @@ void TFramingOptions::Apply(TParamglob& params, TSequence& sequence) const {
   params.cadrage_surface = Surface;
   sequence.Tolerance = ToleranceOption->count() > 0 ? Tolerance : params.tolerance;
   if (MarginOption->count() > 0) params.bordure = Margin;
+  if (MemoryBudgetOption->count() > 0) params.memoire_copies_mo = MemoryBudget;
+  ApplyFrameMemoryBudget(params);
   if (AutoTolerance) params.tolerance_automatique = true;
   if (Simple || Complex) {
     params.calcul_simple = Simple;

@@ -18,11 +18,13 @@ namespace cli {
 
 struct TFramingOptions {
   // Declares --ini, --tolerance, --auto-tolerance, --simple, --complex, --margin,
-  // and the surface framing: --surface --region L,T,R,B [--reference N] [--subpixel].
+  // --memory-budget, and the surface framing: --surface --region L,T,R,B
+  // [--reference N] [--subpixel].
   void Add(CLI::App& app);
 
   // Reads the settings file (the --ini one when given) into ParamGlob, then
-  // applies the options given to a copy of it and to the sequence's tolerance.
+  // applies the options given to a copy of it and to the sequence's tolerance,
+  // and sets the frame-copy budget from the result.
   void Apply(TParamglob& params, TSequence& sequence) const;
 
   // Frames every image: automatic framing by brightness, or with --surface the
@@ -34,9 +36,9 @@ struct TFramingOptions {
   bool Surface = false, SubPixel = false;
   std::vector<int32_t> Region;
   int32_t Reference = 1;
-  int32_t Tolerance = 0, Margin = 0;
+  int32_t Tolerance = 0, Margin = 0, MemoryBudget = 0;
   bool AutoTolerance = false, Simple = false, Complex = false;
-  const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr;
+  const CLI::Option *IniOption = nullptr, *ToleranceOption = nullptr, *MarginOption = nullptr, *MemoryBudgetOption = nullptr;
 };
 
 // What the commands that read a sequence take: one AVI video, one Kelvaron

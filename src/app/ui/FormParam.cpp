@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -78,7 +79,7 @@ TFormParam::TFormParam(QWidget* parent)
       {PageControl1, "Parameter pages"}, {Edit_Tolerance, "Default tolerance"}, {EditBordure, "Margin size"},
       {cd_tolerance_auto, "Automatic tolerance"}, {cdauto_rapport, "Report after automatic framing"},
       {Radio_CalculSimple, "Simple image mode"}, {Radio_CalculComplexe, "Complex image mode"},
-      {Radio_CalculSurface, "Surface framing mode"},
+      {Radio_CalculSurface, "Surface framing mode"}, {SpinMemoire, "Memory for frame copies"},
       {Edit_kappa, "Kappa-Sigma parameter"}, {CheckBox_kappamoyenne, "In case of reject, color mean"},
       {CheckBox_texte_compositage, "Save a text file with combined image"},
       {CheckBox_subpixel, "Sub-pixel alignment"}, {rep_sauve, "Directory"},
@@ -103,6 +104,13 @@ void TFormParam::BuildFramePage() {
   cd_tolerance_auto = Named(new QCheckBox(QStringLiteral("Automatic tolerance :"), page), "cd_tolerance_auto");
   cd_tolerance_auto->setLayoutDirection(Qt::RightToLeft);  // caption before the box, as its colon says
   cdauto_rapport = Named(new QCheckBox(QStringLiteral("Report after automatic framing"), page), "cdauto_rapport");
+  LabelMemoire = Named(new QLabel(QStringLiteral("Memory for frame copies :"), page), "LabelMemoire");
+  SpinMemoire = Named(new QSpinBox(page), "SpinMemoire");
+  SpinMemoire->setRange(kMemoireRange.Min, kMemoireRange.Max);
+  SpinMemoire->setSpecialValueText(QStringLiteral("Automatic (half of the memory)"));
+  SpinMemoire->setSuffix(QStringLiteral(" MB"));
+  SpinMemoire->setToolTip(
+      QStringLiteral("Past this, the frame copies of a long capture go to a temporary file. 0: all in memory."));
 
   GroupCalcul = Named(new QGroupBox(QStringLiteral("Frame building mode"), page), "GroupCalcul");
   Radio_CalculSimple = Named(new QRadioButton(QStringLiteral("Simple image mode"), GroupCalcul), "Radio_CalculSimple");
@@ -122,8 +130,10 @@ void TFormParam::BuildFramePage() {
   grid->addWidget(tolerance, 1, 1);
   grid->addWidget(cd_tolerance_auto, 2, 0, Qt::AlignLeft);
   grid->addWidget(cdauto_rapport, 3, 0, 1, 2);
-  grid->addWidget(GroupCalcul, 4, 0, 1, 2);
-  grid->setRowStretch(5, 1);
+  grid->addWidget(LabelMemoire, 4, 0);
+  grid->addWidget(SpinMemoire, 4, 1);
+  grid->addWidget(GroupCalcul, 5, 0, 1, 2);
+  grid->setRowStretch(6, 1);
   grid->setColumnStretch(1, 1);
   PageControl1->addTab(page, QStringLiteral("Frame"));
 
@@ -213,6 +223,7 @@ void TFormParam::FormCreate() {
   rep_sauve->setText(QString::fromStdString(p.repertoire));
   cd_tolerance_auto->setChecked(p.tolerance_automatique);
   cdauto_rapport->setChecked(p.Rapport);
+  SpinMemoire->setValue(p.memoire_copies_mo);
   // Each pair shows exactly one choice: a pair stored with both flags set
   // shows the second (as clicking it last would); one with neither shows the first.
   (p.cadrage_surface   ? Radio_CalculSurface
@@ -258,6 +269,7 @@ void TFormParam::BtOkClick() {
   p.kappa = UpDownKappa->PositionFromText();
   p.tolerance_automatique = cd_tolerance_auto->isChecked();
   p.Rapport = cdauto_rapport->isChecked();
+  p.memoire_copies_mo = SpinMemoire->value();
   // Surface framing keeps the brightness mode chosen before, for when it is
   // switched off again (and for programs that do not know the surface key).
   p.cadrage_surface = Radio_CalculSurface->isChecked();

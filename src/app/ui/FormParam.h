@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class TParamUpDown;
 
@@ -51,6 +52,9 @@ class TFormParam : public QDialog {
   TParamUpDown* UpDownTolerance = nullptr;
   QCheckBox* cd_tolerance_auto = nullptr;
   QCheckBox* cdauto_rapport = nullptr;
+  // memoire_copies_mo: the lowest position (kMemoireAuto) reads "Automatic".
+  QLabel* LabelMemoire = nullptr;
+  QSpinBox* SpinMemoire = nullptr;
   QRadioButton* Radio_CalculSurface = nullptr;
   QGroupBox* GroupCalcul = nullptr;
   QRadioButton* Radio_CalculSimple = nullptr;
