@@ -215,6 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ListIntegerTest,
                          ::testing::Values(TIntCase{"0", true, 0, 0}, TIntCase{"  12", true, 12, 12},
                                            TIntCase{"-7", true, -7, -7}, TIntCase{"+3", true, 3, 3},
                                            TIntCase{"$1F", true, 31, 31}, TIntCase{"0x10", true, 16, 16},
+                                           TIntCase{"0X1f", true, 31, 31}, TIntCase{"010", true, 10, 10},
                                            TIntCase{"12 ", false, 0, 12}, TIntCase{"", false, 0, 0},
                                            TIntCase{"5abc", false, 0, 5}, TIntCase{"abc", false, 0, 0},
                                            TIntCase{"99999999999999999999", false, 0, INT64_MAX}));

@@ -86,10 +86,11 @@ std::string Le(uint64_t v, int n) {
 }
 // OpenDML indexes ("indx" ending the strl; idx1 renamed) listing chunks 0, 2 and 4 from a base offset:
 // the standard index itself, or a super index pointing at it at the end of the file.
-void OpenDml(std::string& b, bool super) {
+// `declared`: the entries the standard index says it holds (more than its size allows is not believed).
+void OpenDml(std::string& b, bool super, uint32_t declared = 3) {
   b.replace(b.find("idx1"), 4, "JUNK");
   const size_t at = b.find("movi") - 8, grow = super ? 48 : 56, movi = at + grow + 8;  // where "movi" lands
-  const std::string standard = Le(2, 2) + Le(0x100, 2) + Le(3, 4) + "00db" + Le(movi, 8) + Le(0, 4) + Le(12, 4) + Le(96, 4) +
+  const std::string standard = Le(2, 2) + Le(0x100, 2) + Le(declared, 4) + "00db" + Le(movi, 8) + Le(0, 4) + Le(12, 4) + Le(96, 4) +
                                Le(12 + 2 * 104, 4) + Le(96, 4) + Le(12 + 4 * 104, 4) + Le(96, 4);
   const std::string indx = super ? "indx" + Le(40, 4) + Le(4, 2) + Le(0, 2) + Le(1, 4) + "00db" + Le(0, 8) + Le(0, 4) +
                                        Le(b.size() + grow, 8) + Le(56, 4) + Le(3, 4)
@@ -128,6 +129,7 @@ const THostileAvi kHostile[] = {
     {"IndexReversed", 5, 0, [](std::string& b) { Reorder(b, {4, 3, 2, 1, 0}); }, {0, 1, 2, 3, 4}, 4},
     {"OpenDmlStandardIndex", 5, 0, [](std::string& b) { OpenDml(b, false); }, {0, 2, 4}, 0},
     {"OpenDmlSuperIndex", 5, 0, [](std::string& b) { OpenDml(b, true); }, {0, 2, 4}, 0},
+    {"OpenDmlIndexClaimingMore", 5, 0, [](std::string& b) { OpenDml(b, false, 1000); }, {0, 2, 4}, 0},
     {"CutShortNoIndex", 10, 0, [](std::string& b) { b.resize(Movi(b) + 4 * 104 + 50); }, {0, 1, 2, 3}, 0},
     {"WalkStopsAtZeroPadding", 5, 0,
      [](std::string& b) { b = b.substr(0, Movi(b) + 3 * 104) + std::string(8 << 20, '\0') + b.substr(Movi(b) + 4 * 104, 104); },

@@ -107,6 +107,9 @@ TEST(DecodeRefused, AudioFirstAndNotAVideo) {
   ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=d=0.2 -f lavfi -i color=red:s=16x16:d=0.2 -map 0:a -map 1:v -c:a pcm_s16le "
                      "-c:v rawvideo -pix_fmt bgr24 '" + audio + "'"));
   EXPECT_EQ(OpenAvi(audio).Status.Message(), audio + "is not a valid AVI file.");
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=d=0.2 -c:a aac '" + dir.File("sound.mp4") + "'"));
+  std::unique_ptr<TImageSource> sound;
+  EXPECT_NE(OpenMediaSource(dir.File("sound.mp4"), sound).Message().find("no video stream"), std::string::npos);
   WriteFileBytes(text, "not a video at all");
   std::unique_ptr<TImageSource> media;
   const TStatus status = OpenMediaSource(text, media);
