@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The accessible-name walk: every control a user can reach (a focusable
-// widget, or a button, slider or item view even without focus) must carry an
-// accessible name. Parts Qt builds itself (a spin box's edit, scroll bars,
-// item-view headers, "qt_" tab and overflow bars, viewports) are skipped.
-// New windows are added to the table of everyControlIsNamed in tst_mainwindow.cpp.
+// The accessible-name walk: every control a user can reach (a focusable widget, or a button, slider or item view
+// even without focus) must carry an accessible name. Parts Qt builds itself (a spin box's edit, scroll bars,
+// item-view headers, "qt_" tab and overflow bars, viewports) are skipped. New windows are added to the table of
+// everyControlIsNamed in tst_windows.cpp.
 #pragma once
 
 #include <QAbstractButton>

@@ -1,142 +1,100 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The result window's rules without a window: captions, geometry, names, undo and saving.
+// The result window's rules without a window: captions, geometry, proposed names and saving.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "support/VideoFixtures.h"
 #include "platform/Messages.h"
+#include "support/VideoFixtures.h"
 #include "tools/ResultWindow.h"
 
 using namespace fixtures;
-
 namespace fs = std::filesystem;
 
-struct CaptionCase {
-  TCombineMethod Method;
-  int N;
-  const char* Caption;
-};
-class ResultCaptions : public testing::TestWithParam<CaptionCase> {};
-TEST_P(ResultCaptions, FollowTheCountRule) {
-  EXPECT_EQ(ResultCaption(GetParam().Method, GetParam().N), GetParam().Caption);
+TEST(ResultWindowRules, CaptionsGeometryAndNames) {
+  using M = TCombineMethod;
+  const std::tuple<M, int, const char*> captions[] = {
+      {M::Mean, 0, "by mean (0image)"}, {M::Mean, 1, "by mean (1image)"}, {M::Mean, 5, "by mean (5images)"},
+      {M::KappaSigma, 0, "Kappa-Sigma (0images)"}, {M::KappaSigma, 1, "Kappa-Sigma (1images)"}};
+  for (const auto& [method, n, caption] : captions)
+    EXPECT_EQ(ResultCaption(method, n), std::string("Result : Combinaison ") + caption);
+  EXPECT_EQ(ReportCaption("Result : x"), "Report :Result : x");
+  const std::tuple<int, int, int, TResultGeometry> geometries[] = {{200, 150, 1, {200, 150, 300, 231, 50, 10}},
+                                                                    {200, 150, 2, {400, 300, 420, 381, 10, 10}},
+                                                                    {281, 10, 1, {281, 10, 301, 91, 10, 10}},
+                                                                    {1, 1, 1, {1, 1, 300, 82, 149, 10}}};
+  for (const auto& [w, h, factor, expected] : geometries) EXPECT_EQ(ResultGeometry(w, h, factor, 41), expected) << w;
+  const std::tuple<const char*, const char*, const char*> names[] = {{"/v/jupiter.avi", "jupiter.avi", "jupiter"},
+                                                                      {"/v/jupiter", "jupiter", ""},
+                                                                      {"/v.d/.hidden.avi", ".hidden.avi", ""},
+                                                                      {"moon.2024.avi", "moon.2024.avi", "moon"},
+                                                                      {"", "", ""}};
+  for (const auto& [source, name, proposal] : names) {
+    EXPECT_EQ(DefaultFileName(source), name);
+    EXPECT_EQ(ProposedFileName(name), proposal) << name;
+  }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Table, ResultCaptions,
-    testing::Values(CaptionCase{TCombineMethod::Mean, 0, "Result : Combinaison by mean (0image)"},
-                    CaptionCase{TCombineMethod::Mean, 1, "Result : Combinaison by mean (1image)"},
-                    CaptionCase{TCombineMethod::Mean, 5, "Result : Combinaison by mean (5images)"},
-                    CaptionCase{TCombineMethod::KappaSigma, 0, "Result : Combinaison Kappa-Sigma (0images)"},
-                    CaptionCase{TCombineMethod::KappaSigma, 1, "Result : Combinaison Kappa-Sigma (1images)"},
-                    CaptionCase{TCombineMethod::KappaSigma, 5, "Result : Combinaison Kappa-Sigma (5images)"}));
-
-struct GeometryCase {
-  int W, H, Factor;
-  TResultGeometry Expected;
-};
-class ResultGeometries : public testing::TestWithParam<GeometryCase> {};
-TEST_P(ResultGeometries, SizeAndCentre) {
-  const GeometryCase& c = GetParam();
-  EXPECT_EQ(ResultGeometry(c.W, c.H, c.Factor, 41), c.Expected);
-}
-INSTANTIATE_TEST_SUITE_P(Table, ResultGeometries,
-                         testing::Values(GeometryCase{200, 150, 1, {200, 150, 300, 231, 50, 10}},
-                                         GeometryCase{200, 150, 2, {400, 300, 420, 381, 10, 10}},
-                                         GeometryCase{281, 10, 1, {281, 10, 301, 91, 10, 10}},
-                                         GeometryCase{1, 1, 1, {1, 1, 300, 82, 149, 10}}));
-
-struct NameCase {
-  const char* Source;
-  const char* Default;
-  const char* Proposal;
-};
-class ProposedNames : public testing::TestWithParam<NameCase> {};
-TEST_P(ProposedNames, BeforeTheFirstDot) {
-  EXPECT_EQ(DefaultFileName(GetParam().Source), GetParam().Default);
-  EXPECT_EQ(ProposedFileName(DefaultFileName(GetParam().Source)), GetParam().Proposal);
-}
-INSTANTIATE_TEST_SUITE_P(Table, ProposedNames,
-                         testing::Values(NameCase{"/v/jupiter.avi", "jupiter.avi", "jupiter"},
-                                         NameCase{"/v/jupiter", "jupiter", ""},
-                                         NameCase{"/v.d/.hidden.avi", ".hidden.avi", ""},
-                                         NameCase{"moon.2024.avi", "moon.2024.avi", "moon"},
-                                         NameCase{"", "", ""}));
-
-// --- Saving ------------------------------------------------------------------
 
 class ResultSave : public testing::Test {
  protected:
   void SetUp() override {
-    Dir = fs::temp_directory_path() / ("stellon_result_" + std::to_string(::getpid()) + "_" +
-                                       testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Dir);
-    fs::create_directories(Dir);
     Result = Pattern24(20, 10, 3);
     State.Setup(&Result, "/v/jup.avi", std::vector<std::string>{"Result combinaison by mean", "", "x"});
   }
-  void TearDown() override { fs::remove_all(Dir); }
-  std::string P(const std::string& name) const { return (Dir / name).string(); }
+  std::string P(const std::string& name) const { return Dir.File(name); }
   static std::string Head(const std::string& path) { return ReadFileBytes(path).substr(0, 6); }
 
-  fs::path Dir;
+  TTempDir Dir;
   TFastDIB Result;
   TResultWindowState State;
   TScriptedMessages Answers;
   TMessagesScope Scope{Answers};
 };
 
-struct SaveCase {
-  const char* Name;
-  bool FitsDialogOk;
-  bool Split;
-  std::vector<std::string> Written;  // in order; "BM" or "SIMPLE" checked by extension below
-  const char* Magic;                 // of the first written file, or ""
-};
-class ResultSaveKinds : public ResultSave, public testing::WithParamInterface<SaveCase> {};
-
-TEST_P(ResultSaveKinds, WritesTheRightFiles) {
-  const SaveCase& c = GetParam();
-  TResultSaveSettings settings;
-  settings.texte_avec_compositage = true;
-  settings.FITS.SepRVB = c.Split;
-  settings.FITS.MoyRVB = !c.Split;
-  int dialogs = 0;
-  TResultSaveHooks hooks;
-  hooks.FitsParameters = [&](const TParamFITS& f) -> std::optional<TParamFITS> {
-    ++dialogs;
-    return c.FitsDialogOk ? std::optional<TParamFITS>(f) : std::nullopt;
-  };
-  const TResultSaveOutcome out = State.Save(Result, P(c.Name), settings, hooks);
-  std::vector<std::string> expected;
-  for (const std::string& w : c.Written) expected.push_back(P(w));
-  EXPECT_EQ(out.Written, expected);
-  EXPECT_EQ(dialogs, IsFitsName(c.Name) ? 1 : 0);
-  if (*c.Magic) {
-    EXPECT_EQ(Head(expected.front()).substr(0, std::string(c.Magic).size()), c.Magic);
-  }
-  for (const auto& entry : fs::directory_iterator(Dir)) {
-    EXPECT_NE(std::find(expected.begin(), expected.end(), entry.path().string()), expected.end()) << entry.path();
+// Name chosen, FITS dialog confirmed, three planes: the files written (first one's magic), the report beside them.
+TEST_F(ResultSave, WritesTheRightFiles) {
+  const struct {
+    const char* Name;
+    bool FitsOk, Split;
+    std::vector<std::string> Written;
+    const char* Magic;
+  } cases[] = {{"jup.bmp", true, false, {"jup.bmp", "jup.txt"}, "BM"},
+               {"jup.fit", true, false, {"jup.fit", "jup.txt"}, "SIMPLE"},
+               {"jup.FIT", true, false, {"jup.FIT", "jup.txt"}, "SIMPLE"},
+               {"jup.fits", true, false, {"jup.fits", "jup.txt"}, "BM"},
+               {"jup.fit", true, true, {"jupR.fit", "jupV.fit", "jupB.fit", "jup.txt"}, "SIMPLE"},
+               {"jup.fit", false, false, {"jup.txt"}, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.FitsOk ? "" : " cancelled") + (c.Split ? " split" : ""));
+    fs::remove_all(Dir.Path());
+    fs::create_directories(Dir.Path());
+    TResultSaveSettings settings;
+    settings.texte_avec_compositage = true;
+    settings.FITS.SepRVB = c.Split;
+    settings.FITS.MoyRVB = !c.Split;
+    int dialogs = 0;
+    TResultSaveHooks hooks;
+    hooks.FitsParameters = [&](const TParamFITS& f) { return ++dialogs, c.FitsOk ? std::optional(f) : std::nullopt; };
+    std::vector<std::string> expected;
+    for (const std::string& w : c.Written) expected.push_back(P(w));
+    EXPECT_EQ(State.Save(Result, P(c.Name), settings, hooks).Written, expected);
+    EXPECT_EQ(dialogs, IsFitsName(c.Name) ? 1 : 0);
+    if (*c.Magic) {
+      EXPECT_EQ(Head(expected.front()).substr(0, strlen(c.Magic)), c.Magic);
+    }
+    EXPECT_EQ(size_t(std::distance(fs::directory_iterator(Dir.Path()), {})), expected.size());
+    EXPECT_EQ(ReadFileBytes(P("jup.txt")), "Result combinaison by mean\n\nx\n");
   }
   EXPECT_TRUE(Answers.Asked.empty());
-  EXPECT_EQ(ReadFileBytes(P("jup.txt").c_str()), std::string("Result combinaison by mean\n\nx\n"));
 }
-INSTANTIATE_TEST_SUITE_P(
-    Table, ResultSaveKinds,
-    testing::Values(SaveCase{"jup.bmp", true, false, {"jup.bmp", "jup.txt"}, "BM"},
-                    SaveCase{"jup.fit", true, false, {"jup.fit", "jup.txt"}, "SIMPLE"},
-                    SaveCase{"jup.FIT", true, false, {"jup.FIT", "jup.txt"}, "SIMPLE"},
-                    SaveCase{"jup.fits", true, false, {"jup.fits", "jup.txt"}, "BM"},
-                    SaveCase{"jup.fit", true, true, {"jupR.fit", "jupV.fit", "jupB.fit", "jup.txt"}, "SIMPLE"},
-                    SaveCase{"jup.fit", false, false, {"jup.txt"}, ""}));
 
 TEST_F(ResultSave, ExistingFileIsAskedOnceAndNoKeepsIt) {
-  std::ofstream(P("jup.fit")) << "old";
+  WriteFileBytes(P("jup.fit"), "old");
   TResultSaveSettings settings;
-  Answers.Answers = {TMsgButton::No};
+  Answers.Answers = {TMsgButton::No, TMsgButton::Yes};
   EXPECT_TRUE(State.Save(Result, P("jup.fit"), settings).Stopped);
   EXPECT_EQ(ReadFileBytes(P("jup.fit")), "old");
-  Answers.Answers = {TMsgButton::Yes};
   EXPECT_EQ(State.Save(Result, P("jup.fit"), settings).Written, std::vector<std::string>{P("jup.fit")});
   EXPECT_EQ(Head(P("jup.fit")), "SIMPLE");
   ASSERT_EQ(Answers.Asked.size(), 2u);  // one question per save, not a second one from the writer
@@ -147,17 +105,15 @@ TEST_F(ResultSave, ExistingFileIsAskedOnceAndNoKeepsIt) {
 TEST_F(ResultSave, UnwritableFileIsToldAndLeavesNothing) {
   TResultSaveSettings settings;
   settings.texte_avec_compositage = true;
-  const std::string target = P("missing/jup.bmp");
-  const TResultSaveOutcome out = State.Save(Result, target, settings);
-  EXPECT_TRUE(out.Written.empty());
+  EXPECT_TRUE(State.Save(Result, P("missing/jup.bmp"), settings).Written.empty());
   ASSERT_EQ(Answers.Asked.size(), 1u);
-  EXPECT_NE(Answers.Asked[0].Text.find(target), std::string::npos) << Answers.Asked[0].Text;
+  EXPECT_NE(Answers.Asked[0].Text.find(P("missing/jup.bmp")), std::string::npos) << Answers.Asked[0].Text;
   EXPECT_FALSE(fs::exists(P("missing")));
 }
 
 // With the full-depth choice the unrounded result is written, but only while
 // the working image is still the result as combined.
-TEST_F(ResultSave, FullDepthWritesTheUnroundedResultUnlessTheImageWasChanged) {
+TEST_F(ResultSave, FullDepthOnlyWhileTheImageIsTheResult) {
   TFullDepthImage full;
   full.Resize(Result.Width(), Result.AbsHeight);
   State.SetFullDepth(&full);
@@ -169,6 +125,6 @@ TEST_F(ResultSave, FullDepthWritesTheUnroundedResultUnlessTheImageWasChanged) {
     fs::remove(P("deep.fit"));
     ASSERT_EQ(State.Save(*working, P("deep.fit"), settings).Written.size(), 1u);
     const std::string card = ReadFileBytes(P("deep.fit")).substr(80, 30);
-    EXPECT_EQ(card.substr(card.find_last_not_of(' ') + 1 - std::string(bitpix).size()), bitpix) << card;
+    EXPECT_EQ(card.substr(card.find_last_not_of(' ') + 1 - strlen(bitpix)), bitpix) << card;
   }
 }
