@@ -41,15 +41,6 @@ std::vector<std::string> BuildCombinationReport(const TSequence& sequence, const
   return lines;
 }
 
-std::vector<int32_t> ImagesTakingPart(const TSequence& sequence) {
-  std::vector<int32_t> used;
-  for (int32_t i = 0; i < sequence.ImageList.Count(); ++i) {
-    const TAviList* r = sequence.ImageList.Objects(i);
-    if (r->Checked && r->HasFrame && r->HasFramePixels()) used.push_back(i);
-  }
-  return used;
-}
-
 std::string ReportFileName(const std::string& imageFileName) {
   // The extension is what follows the last dot of the file's own name (a
   // leading dot starts a hidden name, not an extension).

@@ -52,10 +52,6 @@ struct TCombinationReportFacts {
 // No blank follows the colons. Indices without a record are skipped.
 std::vector<std::string> BuildCombinationReport(const TSequence& sequence, const TCombinationReportFacts& facts);
 
-// The indices of the images that take part in a combination by the plain rule:
-// Checked, HasFrame and a pixel copy.
-std::vector<int32_t> ImagesTakingPart(const TSequence& sequence);
-
 // Name of the text file saved beside a result image: the image file's name
 // with its extension replaced by ".txt" (moon.bmp -> moon.txt, moon.fits ->
 // moon.txt), or with ".txt" appended when it has none. Never the image's own name.

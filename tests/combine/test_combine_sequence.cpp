@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Which records of a sequence take part in a combination, the result's size,
-// and frames captured at another size.
+// Which records of a sequence take part in a combination, the result's size, frames captured at another
+// size; the combination report's lines and file, the problem report's rows.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "combine/Combine.h"
+#include "combine/Report.h"
 #include "sequence/FrameBlockPool.h"
 #include "sequence/Sequence.h"
+#include "support/VideoFixtures.h"
 
 namespace {
 
@@ -75,71 +75,123 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
   }
 }
 
-TEST_F(CombineSequence, ResultHasTheFrameSizeAndEveryPixelIsComputed) {
+// A gradient, so that a swapped row or column would show; kappa 1 over two different colours rejects both,
+// and rejet_kappa gives their mean. Copies in memory, then kept in the frame-copy file (a budget of one
+// byte), which the combinations read from there in bands of rows.
+TEST_F(CombineSequence, ResultHasTheFrameSizeAndFollowsTheParams) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
-  // Copies in memory, then copies kept in the frame-copy file (a budget of one
-  // byte), which the combinations read from there in bands of rows.
   for (const size_t budget : {DefaultFrameBlockBudget(), size_t(1)}) {
     SetFrameBlockBudget(budget);
     Seq.ImageList.Clear();
-    auto a = Record(true, true, 5, 5, {});
-    auto b = Record(true, true, 5, 5, {});
-    // A gradient, so that a swapped row or column would show.
-    for (int i = 0; i < 25; ++i) {
-      a->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10);
-      b->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 10 + 2);
+    for (int k = 0; k < 2; ++k) {
+      auto r = Record(true, true, 5, 5, {});
+      for (int i = 0; i < 25; ++i) r->FramePixels[size_t(i) * 3 + 2] = uint8_t(i * 9 + 20 * k);
+      EXPECT_EQ(FrameBlockInFile(r->FramePixels.data()), budget == 1);
+      Add(std::move(r));
     }
-    EXPECT_EQ(FrameBlockInFile(b->FramePixels.data()), budget == 1);
-    Add(std::move(a));
-    Add(std::move(b));
-    TCombineOutcome mean = MeanCombine(Seq, Params);
-    TCombineOutcome kappa = KappaSigmaCombine(Seq, Params);
-    ASSERT_EQ(mean.Image->Width(), 5);
-    ASSERT_EQ(mean.Image->AbsHeight, 5);
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 5; ++x) {
-        EXPECT_EQ(mean.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
-        EXPECT_EQ(kappa.Image->GetPixel(y, x).r, (y * 5 + x) * 10 + 1);
-      }
+    for (const auto& [kappa, rejet, offset] : {std::tuple{0, false, 10}, {3, false, 10}, {1, false, -1}, {1, true, 10}}) {
+      Params.kappa = kappa;
+      Params.rejet_kappa = rejet;
+      TCombineOutcome o = kappa ? KappaSigmaCombine(Seq, Params) : MeanCombine(Seq, Params);
+      ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(5, 5));
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(o.Image->GetPixel(y, x).r, offset < 0 ? 0 : (y * 5 + x) * 9 + offset) << kappa << rejet;
+    }
   }
 }
 
-TEST_F(CombineSequence, NoImageTakingPartGivesABlackResultOfTheFrameSize) {
+TEST_F(CombineSequence, NoImageGivesBlackOfTheFrameSizeAndCancelNoResult) {
   Add(Record(false, true, 7, 5, {50, 50, 50}));
   TCombineOutcome o = KappaSigmaCombine(Seq, Params);
   ASSERT_TRUE(o.Image);
   EXPECT_EQ(o.Count(), 0);
   EXPECT_EQ(o.Image->Width(), 7);
   EXPECT_EQ(o.Image->GetPixel(4, 6), TColorBGR{});
-}
-
-TEST_F(CombineSequence, RejectionFollowsTheGivenParams) {
-  // Kappa 1 on two different colours rejects both; rejet_kappa gives their mean.
-  Seq.FrameWidth = Seq.FrameHeight = 0;  // 1 x 1 frames with margin 0
-  Add(Record(true, true, 1, 1, {0, 0, 100}));
-  Add(Record(true, true, 1, 1, {0, 0, 200}));
-  TCombineParams p;
-  p.bordure = 0;
-  p.kappa = 1;
-  p.rejet_kappa = true;
-  TCombineOutcome o = KappaSigmaCombine(Seq, p);
-  ASSERT_TRUE(o.Image);
-  EXPECT_EQ(o.Image->GetPixel(0, 0), (TColorBGR{0, 0, 150}));
-  p.rejet_kappa = false;
-  EXPECT_EQ(KappaSigmaCombine(Seq, p).Image->GetPixel(0, 0), TColorBGR{});
-}
-
-TEST_F(CombineSequence, CancelGivesNoResult) {
   Add(Record(true, true, 7, 5, {1, 2, 3}));
   TCombineCallbacks cb;
   int rows = 0;
   cb.Cancelled = [&] { return rows == 2; };
   cb.Progress = [&](int p) { rows = p; };
-  TCombineOutcome o = MeanCombine(Seq, Params, cb);
+  o = MeanCombine(Seq, Params, cb);
   EXPECT_TRUE(o.Cancelled);
   EXPECT_FALSE(o.Image);
   EXPECT_EQ(rows, 2);
+}
+
+void AddAvi(TSequence& s, int n) {
+  for (int i = 0; i < n; ++i) s.ImageList.Add(TSequence::AviDisplayName(i), std::make_unique<TAviList>());
+}
+
+void AddBmp(TSequence& s, const std::string& path) {
+  auto rec = std::make_unique<TAviList>();
+  rec->IsBmpFile = true;
+  rec->FileName = path;
+  s.ImageList.Add(std::to_string(s.ImageList.Count() + 1) + " - " + TSequence::FileNameOnly(path), std::move(rec));
+}
+
+TEST(CombinationReport, KappaSigmaOverAFileList) {
+  TSequence s;
+  s.BmpFileList = std::make_unique<TBmpEntryList>();
+  AddBmp(s, "/data/jup/jup001.bmp");
+  AddBmp(s, "/data/jup/jup002.bmp");
+  AddBmp(s, "/data/jup/jup003.bmp");
+  TCombinationReportFacts f;
+  f.Title = kReportTitleKappa;
+  f.Kappa = 2;
+  f.UsedImages = {0, 2};
+  EXPECT_EQ(BuildCombinationReport(s, f),
+            (std::vector<std::string>{"Result combinaison Kappa-Sigma", "", "Parameter :2", "",
+                                      "Images for a BMP image list.", "Total images count :3", "combined images :2",
+                                      "", "Images used for combinaison :", " /data/jup/jup001.bmp",
+                                      " /data/jup/jup003.bmp"}));
+}
+
+TEST(CombinationReport, MeanOverAnAviListsImageNumbers) {
+  TSequence s;
+  s.AviFileName = "/videos/saturn.avi";
+  AddAvi(s, 9);
+  TCombinationReportFacts f;
+  f.Title = kReportTitleMean;
+  f.UsedImages = {1, 6};
+  EXPECT_EQ(BuildCombinationReport(s, f),
+            (std::vector<std::string>{"Result combinaison by mean", "", "AVI file images :/videos/saturn.avi",
+                                      "Total images count :9", "combined images :2", "",
+                                      "Images used for combinaison :", "Image2", "Image7"}));
+}
+
+TEST(CombinationReport, NoImagesAndLeftOutFrames) {
+  TSequence s;
+  AddAvi(s, 4);
+  TCombinationReportFacts f;
+  f.Title = kReportTitleMean;
+  auto lines = BuildCombinationReport(s, f);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[4], "combined images :0");
+  EXPECT_EQ(lines.back(), "Images used for combinaison :");
+  f.UsedImages = {0};
+  f.LeftOutImages = {3, 17};  // 17 has no record: skipped
+  lines = BuildCombinationReport(s, f);
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+            (std::vector<std::string>{"Image1", "", "Frames left out (other frame size) :", "Image4"}));
+}
+
+TEST(CombinationReport, TextFileNameAndSaving) {
+  // The real extension, not 4 characters; a dot in a folder or starting the name is none; never the image itself.
+  for (const auto& [image, text] : std::vector<std::pair<std::string, std::string>>{
+           {"/tmp/moon.bmp", "/tmp/moon.txt"}, {"moon.fit", "moon.txt"}, {"abc", "abc.txt"}, {"/data/jupiter.fits", "/data/jupiter.txt"},
+           {"/data/v1.2/moon", "/data/v1.2/moon.txt"}, {"/data/.hidden", "/data/.hidden.txt"}, {"notes.txt", "notes.txt.txt"}})
+    EXPECT_EQ(ReportFileName(image), text);
+  fixtures::TTempDir dir;
+  ASSERT_TRUE(SaveReportLines({"Result combinaison by mean", "", "Image3"}, dir.File("r.txt")));
+  EXPECT_EQ(fixtures::ReadFileBytes(dir.File("r.txt")), "Result combinaison by mean\n\nImage3\n");
+  EXPECT_FALSE(SaveReportLines({"x"}, "/nonexistent-dir-stellon/r.txt"));
+}
+
+TEST(ProblemReport, RowsNumberImagesFromOne) {
+  const auto rows = MakeProblemRows({{1, TFrameProblemKind::NotFound}, {11, TFrameProblemKind::OutOfLimit}});
+  EXPECT_EQ(rows, (std::vector<TProblemRow>{{"Image 2", "Impossible to draw frame"},
+                                            {"Image 12", "Frame out of limit"}}));
 }
 
 }  // namespace

@@ -1,33 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SER files written here from known pixels, read back through the source.
+// SER files written here from known pixels, read back through the source; hostile SER files; the reader's
+// sample loops and the demosaicing against their documented rules, in every instruction-set form this
+// processor runs, in place as the reader uses them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <tuple>
+#include <random>
 
+#include "image/Demosaic.h"
 #include "sources/SerFormat.h"
 #include "sources/SerSource.h"
+#include "sources/SerSourceRows.h"
+#include "support/VideoFixtures.h"
 
 namespace fs = std::filesystem;
+using fixtures::TTempDir;
 
 namespace {
 
-fs::path TempPath(const std::string& name) {
-  return fs::temp_directory_path() / ("stellon_ser_" + std::to_string(::getpid()) + "_" + name);
-}
-
 ser::THeader Header(int32_t colour, int w, int h, int depth, int frames) {
   ser::THeader header;
-  header.ColourId = colour;
-  header.Width = w;
-  header.Height = h;
-  header.Depth = depth;
-  header.FrameCount = frames;
+  header.ColourId = colour, header.Width = w, header.Height = h, header.Depth = depth, header.FrameCount = frames;
   return header;
 }
 
@@ -60,7 +55,8 @@ class SerReadBack : public ::testing::TestWithParam<TCase> {};
 
 TEST_P(SerReadBack, KnownPixelsComeBack) {
   const auto [colour, depth, big, trailer, lying] = GetParam();
-  const fs::path path = TempPath("rb.ser");
+  TTempDir dir;
+  const fs::path path = dir.File("rb.ser");
   ser::THeader h = Header(colour, W, H, depth, kFrames);
   h.LittleEndian = (big == lying) ? 1 : 0;
   const std::string layout = ser::ColourName(colour);
@@ -112,7 +108,6 @@ TEST_P(SerReadBack, KnownPixelsComeBack) {
       }
   }
   EXPECT_FALSE(source->ReadImage(kFrames, image).ok());
-  fs::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,31 +124,26 @@ INSTANTIATE_TEST_SUITE_P(WrongEndianFieldSmooth, SerReadBack,
                                             ::testing::Values(true), ::testing::Values(true)));
 
 TEST(SerDepth, LowDepthsUseTheirFullRange) {
+  TTempDir dir;
   for (int depth = 1; depth <= 7; ++depth) {
-    const fs::path path = TempPath("low.ser");
-    const ser::THeader h = Header(ser::Mono, 2, 1, depth, 1);
+    const uint8_t samples[2] = {0, uint8_t((1 << depth) - 1)};
     ser::TWriter writer;
-    const uint8_t top = uint8_t((1 << depth) - 1), samples[2] = {0, top};
-    ASSERT_TRUE(writer.Open(path, h, false).ok() && writer.AddFrame(samples).ok() && writer.Finish().ok());
+    ASSERT_TRUE(writer.Open(dir.File("low.ser"), Header(ser::Mono, 2, 1, depth, 1), false).ok() &&
+                writer.AddFrame(samples).ok() && writer.Finish().ok());
     std::unique_ptr<TImageSource> source;
     TFastDIB image;
-    ASSERT_TRUE(OpenSerSource(path, source).ok());
-    ASSERT_TRUE(source->ReadImage(0, image).ok());
+    ASSERT_TRUE(OpenSerSource(dir.File("low.ser"), source).ok() && source->ReadImage(0, image).ok());
     EXPECT_EQ(image.Pixels24(0)[0], (TColorBGR{0, 0, 0}));
     EXPECT_EQ(image.Pixels24(0)[1], (TColorBGR{255, 255, 255})) << "depth " << depth;
-    fs::remove(path);
   }
 }
 
 // Damaged and hostile files: refused with a message, or read up to the last whole frame.
 struct THostile {
   const char* Name;
-  uint32_t Field;      // header offset changed, 0 for none
-  uint32_t Value;
-  uint32_t Field2;     // a second one
-  uint32_t Value2;
-  int64_t KeepBytes;   // file cut to this many bytes after the 3 frames (+24 trailer); -1 keeps all
-  int ExpectedCount;   // -1: refused
+  uint32_t Field, Value, Field2, Value2;  // header fields changed (offset 0: none)
+  int64_t KeepBytes;                      // file cut to this size (3 frames of 12 bytes + 24 of trailer); -1 keeps all
+  int ExpectedCount;                      // -1: refused
 };
 class SerHostile : public ::testing::TestWithParam<THostile> {};
 
@@ -165,24 +155,21 @@ TEST_P(SerHostile, RefusedOrReadToLastWholeFrame) {
   if (c.Field) std::memcpy(&bytes[c.Field], &c.Value, 4);
   if (c.Field2) std::memcpy(&bytes[c.Field2], &c.Value2, 4);
   if (c.KeepBytes >= 0) bytes.resize(size_t(c.KeepBytes));
-  const fs::path path = TempPath("hostile.ser");
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  TTempDir dir;
+  const std::string path = dir.File("hostile.ser");
+  fixtures::WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
   std::unique_ptr<TImageSource> source;
   const TStatus status = OpenSerSource(path, source);
+  const bool opens = c.ExpectedCount >= 0;
+  ASSERT_EQ(std::make_pair(status.ok(), bool(source)), std::make_pair(opens, opens)) << status.Message();
   if (c.ExpectedCount < 0) {
-    EXPECT_FALSE(status.ok());
-    EXPECT_FALSE(source);
-    EXPECT_NE(status.Message().find(path.string() + ": "), std::string::npos) << status.Message();
-  } else {
-    ASSERT_TRUE(status.ok()) << status.Message();
-    EXPECT_EQ(source->Facts().ImageCount, c.ExpectedCount);
-    TFastDIB image;
-    if (c.ExpectedCount > 0) {
-      EXPECT_TRUE(source->ReadImage(c.ExpectedCount - 1, image).ok());
-    }
-    EXPECT_FALSE(source->ReadImage(c.ExpectedCount, image).ok());
+    EXPECT_NE(status.Message().find(path + ": "), std::string::npos) << status.Message();
+    return;
   }
-  fs::remove(path);
+  EXPECT_EQ(source->Facts().ImageCount, c.ExpectedCount);
+  TFastDIB image;
+  EXPECT_TRUE(c.ExpectedCount == 0 || source->ReadImage(c.ExpectedCount - 1, image).ok());
+  EXPECT_FALSE(source->ReadImage(c.ExpectedCount, image).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,5 +186,51 @@ INSTANTIATE_TEST_SUITE_P(
                       THostile{"NotSer", 2, 0x41414141u, 0, 0, -1, -1},
                       THostile{"HugeFrameTinyFile", 26, 16384, 30, 16384, -1, 0}),
     [](const auto& test) { return std::string(test.param.Name); });
+
+TEST(SerSimd, DeepSamplesScaleToTheRoundedFullRange) {
+  std::vector<uint8_t> in(2 * 65536), out(65536), want(65536), grey(3 * 65535);
+  for (uint32_t v = 0; v < 65536; ++v) in[2 * v] = uint8_t(v), in[2 * v + 1] = uint8_t(v >> 8);
+  for (int depth = 9; depth <= 16; ++depth)
+    for (bool swap : {false, true}) {
+      for (uint32_t v = 0, m = (1u << depth) - 1; v < 65536; ++v) {
+        const uint32_t s = swap ? (v >> 8 | (v & 255) << 8) : v;
+        want[v] = s >= m ? 255 : uint8_t((s * 255 + m / 2) / m);
+      }
+      for (TSimd simd : SimdLevels()) {
+        ScaleDeep(in.data(), 65536, {depth, swap}, out.data(), simd);
+        ASSERT_EQ(out, want) << "depth " << depth << " swap " << swap << " form " << int(simd);
+        std::copy(in.begin() + 2, in.end(), grey.begin() + 65535);  // samples 1.., unaligned, at the end
+        ScaleDeepGrey(grey.data() + 65535, 65535, {depth, swap}, grey.data(), simd);
+        for (size_t i = 0; i < grey.size(); ++i) ASSERT_EQ(grey[i], want[i / 3 + 1]) << i << " form " << int(simd);
+      }
+    }
+}
+
+// In place, as the reader works: the mosaic at the end of the picture gives what a separate
+// mosaic gives (checked against the definition in the image tests).
+TEST(SerSimd, DemosaicAndGreyFromTheEndOfThePicture) {
+  std::mt19937 random(3);
+  const char* cells[] = {"RGGB", "GRBG", "GBRG", "BGGR"};
+  for (int w : {1, 2, 3, 17, 40, 66, 131})
+    for (int h : {1, 2, 5})
+      for (TSimd simd : SimdLevels()) {
+        std::vector<uint8_t> raw(size_t(w * h)), grey(3 * raw.size());
+        for (uint8_t& b : raw) b = uint8_t(random() % 3 ? random() : (random() & 1) * 255);
+        for (int p = 0; p < 4; ++p) {
+          TFastDIB got;
+          got.SetSize(w, h, 24, 0);
+          uint8_t* mosaic = std::copy(raw.begin(), raw.end(), got.Bits + got.Size() - raw.size()) - raw.size();
+          DemosaicBilinear(mosaic, w, h, w, TBayerPattern(p), got, simd);
+          TFastDIB want;
+          want.SetSize(w, h, 24, 0);
+          DemosaicBilinear(raw.data(), w, h, w, TBayerPattern(p), want, TSimd::Plain);
+          for (int y = 0; y < h; ++y)
+            ASSERT_TRUE(std::equal(want.Pixels8(y), want.Pixels8(y) + 3 * w, got.Pixels8(y))) << w << "x" << h << cells[p] << " row " << y;
+        }
+        std::copy(raw.begin(), raw.end(), grey.begin() + ptrdiff_t(2 * raw.size()));
+        ExpandGrey(grey.data() + 2 * raw.size(), raw.size(), grey.data(), simd);
+        for (size_t i = 0; i < grey.size(); ++i) ASSERT_EQ(grey[i], raw[i / 3]) << i;
+      }
+}
 
 }  // namespace

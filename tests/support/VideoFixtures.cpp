@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "VideoFixtures.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 namespace fixtures {
@@ -34,39 +32,6 @@ bool HaveFfmpeg() {
   return have;
 }
 
-bool FfmpegFrameBgr24(const std::string& file, int index, int width, int height, std::vector<uint8_t>& out) {
-  const std::string cmd = "ffmpeg -v error -nostdin -i '" + file + "' -map 0:v:0 -vf 'select=eq(n\\," +
-                          std::to_string(index) + ")' -frames:v 1 -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return false;
-  out.assign(size_t(width) * size_t(height) * 3, 0);
-  const size_t got = std::fread(out.data(), 1, out.size(), p);
-  char extra;
-  const bool more = std::fread(&extra, 1, 1, p) == 1;
-  const int status = ::pclose(p);
-  return status == 0 && got == out.size() && !more;
-}
-
-bool FfmpegFramesBgr24(const std::string& file, const std::vector<int>& indices, int width, int height,
-                       std::map<int, std::vector<uint8_t>>& out) {
-  std::set<int> wanted(indices.begin(), indices.end());
-  std::string select;
-  for (const int k : wanted) select += (select.empty() ? "" : "+") + std::string("eq(n\\,") + std::to_string(k) + ")";
-  const std::string cmd = "ffmpeg -v error -nostdin -i '" + file + "' -map 0:v:0 -vf 'select=" + select +
-                          "' -fps_mode passthrough -f rawvideo -pix_fmt bgr24 - 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return false;
-  bool ok = true;
-  for (const int k : wanted) {
-    std::vector<uint8_t>& img = out[k];
-    img.assign(size_t(width) * size_t(height) * 3, 0);
-    ok = ok && std::fread(img.data(), 1, img.size(), p) == img.size();
-  }
-  char extra;
-  ok = ok && std::fread(&extra, 1, 1, p) == 0;
-  return ::pclose(p) == 0 && ok;
-}
-
 bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, const std::vector<TFastDIB>& frames) {
   TVideoWriter w;
   std::string error;
@@ -85,31 +50,6 @@ TFastDIB Pattern24(int width, int height, int seed) {
   return img;
 }
 
-TFastDIB Pattern8(int width, int height, int colours, int seed) {
-  TFastDIB img;
-  img.SetSize(width, height, 8, 0);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) img.Pixels8(y)[x] = uint8_t((x + 3 * y + seed) % colours);
-  return img;
-}
-
-bool ReadVideoImage(const std::string& path, int index, TFastDIB& out) {
-  TOpenedSource opened = OpenAvi(path);
-  return opened.Source && opened.Source->ReadImage(index, out).ok();
-}
-
-int ImageCountOf(const std::string& path) {
-  TOpenedSource opened = OpenAvi(path);
-  return opened.Source ? opened.Source->Facts().ImageCount : -1;
-}
-
-int FrameDecoderOpens(const std::string& path) {
-  TOpenedSource opened = OpenAvi(path);
-  if (!opened.Source) return -1;
-  TFastDIB img;
-  return opened.Source->Facts().ImageCount > 0 && opened.Source->ReadImage(0, img).ok() ? 1 : 0;
-}
-
 std::vector<uint8_t> PackedBgr(const TFastDIB& img) {
   std::vector<uint8_t> out;
   out.reserve(size_t(img.Width()) * size_t(img.AbsHeight) * 3);
@@ -118,13 +58,6 @@ std::vector<uint8_t> PackedBgr(const TFastDIB& img) {
     out.insert(out.end(), row, row + 3 * img.Width());
   }
   return out;
-}
-
-int MaxDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size()) return 255;
-  int m = 0;
-  for (size_t i = 0; i < a.size(); ++i) m = std::max(m, std::abs(int(a[i]) - int(b[i])));
-  return m;
 }
 
 std::string ReadFileBytes(const std::string& path) {

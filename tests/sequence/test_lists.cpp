@@ -1,18 +1,87 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Kelvaron list reading: the header forms, missing files and their question,
-// lists written on Windows, and hostile lists.
+// BMP lists: the facts of a BMP file as the list windows show them, the folder listing, and Kelvaron
+// list reading (header forms, missing files and their question, lists written on Windows, hostile lists).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <string>
-#include <vector>
-
+#include "sequence/BmpInfo.h"
+#include "sequence/KelvaronList.h"
 #include "support/BmpListFixtures.h"
 #include "support/VideoFixtures.h"
-#include "sequence/KelvaronList.h"
 
 namespace {
 using fixtures::TTempDir;
+
+struct TInfoCase {
+  const char* Name;
+  int Bits;  // written into the header; -2: not a BMP, -3: a directory, -4: a FIFO, -5: header cut short
+  int32_t Width, Height;
+  uint64_t FileSize;
+  bool Core;
+  int ExpectBits;
+  const char* Color;
+  const char* Dimensions;
+  const char* SizeKo;
+};
+
+class BmpInfoTest : public ::testing::TestWithParam<TInfoCase> {};
+
+TEST_P(BmpInfoTest, Facts) {
+  const TInfoCase& c = GetParam();
+  TTempDir dir;
+  const std::string path = dir.File("f.bmp");
+  bool made = false;
+  if (c.Bits == -2) made = WriteTextFile(path, std::string(100, 'x'));
+  else if (c.Bits == -3) made = ::mkdir(path.c_str(), 0700) == 0;
+  else if (c.Bits == -4) made = ::mkfifo(path.c_str(), 0600) == 0;  // must not block
+  else if (c.Bits == -5) made = WriteTextFile(path, std::string("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0", 18));
+  else made = WriteBmpHeaderFile(path, c.Bits, c.Width, c.Height, c.FileSize, c.Core);
+  ASSERT_TRUE(made);
+  const TBmpInfo info = GetBmpInfo(path);
+  EXPECT_EQ(info.BitCount, c.ExpectBits);
+  EXPECT_EQ(BmpColorText(info.BitCount), c.Color);
+  EXPECT_EQ(info.SizeText, c.SizeKo);
+  EXPECT_EQ(info.DateText.empty(), c.ExpectBits == -1);
+  if (c.ExpectBits != -1) {
+    EXPECT_EQ(BmpDimensionsText(info.Width, info.Height), c.Dimensions);
+  }
+}
+
+const TInfoCase kInfo[] = {
+    {"Mono", 1, 8, 8, 0, false, 1, "2", "8x8", "0"},
+    {"Sixteen", 4, 8, 8, 0, false, 4, "16", "8x8", "0"},
+    {"Palette", 8, 640, 480, 0, false, 8, "256", "640x480", "0"},
+    {"Fifteen", 15, 2, 2, 0, false, 15, "15 Bits", "2x2", "0"},
+    {"HighColour", 16, 2, 2, 0, false, 16, "65K", "2x2", "0"},
+    {"TrueColour", 24, 1500, 1000, 4500054, false, 24, "16M", "1500x1000", "4394"},
+    {"ThirtyTwo", 32, 3, 5, 2048, false, 32, "65M", "3x5", "2"},
+    {"TopDown", 24, 3, -5, 0, false, 24, "16M", "3x5", "0"},
+    {"CoreHeader", 8, 300, 200, 0, true, 8, "256", "300x200", "0"},
+    {"NotBmp", -2, 0, 0, 0, false, -1, "UNK", "", ""},
+    {"Directory", -3, 0, 0, 0, false, -1, "UNK", "", ""},
+    {"Fifo", -4, 0, 0, 0, false, -1, "UNK", "", ""},
+    {"CutShort", -5, 0, 0, 0, false, -1, "UNK", "", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Files, BmpInfoTest, ::testing::ValuesIn(kInfo),
+                         [](const auto& p) { return std::string(p.param.Name); });
+
+TEST(BmpInfo, ExtensionTestAndListing) {
+  for (const auto& [name, bmp] : std::vector<std::pair<std::string, bool>>{
+           {"A.BMP", true}, {"b.bmp", true}, {"c.Bmp", true}, {".bmp", false}, {"c.txt", false}, {"x.bmpx", false},
+           {"c.xmp", false}, {"c.bxp", false}, {"c.bmx", false}, {"c_bmp", false}})
+    EXPECT_EQ(IsBmpFileName(name), bmp) << name;
+  TTempDir dir;
+  ASSERT_TRUE(WriteBmpHeaderFile(dir.File("A.BMP"), 24, 1, 1));
+  ASSERT_TRUE(WriteBmpHeaderFile(dir.File("b.bmp"), 8, 1, 1));
+  ASSERT_TRUE(WriteBmpHeaderFile(dir.File(".bmp"), 8, 1, 1));
+  ASSERT_TRUE(WriteTextFile(dir.File("c.txt"), "x"));
+  std::vector<std::string> names;
+  for (const TBmpFolderRow& row : ListBmpFolder(dir.Path())) names.push_back(row.Name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"A.BMP", "b.bmp"}));
+  EXPECT_TRUE(ListBmpFolder(dir.File("missing")).empty());
+}
+
 
 std::string Expand(std::string text, const std::string& dir) {
   for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, dir);
@@ -35,9 +104,9 @@ class KelvaronListTest : public ::testing::TestWithParam<TListCase> {};
 TEST_P(KelvaronListTest, Reads) {
   const TListCase& c = GetParam();
   TTempDir dir;
-  for (const char* f : c.Files) ASSERT_TRUE(WriteBmpHeaderFile(dir.File(f), 24, 4, 3));
   ::mkdir(dir.File("sub.bmp").c_str(), 0700);
   ::mkfifo(dir.File("pipe.bmp").c_str(), 0600);
+  for (const char* f : c.Files) ASSERT_TRUE(WriteBmpHeaderFile(dir.File(f), 24, 4, 3));
   const std::string list = dir.File("night.lst");
   ASSERT_TRUE(WriteTextFile(list, Expand(c.List, dir.Path())));
 
@@ -71,6 +140,7 @@ const TListCase kLists[] = {
     {"HeaderFirstSixStepThree", "1\nx\nx\n5\n3\nu\n$D/\nb.bmp\nu\n$D/\na.bmp\n", {"a.bmp", "b.bmp"}, {}, {"b.bmp|$D", "a.bmp|$D"}, 0, false, nullptr},
     {"DirectoryWithoutSeparator", "0\n$D\na.bmp\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
     {"WindowsListFoundBesideIt", "0\r\nC:\\obs\\\r\na.bmp\r\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
+    {"AbsoluteFolderElsewhere", "0\n$D/sub.bmp/\nc.bmp\n", {"sub.bmp/c.bmp"}, {}, {"c.bmp|$D/sub.bmp"}, 0, false, nullptr},
     {"RelativeFolder", "0\n.\\\na.bmp\n", {"a.bmp"}, {}, {"a.bmp|$D"}, 0, false, nullptr},
     {"Latin1Name", "0\n$D/\n\xE9t\xE9.bmp\n", {"\xC3\xA9t\xC3\xA9.bmp"}, {}, {"\xC3\xA9t\xC3\xA9.bmp|$D"}, 0, false, nullptr},
     {"MissingYesSkips", "0\n/no/\nx.bmp\n3\n4\n5\n6\n$D/\nb.bmp\n", {"b.bmp"}, {B::Yes}, {"b.bmp|$D"}, 1, false, nullptr},
@@ -145,6 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ListIntegerTest,
                          ::testing::Values(TIntCase{"0", true, 0, 0}, TIntCase{"  12", true, 12, 12},
                                            TIntCase{"-7", true, -7, -7}, TIntCase{"+3", true, 3, 3},
                                            TIntCase{"$1F", true, 31, 31}, TIntCase{"0x10", true, 16, 16},
+                                           TIntCase{"0X1f", true, 31, 31}, TIntCase{"010", true, 10, 10},
                                            TIntCase{"12 ", false, 0, 12}, TIntCase{"", false, 0, 0},
                                            TIntCase{"5abc", false, 0, 5}, TIntCase{"abc", false, 0, 0},
                                            TIntCase{"99999999999999999999", false, 0, INT64_MAX}));
