@@ -41,6 +41,14 @@ bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, con
   return w.Close(&error);
 }
 
+TFastDIB Pattern8(int width, int height, int colours, int seed) {
+  TFastDIB img;
+  img.SetSize(width, height, 8, 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) img.Pixels8(y)[x] = uint8_t((x + 3 * y + seed) % colours);
+  return img;
+}
+
 TFastDIB Pattern24(int width, int height, int seed) {
   TFastDIB img;
   img.SetSize(width, height, 24, 0);

@@ -38,6 +38,8 @@ bool HaveFfmpeg();
 bool WriteVideo(const std::string& path, const TVideoWriterOptions& options, const std::vector<TFastDIB>& frames);
 // A 24-bit picture whose every pixel differs with its position and `seed`.
 TFastDIB Pattern24(int width, int height, int seed);
+// An 8-bit picture of indices (x + 3y + seed) mod colours.
+TFastDIB Pattern8(int width, int height, int colours, int seed);
 
 // Top-down 24-bit picture -> top-down BGR rows without padding.
 std::vector<uint8_t> PackedBgr(const TFastDIB& img);
