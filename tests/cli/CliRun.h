@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs stellon-cli as a program and captures what it says; the planet video the CLI tests share.
+// Runs stellon-cli and captures what it says; the planet video the CLI tests share.
 #pragma once
 
 #include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
-
 #include "support/VideoFixtures.h"
+
+inline std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 struct TCliRun {
   int Status = -1;                 // exit status, -1 when it did not exit normally
@@ -28,13 +33,11 @@ inline TCliRun RunCli(const std::string& args, const std::string& dir, const std
   r.Err = fixtures::ReadFileBytes(err);
   std::remove(out.c_str());
   std::remove(err.c_str());
-  std::istringstream lines(r.Out);
-  for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
+  r.Lines = SplitLines(r.Out);
   return r;
 }
 
-// 12 images of 160 x 120: odd image numbers sharp, even ones blurred, sub-pixel centres known;
-// image 4 empty, images 9 and 10 crossing the picture's edge.
+// 12 images 160x120: odd numbers sharp, even blurred, sub-pixel centres; image 4 empty, 9 and 10 cut by the edge.
 inline TSampleOptions CliPlanetOptions() {
   TSampleOptions o;
   o.Frames = 12;

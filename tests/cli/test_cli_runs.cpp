@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// stellon-cli run as a program: one script of command lines with their exit status and what they print,
-// the files extract and convert write compared with their source, --no-clobber, the file-size limit,
-// the help of every command and the progress bar.
+// stellon-cli run as a program: a script of command lines, the files written, limits, help and progress.
 #include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <regex>
-
 #include "CliRun.h"
 #include "base/Version.h"
 #include "image/Convert.h"
@@ -33,6 +29,13 @@ struct TRow {
 // moon.avi: four windows of one texture cut at (40,30), (45,28), (30,40), (52,33); planet.avi: image 4 empty.
 const TRow kScript[] = {
     {"--version", 0, "^stellon-cli " STELLON_VERSION_TEXT "\n$", ""},
+    // --help lists every command, each with its own help
+    {"--help", 0, "\nSubcommands:\n  align .*\n  convert .*\n  extract .*\n  frame .*\n  info .*\n  rank .*\n  sample .*\n  save .*\n  stack .*\n\n", ""},
+    {"align --help", 0, "\nUsage: stellon-cli align ", ""}, {"convert --help", 0, "\nUsage: stellon-cli convert ", ""},
+    {"extract --help", 0, "\nUsage: stellon-cli extract ", ""}, {"frame --help", 0, "\nUsage: stellon-cli frame ", ""},
+    {"info --help", 0, "\nUsage: stellon-cli info ", ""}, {"rank --help", 0, "\nUsage: stellon-cli rank ", ""},
+    {"sample --help", 0, "\nUsage: stellon-cli sample ", ""}, {"save --help", 0, "\nUsage: stellon-cli save ", ""},
+    {"stack --help", 0, "\nUsage: stellon-cli stack ", ""},
     {"help stack", 0, "\nUsage: stellon-cli stack \\[OPTIONS\\] FILE\\.\\.\\.\n", ""},
     {"nosuch", 2, "", "^stellon-cli: unknown command 'nosuch'\nRun 'stellon-cli --help' for more information.\n$"},
     {"info {d}/s.avi --no-such-option", kArg, "", "--no-such-option"},
@@ -209,7 +212,6 @@ TEST(CliScript, StatusAndOutputOfEveryRunAndTheFilesWritten) {
   }
   for (const auto& e : fs::directory_iterator(dir.Path()))
     EXPECT_NE(e.path().filename().string().rfind("bad", 0), 0u) << e.path() << " written by a refused run";
-
   // extract: the image as rendered; from a list, the listed file; convert: the same depth, or 24 bits.
   TSampleOptions s;
   s.Width = 64, s.Height = 48, s.Seed = 3;
@@ -231,8 +233,7 @@ TEST(CliScript, StatusAndOutputOfEveryRunAndTheFilesWritten) {
   EXPECT_EQ(fs::file_size(dir.File("rgb.bmp")), 54u + 16 * 3);
 }
 
-// --no-clobber refuses before writing anything, names the file in the way and keeps it; without it the
-// file is replaced.
+// --no-clobber refuses before writing anything and names the file in the way; without it the file is replaced.
 TEST(CliWrites, NoClobberRefusesAndKeepsTheFile) {
   const struct {
     const char* Args;
@@ -258,8 +259,7 @@ TEST(CliWrites, NoClobberRefusesAndKeepsTheFile) {
   }
 }
 
-// Past the file-size limit a write fails: the command names the file and exits 1, leaving neither the
-// file nor a temporary one.
+// Past the file-size limit: exit 1 naming the file, neither it nor a temporary one left.
 TEST(CliWrites, FileSizeLimitIsAReportedFailure) {
   using P = std::pair<const char*, const char*>;
   for (const auto& [args, said] : {P{"sample {d}/out/big.avi --frames 20 --size 320x240", std::strerror(EFBIG)},
@@ -271,25 +271,6 @@ TEST(CliWrites, FileSizeLimitIsAReportedFailure) {
     EXPECT_EQ(r.Status, 1) << args;
     EXPECT_NE(r.Err.find(Expand(said, dir.Path())), std::string::npos) << r.Err;
     EXPECT_TRUE(fs::is_empty(dir.File("out"))) << args;
-  }
-}
-
-// The commands listed by --help, each with its own help.
-TEST(CliHelp, EveryCommandHasHelp) {
-  TTempDir dir;
-  const TCliRun top = RunCli("--help", dir.Path());
-  ASSERT_EQ(top.Status, 0);
-  std::vector<std::string> names;
-  std::istringstream in(top.Out.substr(top.Out.find("Subcommands:")));
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("  ", 0) == 0) names.push_back(line.substr(2, line.find(' ', 2) - 2));
-  for (const char* known : {"align", "convert", "extract", "frame", "info", "rank", "sample", "save", "stack"})
-    EXPECT_NE(std::find(names.begin(), names.end(), known), names.end()) << known << " missing from\n" << top.Out;
-  for (const std::string& name : names) {
-    const TCliRun r = RunCli(name + " --help", dir.Path());
-    EXPECT_EQ(r.Status, 0) << name;
-    EXPECT_NE(r.Out.find("\nUsage: stellon-cli " + name + " "), std::string::npos) << r.Out;
-    EXPECT_EQ(r.Err, "") << name;
   }
 }
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// stellon-cli frame, stack, save, rank and align over the shared planet video, checked against the
-// frames found, combined and ranked here from the rendered images.
+// stellon-cli frame, stack, save, rank and align checked against frames found and combined here.
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -11,7 +9,6 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-
 #include "../framing/ReferenceScan.h"
 #include "CliRun.h"
 #include "image/HSLUtils.h"
@@ -59,7 +56,6 @@ class CliPlanet : public ::testing::Test {
     Lines_.push_back("frame-size: " + std::to_string(W_) + " " + std::to_string(H_));
   }
   static void TearDownTestSuite() { delete Dir_; }
-
   static std::string File(const std::string& name) { return Dir_->File(name); }
   static std::string Video() { return File("planet.avi"); }
   static TCliRun Run(const std::string& command, const std::string& more) {
@@ -67,7 +63,6 @@ class CliPlanet : public ::testing::Test {
                       std::to_string(kTolerance) + " --margin " + std::to_string(kMargin) + " --simple " + more,
                   Dir_->Path());
   }
-
   static TColorBGR Mean(int x, int y) {
     int s[3] = {};
     for (const auto& f : Frames_) {
@@ -102,18 +97,11 @@ class CliPlanet : public ::testing::Test {
     for (int i : Used_) lines.push_back("Image" + std::to_string(i + 1));
     return lines;
   }
-  static TLines ReadLines(const std::string& path) {
-    TLines lines;
-    std::istringstream in(ReadFileBytes(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
   // FITS data value of pixel (x, y): the file starts at the bottom row.
   static int FitsValue(const std::string& raw, int bytes, int x, int y) {
     const size_t at = 2880 + (size_t(H_ - 1 - y) * W_ + x) * size_t(bytes);
     return bytes == 1 ? uint8_t(raw[at]) : uint8_t(raw[at]) * 256 + uint8_t(raw[at + 1]);
   }
-
   static inline TTempDir* Dir_ = nullptr;
   static inline const TSampleOptions Opt_ = CliPlanetOptions();
   static inline TLines Lines_;
@@ -141,8 +129,7 @@ TEST_F(CliPlanet, StackWritesTheCombinationComputedHere) {
   TFastDIB bmp;
   ASSERT_TRUE(bmp.LoadFromFile(File("m.bmp")));
   ASSERT_EQ(std::pair(bmp.Width(), bmp.AbsHeight), std::pair(W_, H_));
-  EXPECT_EQ(ReadLines(File("m.txt")), Report("Result combinaison by mean", nullptr));
-
+  EXPECT_EQ(SplitLines(ReadFileBytes(File("m.txt"))), Report("Result combinaison by mean", nullptr));
   r = Run("stack", "--method kappa --kappa 2 --fits-bits 16 -o " + File("k.FIT"));
   EXPECT_EQ(r.Lines, (TLines{framed, combined, "written: " + File("k.FIT")})) << r.Err;
   EXPECT_FALSE(fs::exists(File("k.txt"))) << "no report unless asked";
@@ -154,13 +141,12 @@ TEST_F(CliPlanet, StackWritesTheCombinationComputedHere) {
   EXPECT_TRUE(verify && std::fgets(said, sizeof said, verify) && std::string(said).rfind("verification OK", 0) == 0)
       << said;
   if (verify) ::pclose(verify);
-
   r = Run("stack", "--method kappa --kappa 1 --reject-mean --fits-split --report -o " + File("s.fit"));
   ASSERT_EQ(r.Status, 0) << r.Err;
   const std::string split[3] = {ReadFileBytes(File("sR.fit")), ReadFileBytes(File("sV.fit")),
                                  ReadFileBytes(File("sB.fit"))};
   EXPECT_FALSE(fs::exists(File("s.fit")));
-  EXPECT_EQ(ReadLines(File("s.txt")), Report("Result combinaison Kappa-Sigma", "Parameter :1"));
+  EXPECT_EQ(SplitLines(ReadFileBytes(File("s.txt"))), Report("Result combinaison Kappa-Sigma", "Parameter :1"));
   int bright = 0;
   for (int y = 0; y < H_; ++y)
     for (int x = 0; x < W_; ++x) {
@@ -241,8 +227,7 @@ TEST_F(CliPlanet, RankAndAlignMeasureTheFramedImages) {
   EXPECT_GT(lowestSharp, highestBlurred);
 }
 
-// --best keeps P percent (rounded up) of the framed images; --full-depth writes float or scaled 16-bit FITS;
-// --align frame is the default to the byte, --align subpixel changes the result.
+// --best keeps P% (rounded up); --full-depth FITS; --align frame is the default, subpixel differs.
 TEST_F(CliPlanet, StackKeepsTheBestAndAligns) {
   const size_t n = Used_.size(), half = (n + 1) / 2;
   const std::string framed = "framed: " + std::to_string(n) + " of 12";
