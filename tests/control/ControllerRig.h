@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's controller on a fake window that records what it is told and runs jobs at once,
-// with scripted messages, the videos it opens and a little language of user steps.
+// The main window's controller on a fake window that records what it is told and runs jobs at once.
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
 #include "cli/CliRun.h"
 #include "control/MainController.h"
 #include "platform/Messages.h"
@@ -46,9 +43,7 @@ struct TFakeView : TMainView {
   }
 };
 
-// clean.avi: 6 images of 160 x 120; troubled.avi: 8, image 2 empty, 4 to 7 crossing an edge; moon.avi: 6,
-// jittered by whole pixels and fractions of a pixel round (80,60); empty.avi: none; notes.avi: text; zero.avi:
-// an empty file.
+// clean.avi: 6 images 160x120; troubled.avi: 8, image 2 empty, 4-7 cross an edge; moon.avi: 6, sub-pixel jitter.
 inline std::string Video(const std::string& name) {
   static const fixtures::TTempDir dir;
   static const bool made = [] {
@@ -87,12 +82,8 @@ struct TRig {
     for (const TMessageRequest& r : Messages.Asked) out.push_back(r.Caption + " | " + r.Text);
     return out;
   }
-  // Steps: open (clean.avi), open:NAME, empty, close, go<n>, next, prev, tick<n>, untick<n>, uncheck, frame,
-  // key (C), boxon, boxoff, suppress, suppressall, autoframe, mean, kappa<n>, cancel<n> (jobs stop after n
-  // steps), tol<text>, margin<n>, set<l>,<t>,<r>,<b> (a frame drawn), and in the settings auto (automatic
-  // tolerance), report, noreport, surface (surface framing), subpixel; adjusted,
-  // badsettings (settings file not written), unreadable (the video cut short, then next),
-  // and on the picture at 1:1 press<x>,<y>, move<x>,<y>, release<x>,<y>, drag<x0>,<y0>,<x1>,<y1>, nudge<dx>,<dy>.
+  // User steps, one word each (cancel<n>: jobs stop after n steps; unreadable: the video cut short, then next;
+  // press/move/release/drag/nudge act on the picture shown at 1:1).
   void Reach(const std::string& steps) {
     std::istringstream in(steps);
     const TPictureGeometry g{0, 0, 160, 120};

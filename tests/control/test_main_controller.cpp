@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's state and rules, without a window: which commands are available in which state,
-// what the user's steps leave (position, ticks, frames), the working values, failed opens, automatic
-// framing, settings and margins, the command guard, keeping the sharpest images and combination.
+// The main window's state and rules, without a window.
 #include <set>
 #include <stdexcept>
-
 #include "ControllerRig.h"
 #include "sequence/FrameBlockPool.h"
 
@@ -64,9 +61,7 @@ TEST(MainController, CommandsFollowTheRuleTable) {
   }
 }
 
-// "@current tol T ticked ... framed ... pixels ... size set|kept|none told ...": the images ticked, framed
-// and holding frame pixels, the frame size (set: some image has a frame; kept: fixed once, no frame now) and
-// the ticks the window was told to show again.
+// "@current tol T ticked .. framed .. pixels .. size set|kept|none told ..": told: ticks the window was told of.
 std::string Summary(TRig& t) {
   auto list = [&](auto has) {
     std::string s;
@@ -83,8 +78,7 @@ std::string Summary(TRig& t) {
          (q.FrameSizeSet ? "set" : q.FrameWidth > 0 ? "kept" : "none") + " told" + (told.empty() ? " -" : told);
 }
 
-// What the window was given to show: the jobs ("message number, caption, bar maximum" as images or frame
-// rows), the problem reports, the result windows.
+// The jobs ("message caption images|rows|maximum"), the problem reports and the result windows shown.
 std::vector<std::string> Shown(TRig& t) {
   std::vector<std::string> out;
   for (const TJobRequest& j : t.View.Jobs)
@@ -122,6 +116,8 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
       {"open key boxoff boxon next frame suppress", "@1 tol 30 ticked 0 1 framed 0 pixels 0 1 size set told 0 0 1"},
       {"open key next frame suppressall", "@1 tol 30 ticked 0 1 framed - pixels - size kept told 0 1"},
       {"open frame go3 tol40 open", "@0 tol 40 ticked - framed - pixels - size none told 0"},
+      {"open tol40 badsettings", "@0 tol 40 ticked - framed - pixels - size none told -",  // tolerance not taken again
+       {"Error | Impossible d'écrire dans /x/stellon.ini"}},
       {"open tick2 close frame key suppress autoframe mean", "@0 tol 30 ticked - framed - pixels - size none told -"},
       // automatic framing, told as the run ended; images framed before a stop keep their frames
       {"open go2 autoframe", "@2 tol 30 " + std::string(kAll),
@@ -137,8 +133,7 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
       {"noreport open:troubled.avi go2 cancel3 autoframe", "@2 tol 30 ticked 0 2 framed 0 2 pixels 0 2 size set told 0 2",
        {"Building frame : image2 | Building frame impossible, increase tolerance or go complex.",
         "Automatic frames | Automatic framing stopped after image 3 of 8."}, {kAuto}},
-      // a stopped run names the last image it looked at (a surface run goes from the frame drawn on image 3
-      // to 6, then back to 1), and its report the images never reached, in image order
+      // a stopped run names the last image seen (surface: from image 3 to 6, then 1), its report those not reached
       {"open:moon.avi go2 set45,25,115,95 cancel0 noreport autoframe report autoframe",
        "@2 tol 30 ticked 2 framed 2 pixels 2 size set told 2",
        {"Automatic frames | Automatic framing stopped before image 1 of 6."},
@@ -176,8 +171,7 @@ TEST(MainController, StepsLeaveTheImagesAsTheyShould) {
   EXPECT_EQ(KappaFactor, 4);  // the kappa chosen is kept
 }
 
-// Surface framing from the window to a fraction of a pixel stacks as the command line does, with either of
-// its ways of asking for it; the region is the frame drawn less its margin.
+// Sub-pixel surface framing in the window stacks as the command line does (region: the frame less its margin).
 TEST(MainController, SubPixelSurfaceStackIsTheCommandLinesStack) {
   TRig t;
   t.Reach("surface subpixel open:moon.avi go2 set45,25,115,95 autoframe mean");
@@ -192,8 +186,7 @@ TEST(MainController, SubPixelSurfaceStackIsTheCommandLinesStack) {
   }
 }
 
-// Past the memory budget the copies need the temporary folder: when it cannot hold them, the run stops as
-// soon as the first frame fixes their size, before copying the others, and says so.
+// Copies past the memory budget with no room in the temporary folder: the run stops after the first frame.
 TEST(MainController, AutoFramingWithoutRoomForTheCopiesSaysSoBeforeCopyingThem) {
   TSampleOptions big;  // copies of about 450 KB: one fits in 1 MB, three do not
   big.Frames = 3, big.Width = big.Height = 400, big.Radius = 190;
@@ -211,8 +204,7 @@ TEST(MainController, AutoFramingWithoutRoomForTheCopiesSaysSoBeforeCopyingThem) 
   EXPECT_EQ(Summary(t), "@0 tol 30 ticked 0 framed 0 pixels 0 size set told 0");
 }
 
-// A manual frame: its position text, a second frame of the first's size, and the outline drawn solid white
-// while the image is ticked, dotted black once unticked.
+// A manual frame: its position text, a second of the first's size, outline solid white if ticked, else dotted.
 TEST(MainController, ManualFramePositionSizeAndOutline) {
   TRig t;
   t.Reach("open frame");
@@ -251,8 +243,8 @@ TEST(MainController, WorkingValuesAndTexts) {
   EXPECT_EQ(t.Ctl.Tolerance(), 255);
 }
 
-// A file that cannot be opened is told, and the open sequence stays as it was.
-TEST(MainController, FailedOpenKeepsTheOpenSequence) {
+// A file that cannot be opened is told, the open sequence stays; opening again starts afresh, closing forgets.
+TEST(MainController, FailedOpenKeepsTheSequenceOpeningAgainStartsAfreshClosingForgets) {
   for (const char* bad : {"notes.avi", "zero.avi", "missing.avi"}) {
     SCOPED_TRACE(bad);
     TRig t;
@@ -265,42 +257,27 @@ TEST(MainController, FailedOpenKeepsTheOpenSequence) {
     EXPECT_EQ(t.Ctl.CurrentImage(), image);
     EXPECT_EQ(Summary(t), before);
     EXPECT_EQ(t.Ctl.State().PositionLine + t.Ctl.State().OpenName, "Pos : 2/6 - 160x120 - 24 bitsclean.avi");
+    t.Reach("open");
+    EXPECT_EQ(t.Ctl.State().ViewSize, TViewSize::Normal);  // the first refresh with a sequence
+    EXPECT_FALSE(t.Ctl.Available(C::SuppressAllFrames));
+    EXPECT_EQ(t.View.Sequences, 2);
+    t.Ctl.CloseSequence();
+    EXPECT_FALSE(t.Ctl.Sequence().SequenceOpen || t.Ctl.CurrentImage());
+    EXPECT_EQ(t.Ctl.State().PositionLine + t.Ctl.State().OpenName, "");
   }
-}
-
-TEST(MainController, OpeningAgainStartsAfreshAndClosingForgets) {
-  TRig t;
-  t.Reach("open frame go3 open");
-  EXPECT_EQ(t.Ctl.State().ViewSize, TViewSize::Normal);  // the first refresh with a sequence
-  EXPECT_FALSE(t.Ctl.Available(C::SuppressAllFrames));
-  EXPECT_EQ(t.View.Sequences, 2);
-  t.Ctl.CloseSequence();
-  EXPECT_FALSE(t.Ctl.Sequence().SequenceOpen || t.Ctl.CurrentImage());
-  EXPECT_EQ(t.Ctl.State().PositionLine + t.Ctl.State().OpenName, "");
-}
-
-TEST(MainController, CommittedSettingsKeepTheToolBarAndTellAWriteFailure) {
-  TRig t;
-  t.Ctl.WriteSettings = [] { return TStatus::Fail("Impossible d'écrire dans /ro/stellon.ini"); };
-  t.Settings.barre_visible = false;
-  TParamglob entered = t.Settings;
-  entered.barre_visible = true, entered.kappa = 5, entered.tolerance = 99;
-  t.Ctl.CommitSettings(entered);
-  EXPECT_EQ(t.Asked(), std::vector<std::string>{"Error | Impossible d'écrire dans /ro/stellon.ini"});
-  EXPECT_TRUE(t.Settings.kappa == 5 && !t.Settings.barre_visible);
-  EXPECT_EQ(t.Ctl.Tolerance(), 30);  // not taken again from the settings
 }
 
 TEST(MainController, MarginChangeRebuildsFramesWhenTheUserAgrees) {
   TRig t;
   t.Reach("open frame go3 frame");
+  t.Settings.barre_visible = false;
   TParamglob entered = t.Settings;
-  entered.bordure = 3;
+  entered.bordure = 3, entered.barre_visible = true, entered.kappa = 5;
   t.Messages.Answers = {TMsgButton::No, TMsgButton::Yes, TMsgButton::OK, TMsgButton::Yes};
   const TRect before = t.Rec(0).FrameRect;
   t.Ctl.CommitSettings(entered);  // declined: the frames stay, the margin is stored anyway
   EXPECT_EQ(t.Rec(0).FrameRect, before);
-  EXPECT_EQ(t.Settings.bordure, 3);
+  EXPECT_TRUE(t.Settings.bordure == 3 && t.Settings.kappa == 5 && !t.Settings.barre_visible);  // the tool bar kept
   EXPECT_TRUE(t.Ctl.RebuildFrameMargins(5));
   const TRect o = t.Rec(0).ObjectRect;
   EXPECT_EQ(t.Rec(0).FrameRect, (TRect{o.Left - 5, o.Top - 5, o.Right + 5, o.Bottom + 5}));
