@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files the program finds or is handed from outside: what a file opens as,
-// and where the user guide is.
+// What a file opens as, and where the user guide is.
 #include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <utility>
-
 #include "app/Guide.h"
 #include "app/OpenFile.h"
 #include "support/VideoFixtures.h"
