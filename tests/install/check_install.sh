@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the build tree $1 into a temporary DESTDIR and checks what desktops and package managers rely on:
-# every file in place, the desktop entry and metainfo valid, the programs running, version $2 everywhere.
+# Installs build tree $1 into a temporary DESTDIR: files in place, desktop entry and metainfo valid, version $2.
 set -euo pipefail
 build="$1"
 version="$2"
@@ -32,8 +31,7 @@ for pic in $(grep -o '](screenshots/[^)]*)' "$doc/guide.md" | sed 's/^](//; s/)$
 done
 
 desktop-file-validate "$desktop" | { grep -v ': hint: ' || true; } | grep . && fail "desktop-file-validate"
-grep -qx 'Exec=stellon %f' "$desktop" || fail "Exec line"
-grep -qx 'Icon=stellon' "$desktop" || fail "Icon line"
+for line in 'Exec=stellon %f' 'Icon=stellon'; do grep -qx "$line" "$desktop" || fail "$line"; done
 out="$(appstreamcli validate --no-net "$metainfo" 2>&1)" || fail "appstreamcli validate: $out"
 
 # One version everywhere.

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Lucky imaging: sharpness ranking, keeping the best, sub-pixel positions and alignment, and the
-// full-depth result read back from FITS by cfitsio.
+// Lucky imaging: sharpness, keeping the best, sub-pixel positions, alignment, full-depth FITS.
 #include <gtest/gtest.h>
-
 #include <fitsio.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
-
 #include "combine/Combine.h"
 #include "lucky/Lucky.h"
 #include "output/Fits.h"
@@ -34,8 +30,7 @@ std::vector<uint8_t> Render(const TSampleOptions& o, int index, TSampleFrame* in
   return fixtures::PackedBgr(img);
 }
 
-// Frames 0..3 are ever more blurred; every second frame is relit (v -> gain v + offset, clipped): the
-// order of the scores is the order of the blur all the same.
+// Frames 0..3 ever more blurred, every second one relit (gain v + offset): scores still follow the blur.
 TEST(Sharpness, SharperScoresHigherWhateverTheBrightness) {
   const TSampleOptions o = Planet({0, 0.6, 1.0, 1.6});
   for (const auto& [gain, offset] : {std::pair{1.0, 0}, {0.55, 0}, {1.15, 0}, {0.8, 25}}) {
@@ -81,8 +76,7 @@ TEST(KeepBest, TicksTheBestUnticksOtherFramedImagesAndRanksThem) {
   EXPECT_EQ(std::vector({RankOf(scores, 1), RankOf(scores, 0), RankOf(scores, 2)}), std::vector({1, 3, 0}));
 }
 
-// Frames whose centres differ by known fractions of a pixel: the measured shifts come back within 0.1
-// pixel, sharp or blurred.
+// Centres differing by known fractions of a pixel: measured within 0.1 pixel, sharp or blurred.
 TEST(Positions, ShiftsBetweenFramesWithinATenthOfAPixel) {
   for (const double sigma : {0.0, 0.8, 1.5}) {
     const TSampleOptions o = Planet(std::vector<double>(8, sigma));
@@ -123,8 +117,7 @@ TEST(Alignment, ResampledFramesLandOnTheReference) {
   }
 }
 
-// Two frames of one colour each: the byte mean is truncated as always, the full-depth FITS files (float,
-// and 16 bits scaled by 257) carry the unrounded mean: (10.5 + 20 + 32.5) / 3 = 21, red alone 32.5.
+// Byte mean truncated; full-depth FITS (float, 16 bits x 257) unrounded: (10.5 + 20 + 32.5) / 3 = 21, red 32.5.
 TEST(FullDepth, FitsReadBackGivesTheUnroundedMeanAndTheByteResultIsUnchanged) {
   std::vector<uint8_t> a(4 * 3 * 3), b(4 * 3 * 3);
   for (size_t i = 0; i < a.size(); i += 3) {
