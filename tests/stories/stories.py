@@ -112,14 +112,11 @@ def start_display():
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                             pass_fds=(w,), stderr=subprocess.DEVNULL)
     os.close(w)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(r, 16)
-        if not chunk:
-            raise SystemExit("stories: Xvfb did not start")
-        number += chunk
-    os.close(r)
-    os.environ["DISPLAY"] = ":" + number.decode().strip()
+    with os.fdopen(r) as f:
+        number = f.readline().strip()
+    if not number:
+        raise SystemExit("stories: Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + number
     return xvfb
 
 def run(cmd, **kw):
