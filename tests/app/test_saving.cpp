@@ -148,7 +148,6 @@ using B = TMsgButton;
 INSTANTIATE_TEST_SUITE_P(
     Cases, SavingTest,
     ::testing::Values(
-        TSaveCase{.Name = "TwoSingles", .Steps = "SS", .Files = {"Temp0001.bmp=c", "Temp0002.bmp=c"}, .Next = 3},
         TSaveCase{.Name = "NumberingOff", .Steps = "S", .Formats = "bmp nozero", .Files = {"Temp1.bmp=c"}, .Next = 2},
         TSaveCase{.Name = "NoKeepsNumber", .Steps = "S", .Existing = {"Temp0001.bmp"}, .Answers = {B::No},
                   .Files = {"Temp0001.bmp=x"}, .Next = 1, .Asked = 1},
@@ -161,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSaveCase{.Name = "BothFormatsTwoNumbers", .Steps = "S", .Formats = "bmp fit",
                   .Files = {"Temp0001.bmp=c", "Temp0002.fit"}, .Next = 3},
         TSaveCase{.Name = "BatchFrom3ThenSingle", .Steps = "SSBS", .Lot = Lot(kAll, false, "typed/", "Lot"),
-                  .Files = {"Temp0001.bmp", "Temp0002.bmp", "typed/Lot0003.bmp=0", "typed/Lot0004.bmp=1",
+                  .Files = {"Temp0001.bmp=c", "Temp0002.bmp=c", "typed/Lot0003.bmp=0", "typed/Lot0004.bmp=1",
                             "typed/Lot0005.bmp=2", "typed/Lot0006.bmp=3", "typed/Lot0007.bmp=4", "Temp0008.bmp"},
                   .Next = 9},
         TSaveCase{.Name = "InsideCountsOnlyWithFramed", .Steps = "B", .Lot = Lot(kAll, true), .Framed = {1},

@@ -176,8 +176,7 @@ TEST_F(CliPlanet, SaveWritesTheFilesItPrints) {
     const std::string out = File("out");
     fs::remove_all(out);
     fs::create_directory(out);
-    const TCliRun r = RunCli("save " + Video() + " " + out + " --quiet --ini " + File("none.ini") + " --tolerance 30 " +
-                                 "--margin 3 " + c.Options, Dir_->Path());
+    const TCliRun r = Run("save", out + " " + c.Options);
     ASSERT_EQ(r.Status, 0) << r.Err;
     const size_t count = c.FramedOnly ? Used_.size() : size_t(Opt_.Frames);
     TLines printed;
