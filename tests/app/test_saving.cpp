@@ -100,10 +100,8 @@ TEST_P(SavingTest, FilesContentsNumberAndQuestions) {
     TLotParams lot = c.Lot;
     lot.Directory = out + "/" + lot.Directory;
     fs::create_directories(lot.Directory);
-    if (c.Break == TBreak::SizeLimit) {
-      rlimit lim{4000, saved.rlim_max};
-      ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
+    const rlimit small{4000, saved.rlim_max};
+    if (c.Break == TBreak::SizeLimit) ::setrlimit(RLIMIT_FSIZE, &small);
     TBatchSaveHooks hooks;
     int done = 0;
     hooks.Progress = [&](int32_t n) {

@@ -184,9 +184,8 @@ void MakeInputs(const TTempDir& dir) {
   for (const char* folder : {"lists", "moon"}) fs::create_directory(dir.File(folder));
 }
 
-std::string Expand(std::string text, const std::string& dir) {
-  for (size_t at; (at = text.find("{d}")) != std::string::npos;) text.replace(at, 3, dir);
-  return text;
+std::string Expand(const std::string& text, const std::string& dir) {
+  return std::regex_replace(text, std::regex("\\{d\\}"), dir);
 }
 
 TEST(CliScript, StatusAndOutputOfEveryRunAndTheFilesWritten) {

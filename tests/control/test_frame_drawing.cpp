@@ -44,8 +44,7 @@ TEST(FrameDrawing, DrawnAndMovedFrames) {
     TRig t;
     t.Reach(std::string("open ") + c.Steps);
     const TAviList& r = t.Rec(c.Image);
-    EXPECT_EQ(r.HasFrame, c.Asked == 0);
-    EXPECT_EQ(r.Checked, c.Asked == 0);
+    EXPECT_EQ(std::pair(r.HasFrame, r.Checked), std::pair(c.Asked == 0, c.Asked == 0));
     if (r.HasFrame) {
       EXPECT_EQ(r.FrameRect, c.Frame);
       EXPECT_EQ(r.ObjectRect, c.Object);
@@ -55,9 +54,7 @@ TEST(FrameDrawing, DrawnAndMovedFrames) {
     EXPECT_EQ(t.Ctl.FrameSelected(), c.Selected);
     EXPECT_EQ(t.Ctl.Dragging() == TPictureDrag::Moving, std::string(c.Steps).ends_with("move35,33"));
     ASSERT_EQ(t.Messages.Asked.size(), size_t(c.Asked));
-    if (c.Asked) {
-      EXPECT_EQ(t.Messages.Asked[0].Caption, "Building frame");
-    }
+    EXPECT_TRUE(!c.Asked || t.Messages.Asked[0].Caption == "Building frame");
   }
 }
 
