@@ -13,8 +13,7 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 import pyatspi  # noqa: E402
 
-class StoryFailed(Exception):
-    pass
+class StoryFailed(Exception): pass
 
 def wait_for(what, probe, timeout=60):
     end = time.time() + timeout
@@ -72,20 +71,14 @@ class Program:
             self.close()
             raise
 
-    def __enter__(self):
-        return self
+    def __enter__(self): return self
 
-    def __exit__(self, kind, error, trace):
-        self.close()
+    def __exit__(self, kind, error, trace): self.close()
 
     def _app(self):
         if self.proc.poll() is not None:
             raise SystemExit(f"stories: the program ended early ({self.proc.returncode})")
-        desktop = pyatspi.Registry.getDesktop(0)
-        for app in desktop:
-            if app is not None and app.name == "stellon":
-                return app
-        return None
+        return next((a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.name == "stellon"), None)
 
     def showing(self, test):
         """A probe: the first showing window that passes `test`."""
