@@ -95,7 +95,6 @@ struct TRig {
       auto is = [&](const char* word) { return step.rfind(word, 0) == 0; };
       if (step == "open") ASSERT_TRUE(Ctl.OpenVideo(Video("clean.avi")));
       else if (is("open:")) ASSERT_TRUE(Ctl.OpenVideo(Video(step.substr(5))));
-      else if (step == "empty") ASSERT_TRUE(Ctl.OpenVideo(Video("empty.avi")));
       else if (step == "close") Ctl.CloseSequence();
       else if (is("go")) Ctl.GoTo(n.at(0));
       else if (step == "next") Ctl.Next();

@@ -43,7 +43,7 @@ TEST(MainController, CommandsFollowTheRuleTable) {
       // An image that cannot be read leaves moving, the frame box and the tolerance.
       {"unreadable", {C::Next, C::Previous, C::Position, C::UncheckAll, C::NormalSize, C::AdjustedSize, C::FrameBox,
                       C::ToleranceEdit}, false, false},
-      {"empty", {C::UncheckAll, C::NormalSize, C::AdjustedSize, C::FrameBox, C::ToleranceEdit}, false, false}};
+      {"open:empty.avi", {C::UncheckAll, C::NormalSize, C::AdjustedSize, C::FrameBox, C::ToleranceEdit}, false, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Steps);
     TRig t;
