@@ -30,7 +30,8 @@ struct TRow {
 const TRow kScript[] = {
     {"--version", 0, "^stellon-cli " STELLON_VERSION_TEXT "\n$", ""},
     // --help lists every command, each with its own help
-    {"--help", 0, "\nSubcommands:\n  align .*\n  convert .*\n  extract .*\n  frame .*\n  info .*\n  rank .*\n  sample .*\n  save .*\n  stack .*\n\n", ""},
+    {"--help", 0,
+     "\nSubcommands:\n  align .*\n  convert .*\n  extract .*\n  frame .*\n  info .*\n  rank .*\n  sample .*\n  save .*\n  stack .*\n\n", ""},
     {"align --help", 0, "\nUsage: stellon-cli align ", ""}, {"convert --help", 0, "\nUsage: stellon-cli convert ", ""},
     {"extract --help", 0, "\nUsage: stellon-cli extract ", ""}, {"frame --help", 0, "\nUsage: stellon-cli frame ", ""},
     {"info --help", 0, "\nUsage: stellon-cli info ", ""}, {"rank --help", 0, "\nUsage: stellon-cli rank ", ""},
@@ -201,9 +202,7 @@ TEST(CliScript, StatusAndOutputOfEveryRunAndTheFilesWritten) {
     }
     if (row.Status == kArg) {
       const std::string who = "stellon-cli " + std::string(row.Args).substr(0, std::string(row.Args).find(' '));
-      EXPECT_EQ(r.Err.rfind(who + ": ", 0), 0u) << r.Err;
-      EXPECT_TRUE(r.Err.ends_with("\nRun '" + who + " --help' for more information.\n")) << r.Err;
-      EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 2) << r.Err;
+      EXPECT_TRUE(std::regex_match(r.Err, std::regex(who + ": .*\nRun '" + who + " --help' for more information.\n"))) << r.Err;
     }
   }
   for (const auto& e : fs::directory_iterator(dir.Path()))
