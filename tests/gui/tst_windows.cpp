@@ -381,6 +381,7 @@ class TestWindows : public QObject {
     W("Action_Parametre")->trigger();
     QCOMPARE(S().Record(0)->FrameRect, (TRect{object.Left - 6, object.Top - 6, object.Right + 6, object.Bottom + 6}));
     QVERIFY(!W<QLineEdit>("EditTolerance1")->isEnabled() && !W<QLabel>("LabTolerance")->isEnabled());
+    QVERIFY(W<TParamUpDown>("UpDown1")->isEnabled());  // the arrows keep their own command
     WhenShown<TFormParam>([](TFormParam* d) { d->reject(); });
     ParamGlob.kappa = 9;
     W("Action_Parametre")->trigger();
