@@ -28,9 +28,8 @@ void ListAll(TFolderListing& m, const std::string& dir) {
 }
 
 int RowOf(const TFolderListing& m, const std::string& name) {
-  for (size_t i = 0; i < m.Rows.size(); ++i)
-    if (m.Rows[i].Name == name) return int(i);
-  return -1;
+  const auto it = std::find_if(m.Rows.begin(), m.Rows.end(), [&](const auto& r) { return r.Name == name; });
+  return it == m.Rows.end() ? -1 : int(it - m.Rows.begin());
 }
 
 using TColumns = std::vector<std::string>;

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The picture control's painting per draw style and size mode, rendered offscreen into images prefilled with a
-// colour the control never paints and compared pixel by pixel with where the picture must go; and the QImage
-// view of a TFastDIB.
+// The picture control's painting per draw style and size mode, pixel by pixel; the QImage view of a TFastDIB.
 #include <QPainter>
 #include <QtTest>
 
@@ -45,14 +43,8 @@ class TestFastIMG : public QObject {
  private slots:
   void paint() {
     const QRect none;
-    const struct {
-      const char* Name;
-      TDrawStyle Style;
-      TSizeMode Mode;
-      int Bpp;
-      QSize Picture, Control;
-      QRect Target;  // where the picture goes
-      TKind Kind;
+    const struct {  // Target: where the picture goes
+      const char* Name; TDrawStyle Style; TSizeMode Mode; int Bpp; QSize Picture, Control; QRect Target; TKind Kind;
     } cases[] = {
         {"draw, smaller", dsDraw, smGDI, 24, {4, 3}, {10, 8}, {0, 0, 4, 3}, Exact},
         {"draw, larger", dsDraw, smGDI, 24, {12, 9}, {10, 8}, {0, 0, 12, 9}, Exact},
@@ -123,7 +115,7 @@ class TestFastIMG : public QObject {
       p.end();
       QVERIFY2(screen.pixel(2, 1) == qRgb(0, 255, 0) && screen.pixel(0, 0) == qRgb(0, 0, 0), QByteArray::number(bpp));
     }
-    TFastDIB odd;
+    TFastDIB odd;  // a format Qt has not: converted
     odd.SetSize(3, 3, 16, 444);
     odd.SetPixel(0, 0, TColorBGR{0, 0, 255});
     QVERIFY(!DibImageIsView(odd) && DibImage(odd).pixel(0, 0) == qRgb(240, 0, 0));  // four bits of red

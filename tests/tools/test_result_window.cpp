@@ -44,7 +44,6 @@ class ResultSave : public testing::Test {
   }
   std::string P(const std::string& name) const { return Dir.File(name); }
   static std::string Head(const std::string& path) { return ReadFileBytes(path).substr(0, 6); }
-
   TTempDir Dir;
   TFastDIB Result;
   TResultWindowState State;
@@ -55,10 +54,7 @@ class ResultSave : public testing::Test {
 // Name chosen, FITS dialog confirmed, three planes: the files written (first one's magic), the report beside them.
 TEST_F(ResultSave, WritesTheRightFiles) {
   const struct {
-    const char* Name;
-    bool FitsOk, Split;
-    std::vector<std::string> Written;
-    const char* Magic;
+    const char* Name; bool FitsOk, Split; std::vector<std::string> Written; const char* Magic;
   } cases[] = {{"jup.bmp", true, false, {"jup.bmp", "jup.txt"}, "BM"},
                {"jup.fit", true, false, {"jup.fit", "jup.txt"}, "SIMPLE"},
                {"jup.FIT", true, false, {"jup.FIT", "jup.txt"}, "SIMPLE"},
@@ -70,9 +66,7 @@ TEST_F(ResultSave, WritesTheRightFiles) {
     fs::remove_all(Dir.Path());
     fs::create_directories(Dir.Path());
     TResultSaveSettings settings;
-    settings.texte_avec_compositage = true;
-    settings.FITS.SepRVB = c.Split;
-    settings.FITS.MoyRVB = !c.Split;
+    settings.texte_avec_compositage = true, settings.FITS.SepRVB = c.Split, settings.FITS.MoyRVB = !c.Split;
     int dialogs = 0;
     TResultSaveHooks hooks;
     hooks.FitsParameters = [&](const TParamFITS& f) { return ++dialogs, c.FitsOk ? std::optional(f) : std::nullopt; };
@@ -80,9 +74,7 @@ TEST_F(ResultSave, WritesTheRightFiles) {
     for (const std::string& w : c.Written) expected.push_back(P(w));
     EXPECT_EQ(State.Save(Result, P(c.Name), settings, hooks).Written, expected);
     EXPECT_EQ(dialogs, IsFitsName(c.Name) ? 1 : 0);
-    if (*c.Magic) {
-      EXPECT_EQ(Head(expected.front()).substr(0, strlen(c.Magic)), c.Magic);
-    }
+    EXPECT_EQ(*c.Magic ? Head(expected.front()).substr(0, strlen(c.Magic)) : "", c.Magic);
     EXPECT_EQ(size_t(std::distance(fs::directory_iterator(Dir.Path()), {})), expected.size());
     EXPECT_EQ(ReadFileBytes(P("jup.txt")), "Result combinaison by mean\n\nx\n");
   }
@@ -111,8 +103,7 @@ TEST_F(ResultSave, UnwritableFileIsToldAndLeavesNothing) {
   EXPECT_FALSE(fs::exists(P("missing")));
 }
 
-// With the full-depth choice the unrounded result is written, but only while
-// the working image is still the result as combined.
+// Full depth writes the unrounded result only while the working image is still the result as combined.
 TEST_F(ResultSave, FullDepthOnlyWhileTheImageIsTheResult) {
   TFullDepthImage full;
   full.Resize(Result.Width(), Result.AbsHeight);
