@@ -71,10 +71,8 @@ TEST_P(Decode, SameImagesAsFfmpegInAnyOrder) {
   ASSERT_TRUE(source);
   std::string format = fs::path(path).extension().string().substr(1);
   for (char& ch : format) ch = char(std::toupper(ch));
-  EXPECT_EQ(source->Facts().Format, format);
-  EXPECT_EQ(source->Facts().Width, c.W);
-  EXPECT_EQ(source->Facts().Height, c.H);
-  ASSERT_EQ(source->Facts().ImageCount, c.Frames);
+  const TSourceFacts& f = source->Facts();
+  ASSERT_EQ(std::make_tuple(f.Format, f.Width, f.Height, f.ImageCount), std::make_tuple(format, c.W, c.H, c.Frames));
   std::vector<int> order;
   for (int i = 0; i < c.Frames; ++i) order.push_back(i);
   std::mt19937 random(15);
@@ -84,9 +82,7 @@ TEST_P(Decode, SameImagesAsFfmpegInAnyOrder) {
   for (const int i : order) {
     const TStatus read = source->ReadImage(i, img);
     ASSERT_TRUE(read.ok()) << read.Message();
-    ASSERT_EQ(img.Bpp(), c.Bpp);
-    ASSERT_EQ(img.Width(), c.W);
-    ASSERT_EQ(img.AbsHeight, c.H);
+    ASSERT_EQ(std::make_tuple(img.Bpp(), img.Width(), img.AbsHeight), std::make_tuple(c.Bpp, c.W, c.H));
     for (int y = 0; y < c.H; ++y)
       for (int x = 0; x < c.W; ++x) {
         const TColorBGR p = img.GetPixel(y, x);
@@ -100,21 +96,16 @@ TEST_P(Decode, SameImagesAsFfmpegInAnyOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Videos, Decode, ::testing::ValuesIn(kCases), [](const auto& p) { return std::string(p.param.Name); });
 
-TEST(DecodeRefused, AudioFirstAndNotAVideo) {
+TEST(DecodeRefused, AudioFirstAndAudioOnly) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
   TTempDir dir;
-  const std::string audio = dir.File("audio.avi"), text = dir.File("text.mp4");
+  const std::string audio = dir.File("audio.avi");
   ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=d=0.2 -f lavfi -i color=red:s=16x16:d=0.2 -map 0:a -map 1:v -c:a pcm_s16le "
                      "-c:v rawvideo -pix_fmt bgr24 '" + audio + "'"));
   EXPECT_EQ(OpenAvi(audio).Status.Message(), audio + "is not a valid AVI file.");
   ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=d=0.2 -c:a aac '" + dir.File("sound.mp4") + "'"));
   std::unique_ptr<TImageSource> sound;
   EXPECT_NE(OpenMediaSource(dir.File("sound.mp4"), sound).Message().find("no video stream"), std::string::npos);
-  WriteFileBytes(text, "not a video at all");
-  std::unique_ptr<TImageSource> media;
-  const TStatus status = OpenMediaSource(text, media);
-  EXPECT_FALSE(media);
-  EXPECT_EQ(status.Message().rfind(text + ": ", 0), 0u) << status.Message();
 }
 
 // The reader is chosen by what the file holds, then by its extension.
@@ -134,9 +125,7 @@ TEST(OpenImageSource, ContentFirstThenExtension) {
     if (name != "gone.ser") WriteFileBytes(dir.File(name), bytes);
     const TOpenedSource s = OpenImageSource(dir.File(name));
     EXPECT_EQ(s.Source ? s.Source->Facts().Format : "", format) << name;
-    if (!s.Source) {  // the reader the extension names says why
-      EXPECT_EQ(s.Status.Message().rfind(dir.File(name) + ": ", 0), 0u) << s.Status.Message();
-    }
+    EXPECT_TRUE(s.Source || s.Status.Message().rfind(dir.File(name) + ": ", 0) == 0) << s.Status.Message();  // the reader the extension names says why
   }
 }
 
