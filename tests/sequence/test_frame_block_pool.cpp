@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Frame pixel blocks: pooled when large, reused by size, handed back to the
-// system once none is live.
+// Frame pixel blocks: pooled when large, reused by size, handed back to the system once none is live.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,22 +22,14 @@ TEST(FrameBlockPool, BlocksAreDistinctWritableAndReleasedWithTheLast) {
       frames.emplace_back(kFrame, uint8_t(i));
       frames.back().back() = uint8_t(255 - i);
     }
-    for (int i = 0; i < 1000; ++i) {
-      ASSERT_EQ(frames[size_t(i)].front(), uint8_t(i)) << i;
-      ASSERT_EQ(frames[size_t(i)][kFrame - 2], uint8_t(i)) << i;
-      ASSERT_EQ(frames[size_t(i)].back(), uint8_t(255 - i)) << i;
-      ASSERT_EQ(reinterpret_cast<uintptr_t>(frames[size_t(i)].data()) % 64, 0u);
+    for (const TFramePixels& f : frames) {
+      const uint8_t i = uint8_t(&f - frames.data());
+      ASSERT_TRUE(f.front() == i && f[kFrame - 2] == i && f.back() == 255 - i && reinterpret_cast<uintptr_t>(f.data()) % 64 == 0) << int(i);
     }
     const TFrameBlockPoolStats s = FrameBlockPoolStats();
-    if (s.Enabled) {
-      EXPECT_EQ(s.LiveBlocks, 1000u);
-      EXPECT_GE(s.Regions, 2u);
-      EXPECT_GE(s.MappedBytes, 1000 * kFrame);
-    }
+    EXPECT_TRUE(!s.Enabled || (s.LiveBlocks == 1000 && s.Regions >= 2 && s.MappedBytes >= 1000 * kFrame)) << s.LiveBlocks << " " << s.Regions;
   }
-  const TFrameBlockPoolStats after = FrameBlockPoolStats();
-  EXPECT_EQ(after.LiveBlocks, 0u);
-  EXPECT_EQ(after.Regions, 0u);
+  EXPECT_EQ(std::make_pair(FrameBlockPoolStats().LiveBlocks, FrameBlockPoolStats().Regions), std::make_pair(size_t(0), size_t(0)));
 }
 
 TEST(FrameBlockPool, FreedBlockOfTheSameSizeIsReused) {
@@ -61,8 +52,7 @@ TEST(FrameBlockPool, RecordsKeepTheirBlocksThroughMovesAndResizes) {
   rec->FramePixels.assign(kFrame, 7);
   TAviList moved = std::move(*rec);
   rec.reset();
-  EXPECT_EQ(moved.FramePixels.size(), kFrame);
-  EXPECT_EQ(moved.FramePixels[kFrame - 1], 7);
+  EXPECT_EQ(moved.FramePixels, TFramePixels(kFrame, 7));
   moved.FramePixels.resize(10);  // small sizes: general allocator, same contents
   moved.FramePixels.shrink_to_fit();
   EXPECT_EQ(moved.FramePixels, TFramePixels(10, 7));
@@ -92,11 +82,9 @@ TEST_F(FrameBlockBudget, BlocksPastTheBudgetLiveInTheFileAndKeepTheirBytes) {
     EXPECT_GE(s.FileBytes, size_t(count) * size - (size_t(64) << 20)) << size;
     EXPECT_LE(s.MappedBytes - s.FileBytes, size_t(64) << 20) << size;
     for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(frames[size_t(i)][size / 3], uint8_t(i * 7)) << i;
-      ASSERT_EQ(frames[size_t(i)].back(), uint8_t(i * 7)) << i;
       uint8_t tail[2] = {};  // read past the mapping, from the file when the copy lives there
       ReadFrameBlock(frames[size_t(i)].data(), size - 2, tail, 2);
-      ASSERT_TRUE(tail[0] == uint8_t(i * 7) && tail[1] == uint8_t(i * 7)) << i;
+      ASSERT_TRUE(frames[size_t(i)].back() == uint8_t(i * 7) && tail[0] == uint8_t(i * 7) && tail[1] == uint8_t(i * 7)) << i;
       ReleaseFrameBlockPages(frames[size_t(i)].data(), size);
       ASSERT_EQ(frames[size_t(i)][size / 2], uint8_t(i * 7)) << i;  // the bytes come back
     }
@@ -115,12 +103,8 @@ TEST_F(FrameBlockBudget, RoomIsCheckedAgainstMemoryAndDisk) {
   EXPECT_NE(huge.Message().find("Not enough room for the frame copies"), std::string::npos) << huge.Message();
   SetFrameBlockFolder("/nonexistent/stellon");
   EXPECT_FALSE(CheckFrameBlockRoom(2000, kFrame).ok());  // past the budget, and no folder
-  EXPECT_THROW(
-      {
-        std::vector<TFramePixels> frames;
-        for (int i = 0; i < 2000; ++i) frames.emplace_back(kFrame, 1);
-      },
-      std::bad_alloc);
+  std::vector<TFramePixels> frames;
+  EXPECT_THROW(for (int i = 0; i < 2000; ++i) frames.emplace_back(kFrame, 1), std::bad_alloc);
   SetFrameBlockBudget(0);  // off: no limit to check
   EXPECT_TRUE(CheckFrameBlockRoom(uint64_t(1) << 40, kFrame).ok());
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TSequence: the records of an opened video or BMP list, and what opening, failing to open, reopening
-// and closing do to them. (What the images hold is the sources' business, tested there.)
+// TSequence: the records of an opened video or BMP list, and what (failing to) open, reopen and close do to them.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -41,12 +39,8 @@ TEST_F(SequenceTest, OpenMakesOneUntickedRecordPerImageAndAReopenForgetsTheWork)
   ASSERT_TRUE(Seq.OpenAvi(path));
   Work();
   ASSERT_TRUE(Seq.OpenAvi(Video("four.avi", 4)));
-  EXPECT_TRUE(Seq.SequenceOpen);
-  EXPECT_EQ(Seq.AviFileName, Dir.File("four.avi"));
-  EXPECT_EQ(Seq.ImageCount, 4);
-  EXPECT_EQ(Seq.CurrentIndex, 0);
-  EXPECT_FALSE(Seq.FrameSizeSet);
-  EXPECT_EQ(Seq.CurrentImage, nullptr);
+  EXPECT_EQ(std::make_tuple(Seq.SequenceOpen, Seq.AviFileName, Seq.ImageCount, Seq.CurrentIndex, Seq.FrameSizeSet, Seq.CurrentImage == nullptr),
+            std::make_tuple(true, Dir.File("four.avi"), 4, 0, false, true));
   ASSERT_EQ(Seq.ImageList.Count(), 4);
   EXPECT_EQ(Seq.ImageList.Strings(3), "Image 4");
   for (int i = 0; i < 4; ++i) {
@@ -54,8 +48,7 @@ TEST_F(SequenceTest, OpenMakesOneUntickedRecordPerImageAndAReopenForgetsTheWork)
     ASSERT_NE(r, nullptr);
     EXPECT_FALSE(r->Checked || r->HasFrame || r->IsBmpFile || r->HasFramePixels()) << i;
   }
-  EXPECT_EQ(Seq.Record(4), nullptr);
-  EXPECT_EQ(Seq.Record(-1), nullptr);
+  EXPECT_TRUE(Seq.Record(4) == nullptr && Seq.Record(-1) == nullptr);
   // The video is opened once: the file replaced afterwards does not change the images.
   std::filesystem::remove(Dir.File("four.avi"));
   Video("four.avi", 1, 8, 8);
@@ -64,29 +57,21 @@ TEST_F(SequenceTest, OpenMakesOneUntickedRecordPerImageAndAReopenForgetsTheWork)
   ASSERT_TRUE(Seq.FetchImage(img));
   EXPECT_EQ(PackedBgr(img), PackedBgr(Pattern24(6, 4, 4)));
   Seq.Close();
-  EXPECT_FALSE(Seq.SequenceOpen);
-  EXPECT_EQ(Seq.ImageCount, 0);
-  EXPECT_EQ(Seq.ImageList.Count(), 0);
-  EXPECT_EQ(Seq.CurrentImage, nullptr);
+  EXPECT_EQ(std::make_tuple(Seq.SequenceOpen, Seq.ImageCount, Seq.ImageList.Count(), Seq.CurrentImage == nullptr),
+            std::make_tuple(false, 0, 0, true));
   EXPECT_FALSE(Seq.FetchImage(img));
 }
 
-// A source that cannot be opened leaves the open sequence exactly as it was.
 TEST_F(SequenceTest, FailedOpenLeavesTheOpenSequenceAsItWas) {
   const std::string good = Video("good.avi", 3);
   ASSERT_TRUE(Seq.Open(good));
   Work();
-  const std::string text = Dir.File("notes.avi"), fifo = Dir.File("pipe.avi"), empty = Dir.File("empty.avi");
+  const std::string text = Dir.File("notes.avi");  // why each kind of file is refused: the sources' tests
   WriteFileBytes(text, "these are not the frames you are looking for\n");
-  WriteFileBytes(empty, "");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& bad : {text, empty, Dir.File("missing.avi"), fifo, Dir.Path()}) {
+  for (const std::string& bad : {text, Dir.File("missing.avi")}) {
     const TStatus st = Seq.Open(bad);
-    EXPECT_FALSE(st) << bad;
     EXPECT_EQ(st.Message().rfind(bad + "is not a valid AVI file.", 0), 0u) << st.Message();
-    EXPECT_TRUE(Seq.SequenceOpen);
-    EXPECT_EQ(Seq.AviFileName, good);
-    EXPECT_EQ(std::make_pair(Seq.ImageCount, Seq.CurrentIndex), std::make_pair(3, 2));
+    EXPECT_EQ(std::make_tuple(Seq.SequenceOpen, Seq.AviFileName, Seq.ImageCount, Seq.CurrentIndex), std::make_tuple(true, good, 3, 2));
     EXPECT_TRUE(Seq.FrameSizeSet && Seq.Record(1)->Checked && Seq.CurrentImage);
   }
   TFastDIB img;
@@ -108,10 +93,8 @@ TEST_F(SequenceTest, BmpSequenceNamesPathsAndEmptyLists) {
   ASSERT_TRUE(Pattern24(4, 3, 5).SaveToFile(Dir.File("b.bmp")));
   Seq.BuildBmpSequence(std::move(list));
   ASSERT_TRUE(Seq.SequenceOpen);
-  EXPECT_EQ(Seq.ImageCount, 2);
-  EXPECT_EQ(Seq.ImageList.Strings(1), "2 - b.bmp");
-  EXPECT_TRUE(Seq.Record(1)->IsBmpFile);
-  EXPECT_EQ(Seq.Record(1)->FileName, Dir.Path() + "/b.bmp");
+  EXPECT_EQ(std::make_tuple(Seq.ImageCount, Seq.ImageList.Strings(1), Seq.Record(1)->IsBmpFile, Seq.Record(1)->FileName),
+            std::make_tuple(2, std::string("2 - b.bmp"), true, Dir.Path() + "/b.bmp"));
   ASSERT_NE(Seq.BmpFileList, nullptr);
   Seq.CurrentIndex = 1;
   TFastDIB img;
@@ -133,8 +116,6 @@ TEST(SequencePaths, SplitOnBothSeparators) {
   EXPECT_EQ(TSequence::FileNameOnly("/home/u/jup/jup002.bmp"), "jup002.bmp");
   EXPECT_EQ(TSequence::FileNameOnly("mixed/dir\\x.bmp"), "x.bmp");
   EXPECT_EQ(TSequence::JoinPath("/data/", "x.bmp"), "/data/x.bmp");
-  EXPECT_EQ(TSequence::JoinPath("/data", "x.bmp"), "/data/x.bmp");
-  EXPECT_EQ(TSequence::AviDisplayName(9), "Image 10");
 }
 
 }  // namespace
