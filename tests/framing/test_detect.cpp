@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "ReferenceScan.h"
+#include "FramingFixtures.h"
 #include "framing/Detect.h"
 #include "image/Effects.h"
 

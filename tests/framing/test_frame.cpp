@@ -5,9 +5,9 @@
 #include <limits>
 #include <memory>
 
+#include "FramingFixtures.h"
 #include "framing/Detect.h"
 #include "framing/Frame.h"
-#include "sequence/Sequence.h"
 
 namespace {
 
@@ -19,18 +19,6 @@ TFastDIB Picture(int w, int h, int bpp = 24) {
   for (int y = 0; y < h; ++y)  // every pixel distinct
     for (int x = 0; x < w; ++x) d.SetPixel(y, x, {uint8_t(x), uint8_t(y), uint8_t(x * 16 + y)});
   return d;
-}
-
-// The copy CaptureFramePixels must make: rows of blue, green, red, and a trailing 0.
-TFramePixels Copy(const TFastDIB& img, const TRect& r) {
-  TFramePixels out;
-  for (int y = r.Top; y <= r.Bottom; ++y)
-    for (int x = r.Left; x <= r.Right; ++x) {
-      const TColorBGR c = img.GetPixel(y, x);
-      out.insert(out.end(), {c.b, c.g, c.r});
-    }
-  out.push_back(0);
-  return out;
 }
 
 void AddRecords(TSequence& s, int n) {
@@ -87,7 +75,7 @@ TEST_P(MakeFrameTest, FrameAndCopy) {
   EXPECT_EQ(r.FrameRect, c.Frame);
   EXPECT_EQ(r.HasFrame, c.Accepted);
   EXPECT_EQ(r.Checked, c.Accepted);
-  EXPECT_EQ(r.FramePixels, c.Accepted ? Copy(img, c.Frame) : TFramePixels());
+  EXPECT_EQ(r.FramePixels, c.Accepted ? FrameBytes(img, c.Frame) : TFramePixels());
   if (!c.Accepted) return;
   EXPECT_EQ(r.FramePixelsRect, c.Frame);
   EXPECT_EQ(FrameOuterWidth(s, c.Margin), c.Frame.Right - c.Frame.Left + 1);
@@ -101,7 +89,7 @@ TEST(CaptureFramePixels, EveryDepthAndNeverOutsideTheImage) {
     const TFastDIB img = Picture(6, 5, bpp);
     TAviList rec;
     ASSERT_TRUE(CaptureFramePixels({1, 2, 3, 4}, img, rec)) << bpp;
-    EXPECT_EQ(rec.FramePixels, Copy(img, {1, 2, 3, 4})) << bpp;
+    EXPECT_EQ(rec.FramePixels, FrameBytes(img, {1, 2, 3, 4})) << bpp;
     EXPECT_EQ(rec.FramePixelsRect, (TRect{1, 2, 3, 4}));
   }
   const TFastDIB img = Picture(10, 10);
