@@ -64,22 +64,17 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
     ASSERT_TRUE(o.Image);
     EXPECT_FALSE(o.Cancelled);
     EXPECT_EQ(o.Used, (std::vector<int>{0, 6}));
-    EXPECT_EQ(o.Count(), 2);
     EXPECT_EQ(o.WrongSize, (std::vector<int>{3, 5, 7}));
-    ASSERT_EQ(o.Image->Width(), 7);
-    ASSERT_EQ(o.Image->AbsHeight, 5);
-    // Images 0 and 6 only: 10.5, 20.5 and 30.5 give 10, 20, 30 both truncated
-    // (mean) and rounded half to even (kappa-sigma); any other image would pull
-    // the mean towards 200.
+    ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(7, 5));
+    // Images 0 and 6 only (10.5 gives 10 truncated and rounded half to even); any other pulls towards 200.
     const TColorBGR want{10, 20, 30};
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 7; ++x) ASSERT_EQ(o.Image->GetPixel(y, x), want) << x << "," << y;
   }
 }
 
-// A gradient, so that a swapped row or column would show; kappa 1 over two different colours rejects both,
-// and rejet_kappa gives their mean. Copies in memory, then kept in the frame-copy file (a budget of one
-// byte), which the combinations read from there in bands of rows.
+// A gradient (a swapped row or column shows); kappa 1 over two colours rejects both, rejet_kappa gives their
+// mean. Copies in memory, then in the frame-copy file (a budget of one byte), read from there in bands of rows.
 TEST_F(CombineSequence, ResultHasTheFrameSizeAndFollowsTheParams) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
