@@ -60,8 +60,7 @@ TEST_F(AutoFrameTest, EmptyAndUnreadableImagesGiveOneRowEachAndTheOthersAreFrame
                                               "progress 2", "cancel?", "framed 2", "progress 3", "cancel?",
                                               "problem 3 Impossible to draw frame", "progress 4"}));
   EXPECT_EQ(Seq_.CurrentIndex, 1);
-  EXPECT_EQ(Seq_.FrameWidth, 11);  // (9,7)-(20,16): the dark ring around the object
-  EXPECT_EQ(Seq_.FrameHeight, 9);
+  EXPECT_EQ(std::make_pair(Seq_.FrameWidth, Seq_.FrameHeight), std::make_pair(11, 9));  // (9,7)-(20,16): the dark ring
   EXPECT_EQ(Rec(0).FrameRect, (TRect{7, 5, 22, 18}));
   EXPECT_EQ(Rec(2).FrameRect, (TRect{11, 7, 26, 20}));
   for (int i : {0, 2}) EXPECT_TRUE(Rec(i).HasFrame && Rec(i).Checked && Rec(i).FramePixels.size() == 16u * 14u * 3u + 1u);

@@ -65,8 +65,7 @@ TEST_P(MakeFrameTest, FrameAndCopy) {
   const TFastDIB img = Picture(c.W, c.H);
   EXPECT_EQ(MakeFrame(s, c.Index, c.Rect, img, c.Margin), c.Accepted ? TFrameResult::Accepted : TFrameResult::OutOfLimit);
   EXPECT_EQ(s.FrameSizeSet, c.Size >= 0);
-  EXPECT_EQ(s.FrameWidth, std::max(c.Size, 0));
-  EXPECT_EQ(s.FrameHeight, std::max(c.Size, 0));
+  EXPECT_EQ(std::make_pair(s.FrameWidth, s.FrameHeight), std::make_pair(std::max(c.Size, 0), std::max(c.Size, 0)));
   EXPECT_FALSE(s.Record(1)->HasFrame || s.Record(1)->HasFramePixels());
   if (!s.Record(c.Index)) return;
   const TAviList& r = *s.Record(c.Index);
