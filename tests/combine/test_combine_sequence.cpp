@@ -141,13 +141,14 @@ TEST(CombinationReport, Lines) {
       {avi, {}, {1, 6}, {}, {"combined images :2", "", "Images used for combinaison :", "Image2", "Image7"}},
       {avi, {}, {}, {}, {"combined images :0", "", "Images used for combinaison :"}},
       // 17 has no record: skipped
-      {avi, {}, {0}, {3, 17}, {"combined images :1", "", "Images used for combinaison :", "Image1", "", "Frames left out (other frame size) :", "Image4"}},
+      {avi, {}, {0}, {3, 17},
+       {"combined images :1", "", "Images used for combinaison :", "Image1", "", "Frames left out (other frame size) :", "Image4"}},
   };
   for (const auto& c : cases) {
     TCombinationReportFacts f;
     f.Title = c.Kappa ? kReportTitleKappa : kReportTitleMean;
     f.Kappa = c.Kappa, f.UsedImages = c.Used, f.LeftOutImages = c.LeftOut;
-    std::vector<std::string> want = c.Kappa ? std::vector<std::string>{kReportTitleKappa, "", "Parameter :2", ""} : aviHead;
+    std::vector<std::string> want = c.Kappa ? std::vector<std::string>{"Result combinaison Kappa-Sigma", "", "Parameter :2", ""} : aviHead;
     want.insert(want.end(), c.Tail.begin(), c.Tail.end());
     EXPECT_EQ(BuildCombinationReport(c.S, f), want);
   }
