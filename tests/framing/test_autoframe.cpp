@@ -7,12 +7,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "ReferenceScan.h"
+#include "FramingFixtures.h"
 #include "framing/AutoFrame.h"
 #include "framing/Frame.h"
 #include "sequence/SamplePlanet.h"
-#include "sequence/Sequence.h"
-#include "support/VideoFixtures.h"
 
 namespace {
 
@@ -25,25 +23,16 @@ class AutoFrameTest : public ::testing::Test {
     Params_.bordure = 2;
     Seq_.Tolerance = 30;
   }
-  // The sequence over one BMP file per rectangle: sky with a bright rectangle (inclusive bounds; kNone: sky
-  // only), 40 x 30 unless given.
+  // A sequence of w x h sky pictures, each with a bright rectangle (inclusive bounds; kNone: sky only).
   void Build(const std::vector<TRect>& objects, int w = 40, int h = 30) {
-    auto entries = std::make_unique<TBmpEntryList>();
-    for (size_t i = 0; i < objects.size(); ++i) {
-      const std::string name = "img" + std::to_string(i) + ".bmp";
+    BmpSequence(Seq_, Dir_, int(objects.size()), [&](int i) {
+      const TRect& o = objects[size_t(i)];
       TFastDIB d;
       d.SetSize(w, h, 24, 0);
       for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          const TRect& o = objects[i];
-          d.SetPixel(y, x, x >= o.Left && x <= o.Right && y >= o.Top && y <= o.Bottom ? kObject : kSky);
-        }
-      ASSERT_TRUE(d.SaveToFile(Dir_.File(name)));
-      auto e = std::make_unique<TBMPList>();
-      e->SetData(name, "", "", "", "", Dir_.Path());
-      entries->Add(name, std::move(e));
-    }
-    Seq_.BuildBmpSequence(std::move(entries));
+        for (int x = 0; x < w; ++x) d.SetPixel(y, x, x >= o.Left && x <= o.Right && y >= o.Top && y <= o.Bottom ? kObject : kSky);
+      return d;
+    });
   }
   TAviList& Rec(int i) { return *Seq_.Record(i); }
 
@@ -55,7 +44,7 @@ class AutoFrameTest : public ::testing::Test {
 TEST_F(AutoFrameTest, EmptyAndUnreadableImagesGiveOneRowEachAndTheOthersAreFramedInOrder) {
   // The third object is larger: it gets the first one's size. The fourth file is gone.
   Build({{10, 8, 19, 15}, kNone, {14, 10, 25, 20}, {5, 5, 9, 9}});
-  std::filesystem::remove(Dir_.File("img3.bmp"));
+  std::filesystem::remove(Dir_.File("p3.bmp"));
   Seq_.CurrentIndex = 1;
   std::vector<std::string> events;
   TAutoFrameHooks hooks;
@@ -71,8 +60,7 @@ TEST_F(AutoFrameTest, EmptyAndUnreadableImagesGiveOneRowEachAndTheOthersAreFrame
                                               "progress 2", "cancel?", "framed 2", "progress 3", "cancel?",
                                               "problem 3 Impossible to draw frame", "progress 4"}));
   EXPECT_EQ(Seq_.CurrentIndex, 1);
-  EXPECT_EQ(Seq_.FrameWidth, 11);  // (9,7)-(20,16): the dark ring around the object
-  EXPECT_EQ(Seq_.FrameHeight, 9);
+  EXPECT_EQ(std::make_pair(Seq_.FrameWidth, Seq_.FrameHeight), std::make_pair(11, 9));  // (9,7)-(20,16): the dark ring
   EXPECT_EQ(Rec(0).FrameRect, (TRect{7, 5, 22, 18}));
   EXPECT_EQ(Rec(2).FrameRect, (TRect{11, 7, 26, 20}));
   for (int i : {0, 2}) EXPECT_TRUE(Rec(i).HasFrame && Rec(i).Checked && Rec(i).FramePixels.size() == 16u * 14u * 3u + 1u);
@@ -194,11 +182,7 @@ TEST_P(AutoFrameVideo, RowsMatchWhatEachFrameShows) {
     }
     EXPECT_EQ(rec.FrameRect, frame) << i;
     EXPECT_TRUE(frame.Left <= info.CenterX - info.Radius && frame.Right >= info.CenterX + info.Radius) << i;
-    std::vector<uint8_t> want;  // the copy is the rendered image's, byte for byte (uncompressed video)
-    for (int y = frame.Top; y <= frame.Bottom; ++y)
-      for (int x = frame.Left; x <= frame.Right; ++x) want.insert(want.end(), {img.GetPixel(y, x).b, img.GetPixel(y, x).g, img.GetPixel(y, x).r});
-    want.push_back(0);
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), rec.FramePixels.begin(), rec.FramePixels.end())) << i;
+    EXPECT_EQ(rec.FramePixels, FrameBytes(img, frame)) << i;  // the rendered image's, byte for byte (uncompressed video)
   }
   EXPECT_TRUE(sawLeftTop && sawRightBottom);
   EXPECT_EQ(res.Problems, rows);

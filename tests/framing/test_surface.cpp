@@ -7,10 +7,9 @@
 #include <cmath>
 #include <random>
 
+#include "FramingFixtures.h"
 #include "framing/Frame.h"
 #include "framing/Surface.h"
-#include "sequence/Sequence.h"
-#include "support/VideoFixtures.h"
 
 namespace {
 
@@ -75,19 +74,13 @@ struct TSurfaceCase {
   int Blank = 0;  // 1: every window flat grey; 2: all but the reference
 };
 
-// Builds a BMP sequence of the windows in `dir`.
+// A BMP sequence of the windows in `dir`.
 void Build(TSequence& s, const fixtures::TTempDir& dir, const std::vector<float>& tex, int tw, const std::vector<TShift>& shifts,
            int blank, int reference) {
-  auto entries = std::make_unique<TBmpEntryList>();
-  for (size_t i = 0; i < shifts.size(); ++i) {
-    const std::string name = "w" + std::to_string(i) + ".bmp";
-    const bool flat = blank == 1 || (blank == 2 && int(i) != reference);
-    ASSERT_TRUE(Window(flat ? std::vector<float>() : tex, tw, shifts[i].X, shifts[i].Y).SaveToFile(dir.File(name)));
-    auto e = std::make_unique<TBMPList>();
-    e->SetData(name, "", "", "", "", dir.Path());
-    entries->Add(name, std::move(e));
-  }
-  s.BuildBmpSequence(std::move(entries));
+  BmpSequence(s, dir, int(shifts.size()), [&](int i) {
+    const bool flat = blank == 1 || (blank == 2 && i != reference);
+    return Window(flat ? std::vector<float>() : tex, tw, shifts[size_t(i)].X, shifts[size_t(i)].Y);
+  });
 }
 
 class SurfaceShifts : public ::testing::TestWithParam<TSurfaceCase> {};

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The picture buffer, conversion, demosaicing, colour utilities, effects and
-// resizing: each operation with its parameters against known values or a small
-// reference computation in the test.
+// Picture buffer, conversion, demosaicing, colours, effects, resizing: known values or a reference in the test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,12 +30,6 @@ TLut Table(TTable kind, double amount) {
     case Addition: AdditionTable(int(amount), t); break;
     case Gamma: GammaTable(amount, t); break;
   }
-  return t;
-}
-
-TLut Inverse() {
-  TLut t;
-  for (int v = 0; v < 256; ++v) t[size_t(v)] = uint8_t(255 - v);
   return t;
 }
 
@@ -125,8 +117,7 @@ TEST(FastDIB, PenDrawsOutlinesAndDottedLines) {
   for (int x = 0; x < 10; ++x) EXPECT_EQ(d.GetPixel(0, x), (x >= 3 && x <= 5) || x >= 9 ? black : white) << x;
 }
 
-// Every depth against a reference read of the source (palette index, most
-// significant bits first, or GetPixel); the destination's padding stays.
+// Every depth against a reference read of the source; the destination's padding stays.
 TEST(ConvertTo24, EveryDepthMatchesAReference) {
   const struct { int W, H, Bpp, Fmt; } rows[] = {{10, 3, 1, 0}, {3, 2, 4, 0}, {5, 2, 8, 0}, {256, 256, 16, 555},
                                                 {256, 256, 16, 565}, {3, 2, 24, 0}, {3, 2, 32, 0}};
@@ -162,10 +153,8 @@ TEST(ConvertTo24, EveryDepthMatchesAReference) {
   }
 }
 
-// Bilinear demosaicing against its definition: every colour of a pixel is its
-// own sample, or the rounded mean of the samples of that colour around it
-// (3 x 3, inside the picture). Widths reach the vector paths and their tails,
-// in every instruction-set form this processor runs.
+// Each colour is the pixel's own sample or the rounded mean of that colour in the 3 x 3 around it;
+// widths reach the vector paths and their tails, in every instruction-set form this processor runs.
 TEST(Demosaic, EveryPatternAndSizeMatchesTheDefinition) {
   constexpr int kCells[4][4] = {{2, 1, 1, 0}, {1, 2, 0, 1}, {1, 0, 2, 1}, {0, 1, 1, 2}};  // channel (b, g, r)
   for (TSimd simd : SimdLevels())
@@ -199,8 +188,7 @@ TEST(Demosaic, EveryPatternAndSizeMatchesTheDefinition) {
   EXPECT_EQ(wrong.Bits[0], 0);
 }
 
-// (max + min) / 2 of the three channels, in any order, an exact half to the
-// even neighbour: std::nearbyint of the exact double, for every (max, min).
+// (max + min) / 2 of the channels in any order, an exact half to the even neighbour.
 TEST(ColorLightness, HalvesGoToEvenInAnyChannelOrder) {
   ASSERT_EQ(std::fegetround(), FE_TONEAREST);
   for (int mx = 0; mx < 256; ++mx)
@@ -222,15 +210,11 @@ TEST(ColorUtilities, NormMeanAndSpread) {
   for (int n : {1, 0, -1}) EXPECT_EQ(SpreadOf(v, n) + MeanOf(v, n), n == 1 ? 1 : 0) << n;
   for (double x : {0.1, 1.0 / 3, 441.67295593006372, 123456.789}) {
     const double same[7] = {x, x, x, x, x, x, x};
-    for (int n = 1; n <= 7; ++n) {
-      EXPECT_EQ(MeanOf(same, n), x) << n;  // exactly, for equal values
-      EXPECT_EQ(SpreadOf(same, n), 0) << n;
-    }
+    for (int n = 1; n <= 7; ++n) EXPECT_EQ(std::pair(MeanOf(same, n), SpreadOf(same, n)), std::pair(x, 0.0)) << n;  // exactly
   }
 }
 
-// Table makers: entries known by hand (At: value -> entry; value -1: every
-// entry), or the identity when At is empty.
+// Entries known by hand (At: value -> entry, value -1: every entry; none: the identity).
 TEST(Effects, TableMakers) {
   const struct { TTable Kind; double Amount; std::vector<std::pair<int, int>> At; } rows[] = {
       {Contrast, 0, {}}, {Lightness, 0, {}}, {Addition, 0, {}}, {Gamma, 1.0, {}},
@@ -252,16 +236,9 @@ TEST(Effects, TableMakers) {
 
 TEST(Effects, MergeAppliesTablesInListOrder) {
   TLut m;
-  MergeLUTs({Table(Addition, -10), Table(Addition, 10)}, m);
-  EXPECT_EQ(m[5], 10);  // 5 -> 0 -> 10
   MergeLUTs({Table(Addition, 10), Table(Addition, -10)}, m);
-  EXPECT_EQ(m[5], 5);  // 5 -> 15 -> 5
+  EXPECT_EQ(m[5], 5);  // 5 -> 15 -> 5, not 5 -> 0 -> 10
   EXPECT_EQ(m[250], 245);
-  // The object-detection chain: contrast 130 -> 132, then 255 * (132/255)^(1/1.2) = 147.31.
-  MergeLUTs({Table(Lightness, 0), Table(Contrast, 256), Table(Addition, 0), Table(Gamma, 1.2)}, m);
-  EXPECT_EQ(m[64], 0);
-  EXPECT_EQ(m[130], 147);
-  EXPECT_EQ(m[200], 255);
   MergeLUTs(std::span<const TLut>(), m);
   EXPECT_EQ(m, Table(Addition, 0));
 }
@@ -281,11 +258,10 @@ TEST(Effects, SaturationTables) {
   }
 }
 
-// Point operations at every depth against a per-colour reference: palettes
-// map their table only, 16-bit pixels are unpacked, mapped and repacked (every
-// word), 24 and 32 bits keep their row padding and fourth byte.
+// Every depth against a per-colour reference: palettes map their table only, 16-bit pixels are
+// unpacked, mapped and repacked, 24 and 32 bits keep their row padding and fourth byte.
 TEST(Effects, PointOperationsAtEveryDepth) {
-  const TLut red = Table(Contrast, 180), green = Inverse(), blue = Table(Lightness, 90);
+  const TLut red = Table(Contrast, 180), green = Table(Gamma, 0.5), blue = Table(Lightness, 90);
   TSatTable sat;
   SaturationTable(420, sat);
   using TColourFn = std::function<TColorBGR(TColorBGR)>;
@@ -321,15 +297,14 @@ TEST(Effects, PointOperationsAtEveryDepth) {
       ASSERT_EQ(std::memcmp(d.Colors, ref.Colors, bpp <= 8 ? 1024 : 0), 0);
     }
   TFastDIB empty;
-  ApplyLUT(empty, Inverse(), Inverse(), Inverse());
+  ApplyLUT(empty, red, green, blue);
   empty.SetSize(0, 0, 16, 0);
-  ApplyLUT(empty, Inverse(), Inverse(), Inverse());
+  ApplyLUT(empty, red, green, blue);
   EXPECT_EQ(empty.Bits, nullptr);
 }
 
-// DiagonalBlur against its definition worked in place, top row first, left to
-// right: each channel (each masked field at 16 bits) becomes the truncated mean
-// of the pixels at the corners (x +- d, y +- d), clamped to the picture.
+// In place, top row first: each channel (16 bits: masked field) becomes the truncated mean of the
+// corners (x +- d, y +- d), clamped to the picture.
 TEST(Effects, DiagonalBlurMatchesTheInPlaceDefinition) {
   const struct { int Bpp, Fmt, W, H, Amount; } rows[] = {
       {8, 0, 37, 23, 1},  {8, 0, 37, 23, 18}, {24, 0, 37, 23, 3},  {24, 0, 37, 23, 40},        {32, 888, 37, 23, 3},
@@ -366,8 +341,7 @@ TEST(Effects, DiagonalBlurMatchesTheInPlaceDefinition) {
   EXPECT_EQ(empty.Bits, nullptr);
 }
 
-// The size that holds a turned picture; exact turns at every depth; pixels
-// outside the source keep their bytes; mismatched depths and empty pictures do nothing.
+// The turned size; exact turns at every depth; outside the source nothing is written.
 TEST(Effects, Rotate) {
   const struct { int W, H, Bpp, Fmt; double Angle; int OutW, OutH; } sizes[] = {
       {30, 10, 16, 555, 90, 10, 30}, {30, 10, 16, 565, -180, 30, 10}, {100, 100, 24, 0, 45, 141, 141}, {100, 100, 8, 0, -45, 141, 141}};
@@ -405,8 +379,7 @@ TEST(Effects, Rotate) {
   for (auto [from, to] : {std::pair{&src, &other}, {&empty, &dest}}) Rotate(*from, *to, 2, 2, 10), RotateWrap(*from, *to, 2, 2, 10);
   EXPECT_TRUE(other.Bits[5] == 0xEE && dest.Bits[0] == 0xEE);
 
-  // The longest side the buffer accepts, half a turn about a far centre: no
-  // accumulator overflows. Mirrored about x = 20000.
+  // The longest side, half a turn about a far centre (x = 20000): no accumulator overflows.
   TFastDIB line, mirrored;
   line.SetSize(32767, 1, 8, 0);
   for (int x = 0; x < 32767; ++x) line.Bits[x] = uint8_t(x % 251);
@@ -417,8 +390,7 @@ TEST(Effects, Rotate) {
   EXPECT_EQ(mirrored.Bits[7233], 0xEE);
 }
 
-// Wrapped rotation writes every pixel: where Rotate writes, the same pixel;
-// elsewhere the source repeats like tiles (unturned: column x shows (x - 2) mod 4).
+// Every pixel written: Rotate's where it writes, elsewhere the source tiled (column x: (x - 2) mod 4).
 TEST(Effects, RotateWrap) {
   const TFastDIB src = Numbered(13, 7, 8), line = Numbered(4, 1, 8);
   TFastDIB plain, wrapped, wide;
@@ -432,9 +404,7 @@ TEST(Effects, RotateWrap) {
   EXPECT_EQ(std::vector<uint8_t>(wide.Bits, wide.Bits + 8), (std::vector<uint8_t>{2, 3, 0, 1, 2, 3, 0, 1}));
 }
 
-// Resizing: whole pictures of known values (-1: not checked). Nearest takes
-// whole steps; bilinear weighs in 1/32768 and never reaches the right-hand
-// value; a one-column source is resized by nearest.
+// Known pictures (-1: not checked): bilinear weighs in 1/32768, a one-column source goes to nearest.
 TEST(Effects, ResizeGivesKnownPictures) {
   using Grid = std::vector<std::vector<int>>;
   const std::vector<int> k8 = {8}, k24 = {24}, kBytes = {8, 24, 32}, kAll = {8, 16, 24, 32};
@@ -465,8 +435,7 @@ TEST(Effects, ResizeGivesKnownPictures) {
     }
 }
 
-// Equal sizes copy every byte (padding included) at any depth; what cannot be
-// done leaves the destination alone; the longest sides stay in range.
+// Equal sizes copy every byte; what cannot be done leaves the destination alone; the longest sides.
 TEST(Effects, ResizeCopiesRefusesAndReachesTheLongestSides) {
   auto sized = [](int w, int h, int bpp) {
     TFastDIB d;
@@ -495,8 +464,6 @@ TEST(Effects, ResizeCopiesRefusesAndReachesTheLongestSides) {
     (r.Bilinear ? ResizeBilinear : ResizeNearest)(*r.Src, *r.Dest);
     EXPECT_TRUE(!r.Dest->Bits || r.Dest->Bits[0] == 0xEE) << r.Dest->Width() << "x" << r.Dest->AbsHeight;
   }
-  ResizeNearest(src16, words);  // 16 bits: the display sends these to nearest
-  EXPECT_EQ(words.Bits[0], 1);
   TFastDIB longest = sized(32767, 2, 8), few = sized(3, 1, 8), pair = sized(2, 1, 8), wide = sized(32767, 1, 8);
   for (int x = 0; x < 32767; ++x) longest.Bits[x] = longest.Bits[longest.RowSize + x] = uint8_t(x % 251);
   for (auto resize : {ResizeNearest, ResizeBilinear}) {  // steps (32767 << 16) / 3 and (32766 << 15) / 3

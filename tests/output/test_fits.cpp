@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// FITS writer: files read back by cfitsio and checked by fitsverify; the
-// header cards as text.
+// FITS writer: files read back by cfitsio and checked by fitsverify; the header cards as text.
 #include <gtest/gtest.h>
 
 #include <fitsio.h>
@@ -74,6 +73,10 @@ struct Fits {
 
 class FitsTest : public ::testing::Test {
  protected:
+  FitsTest() {  // texts to quote, cut and replace (fitsverify checks them in every kind of file)
+    Opt.Fits = {.Objet = "Jupiter's moon", .Telescope = std::string(100, 'T'), .Instrument = std::string(67, 'i') + "'x",
+                .Observateur = "J\xC3\xA9r\xC3\xB4me\tB.", .Commentaire = std::string(90, 'c')};
+  }
   std::string Path(const std::string& name) const { return Tmp.File(name); }
   fixtures::TTempDir Tmp;
   TFitsOptions Opt;  // default FITS parameters; an existing file is replaced
@@ -81,8 +84,7 @@ class FitsTest : public ::testing::Test {
 
 }  // namespace
 
-// Every kind of file: size, BITPIX and scale, every pixel against the picture
-// (upright: FITS row 1 is the bottom row), zero fill, fitsverify.
+// Every kind of file: size, BITPIX and scale, every pixel upright (row 1 is the bottom), zero fill, fitsverify.
 TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
   enum TKind { Mean8, Mean16, Split, Float, Scaled16 };
   const struct { const char* Name; TKind Kind; int W, H, Bpp; long Bitpix, DataMax; uintmax_t Size; } rows[] = {
@@ -94,11 +96,6 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
       {"split planes", Split, 5, 3, 24, 8, 255, 5760},
       {"full depth, floats", Float, 7, 5, 0, -32, 255, 5760},
       {"full depth, scaled 16 bits", Scaled16, 7, 5, 0, 16, 65535, 5760}};
-  Opt.Fits.Objet = "Jupiter's moon";  // texts to quote, cut and replace: fitsverify checks them in every kind
-  Opt.Fits.Telescope = std::string(100, 'T');
-  Opt.Fits.Instrument = std::string(67, 'i') + "'x";
-  Opt.Fits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";
-  Opt.Fits.Commentaire = std::string(90, 'c');
   for (const auto& r : rows) {
     SCOPED_TRACE(r.Name);
     const std::time_t before = std::time(nullptr);
@@ -147,15 +144,9 @@ TEST_F(FitsTest, EveryKindOfFileReadsBackUpright) {
   }
 }
 
-// The cards in order: integers right-justified to column 30; quotes doubled,
-// texts cut so that the closing quote stays in column 80, other characters
-// replaced; dates in UTC whatever the local zone.
+// Integers right-justified to column 30; quotes doubled, texts cut to keep the closing quote in
+// column 80, other characters replaced; dates in UTC whatever the local zone.
 TEST_F(FitsTest, HeaderCards) {
-  Opt.Fits.Objet = "Jupiter's moon";
-  Opt.Fits.Telescope = std::string(100, 'T');
-  Opt.Fits.Instrument = std::string(67, 'i') + "'x";  // the doubled quote would pass column 79
-  Opt.Fits.Observateur = "J\xC3\xA9r\xC3\xB4me\tB.";  // UTF-8 accents and a tab
-  Opt.Fits.Commentaire = std::string(90, 'c');
   const std::string zone = std::getenv("TZ") ? std::getenv("TZ") : "";
   ::setenv("TZ", "Asia/Tokyo", 1);
   ::tzset();
@@ -184,9 +175,8 @@ TEST_F(FitsTest, HeaderCards) {
   EXPECT_EQ(red[18].substr(0, 7), "HISTORY");
 }
 
-// The windows' policy asks "Replace file<name>" through the message interface;
-// only Yes replaces, declining (No, or the box closed) is not an error and does
-// not stop the other planes; the command line's --no-clobber keeps without asking.
+// Asked through the message interface, only Yes replaces; declining is no error and other planes go
+// on; the command line's --no-clobber keeps without asking.
 TEST_F(FitsTest, AnExistingFileIsReplacedOnlyWhenThePolicySaysSo) {
   TScriptedMessages msgs;
   TMessagesScope scope(msgs);
