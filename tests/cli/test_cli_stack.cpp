@@ -9,7 +9,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include "../framing/ReferenceScan.h"
+#include "../framing/FramingFixtures.h"
 #include "CliRun.h"
 #include "image/HSLUtils.h"
 
