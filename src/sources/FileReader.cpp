@@ -48,11 +48,10 @@ TStatus TFileReader::Open(const std::string& path) {
   return TStatus::Ok();
 }
 
-bool TFileReader::ReadAt(int64_t pos, void* dst, size_t n) const {
-  if (Fd_ < 0 || pos < 0 || pos > Size_ || int64_t(n) > Size_ - pos) return false;
+bool PreadFull(int fd, void* dst, size_t n, int64_t pos) {
   auto* p = static_cast<uint8_t*>(dst);
   while (n > 0) {
-    const ssize_t got = ::pread(Fd_, p, n, off_t(pos));
+    const ssize_t got = ::pread(fd, p, n, off_t(pos));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     p += got;
@@ -60,6 +59,11 @@ bool TFileReader::ReadAt(int64_t pos, void* dst, size_t n) const {
     n -= size_t(got);
   }
   return true;
+}
+
+bool TFileReader::ReadAt(int64_t pos, void* dst, size_t n) const {
+  if (Fd_ < 0 || pos < 0 || pos > Size_ || int64_t(n) > Size_ - pos) return false;
+  return PreadFull(Fd_, dst, n, pos);
 }
 
 bool TFileReader::ReadRowsAt(int64_t pos, uint8_t* const* rows, size_t count, size_t rowBytes) const {

@@ -11,6 +11,10 @@
 
 #include "base/Status.h"
 
+// Reads exactly n bytes of descriptor fd at pos, going on after a signal;
+// false on an error or an early end of the file.
+bool PreadFull(int fd, void* dst, size_t n, int64_t pos);
+
 class TFileReader {
  public:
   TFileReader() = default;

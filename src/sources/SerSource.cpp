@@ -14,26 +14,13 @@
 #include <vector>
 
 #include "image/Demosaic.h"
+#include "sources/FileReader.h"
 #include "sources/SerFormat.h"
 #include "sources/SerSourceRows.h"
 
 namespace {
 
 uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
-// Reads exactly `size` bytes at `offset`; false on an error or an early end.
-bool ReadAt(int fd, void* data, size_t size, uint64_t offset) {
-  auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, p, size, off_t(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= size_t(n);
-    offset += uint64_t(n);
-  }
-  return true;
-}
 
 // Whether a loop going forward from `in` to `out` (see SerSourceRows.h) may
 // run in place: out is elsewhere, or starts at or before in and ends at or
@@ -95,7 +82,7 @@ class TSerSource final : public TImageSource {
     struct stat st {};
     if (::fstat(Fd_, &st) != 0) return Fail(std::strerror(errno));
     uint8_t h[ser::kHeaderSize];
-    if (uint64_t(st.st_size) < ser::kHeaderSize || !ReadAt(Fd_, h, sizeof h, 0) ||
+    if (uint64_t(st.st_size) < ser::kHeaderSize || !PreadFull(Fd_, h, sizeof h, 0) ||
         std::memcmp(h, ser::kFileId, 14) != 0)
       return Fail("not a SER file");
     Colour_ = int32_t(Get32(h + 18));
@@ -129,7 +116,7 @@ class TSerSource final : public TImageSource {
       if (count > 0) {
         // Only when there is a frame: its size is then bounded by the file's, whatever the header claims.
         std::vector<uint16_t> first(Samples_);
-        if (!ReadAt(Fd_, first.data(), FrameBytes_, ser::kHeaderSize)) return Fail("cannot read the first frame");
+        if (!PreadFull(Fd_, first.data(), FrameBytes_, int64_t(ser::kHeaderSize))) return Fail("cannot read the first frame");
         big = DetectBigEndian(first.data(), Samples_, Planes_ == 3 ? 3 : 2, Depth_, endianField);
       }
       Deep_ = TDeepSamples{Depth_, big == (std::endian::native == std::endian::little)};
@@ -164,7 +151,7 @@ class TSerSource final : public TImageSource {
       Frame_.resize(FrameBytes_);
       frame = Frame_.data();
     }
-    if (!ReadAt(Fd_, frame, FrameBytes_, ser::kHeaderSize + uint64_t(index) * FrameBytes_))
+    if (!PreadFull(Fd_, frame, FrameBytes_, int64_t(ser::kHeaderSize + uint64_t(index) * FrameBytes_)))
       return TStatus::Fail(Path_ + ": image " + std::to_string(index + 1) + " cannot be read (file shortened?)");
     Convert(frame, dest);
     return TStatus::Ok();
