@@ -44,6 +44,9 @@ struct TMosaic {
   int Width, Height;
   const uint8_t* Cell;
   const uint8_t* At(int k) const { return Rows + ptrdiff_t(k - First) * Step; }
+  // Row k, with the picture's one neighbour row standing for the missing one
+  // above the top row or below the bottom row (height >= 2).
+  const uint8_t* Src(int k) const { return At(k < 0 ? 1 : k >= Height ? Height - 2 : k); }
   TRow Make(int y) const {
     const uint8_t* own = Cell + (y & 1) * 2;
     const uint8_t* near = Cell + ((y + 1) & 1) * 2;
@@ -260,66 +263,145 @@ __attribute__((target("avx2"))) inline __m256i Mask32(const uint8_t* m16) {
   return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(m16)));
 }
 
-__attribute__((target("avx2"))) inline void BlockAvx2(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x,
-                                                       __m256i greenLanes, bool otherIsRed, uint8_t* out) {
-  const __m256i c = Load32(row + x), l = Load32(row + x - 1), r = Load32(row + x + 1);
-  const __m256i u = Load32(up + x), ul = Load32(up + x - 1), ur = Load32(up + x + 1);
-  const __m256i d = Load32(down + x), dl = Load32(down + x - 1), dr = Load32(down + x + 1);
-  const __m256i side = _mm256_avg_epu8(l, r), vert = _mm256_avg_epu8(u, d);
-  const __m256i cross = Mean4Avx2(side, vert, _mm256_xor_si256(l, r), _mm256_xor_si256(u, d));
-  const __m256i p = _mm256_avg_epu8(ul, ur), q = _mm256_avg_epu8(dl, dr);
-  const __m256i diag = Mean4Avx2(p, q, _mm256_xor_si256(ul, ur), _mm256_xor_si256(dl, dr));
-  // and/or rather than blendv: faster here.
-  const __m256i g = _mm256_or_si256(_mm256_and_si256(greenLanes, c), _mm256_andnot_si256(greenLanes, cross));
-  const __m256i other = _mm256_or_si256(_mm256_and_si256(greenLanes, side), _mm256_andnot_si256(greenLanes, c));
-  const __m256i third = _mm256_or_si256(_mm256_and_si256(greenLanes, vert), _mm256_andnot_si256(greenLanes, diag));
-  const __m256i red = otherIsRed ? other : third, blue = otherIsRed ? third : other;
-  const __m256i s0 = _mm256_shuffle_epi8(blue, Mask32(kSpread.Spread[0]));
-  const __m256i s1 = _mm256_shuffle_epi8(g, Mask32(kSpread.Spread[1]));
-  const __m256i s2 = _mm256_shuffle_epi8(red, Mask32(kSpread.Spread[2]));
+// The wide forms walk down a strip of columns through a band of rows, so
+// each mosaic row is loaded once per strip and its side mean (left and
+// right) serves three output rows: as `side` for its own row and as half of
+// `diag` for the rows above and below.
+struct TWalk {
+  const uint8_t* Up;    // row a-1 (or its stand-in)
+  const uint8_t* Mid;   // row a
+  const uint8_t* Next;  // row a+1; rows below it follow Step bytes apart
+  const uint8_t* Last;  // row b (or its stand-in below the bottom row)
+  ptrdiff_t Step;
+  int Rows;  // b - a
+  uint8_t* Out;  // output row a; rows below it follow OutStep bytes apart
+  ptrdiff_t OutStep;
+  const uint8_t* Cell;
+  int First, Width;  // a, and the picture's width
+  const uint8_t* Below(int i) const { return i + 1 < Rows ? Next + i * Step : Last; }
+};
+
+// The first and last columns, done by the first and last strips while the
+// row's output is at hand. `up`, `mid` and `down` are rows a+i-1 to a+i+1.
+inline void EdgeColumns(const TWalk& w, int i, const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* row,
+                        bool left, bool right) {
+  const uint8_t *own = w.Cell + ((w.First + i) & 1) * 2, *near = w.Cell + ((w.First + i + 1) & 1) * 2;
+  const TRow r{up, mid, down, w.Width, {own[0], own[1]}, {near[0], near[1]}};
+  if (left) EdgeColumn(r, 0, row);
+  if (right) EdgeColumn(r, w.Width - 1, row + 3 * (w.Width - 1));
+}
+
+// One kind of row (the pattern gives two, alternating) in one strip: which
+// lanes are green and which colour the row's other filter is.
+struct TRowKind {
+  bool GreenOdd;    // lanes at odd offsets from the strip's first column are green
+  bool OtherIsRed;  // the row's non-green filter is red (the third colour is then blue)
+};
+inline TRowKind KindOf(const uint8_t* cell, int y, int x) {
+  const uint8_t* own = cell + (y & 1) * 2;
+  const int greenColumn = own[0] == kG ? 0 : 1;
+  return TRowKind{((greenColumn ^ x) & 1) == 1, own[greenColumn ^ 1] == kR};
+}
+
+// Rolling state: samples, side means and left ^ right of the rows above and
+// at the output row.
+struct TRoll256 {
+  __m256i UpC, UpSide, UpX, C, Side, X;
+};
+
+__attribute__((target("avx2"))) inline void StartAvx2(const uint8_t* row, __m256i& c, __m256i& side, __m256i& x) {
+  const __m256i l = Load32(row - 1), r = Load32(row + 1);
+  c = Load32(row), side = _mm256_avg_epu8(l, r), x = _mm256_xor_si256(l, r);
+}
+
+// One output row of a 32-column strip from the row below (`below`).
+template <bool OtherIsRed>
+__attribute__((target("avx2"))) inline void StepAvx2(TRoll256& q, const uint8_t* below, __m256i green, const __m256i* spread,
+                                                      const __m256i* take1, const __m256i* take2, uint8_t* o) {
+  const __m256i l = Load32(below - 1), r = Load32(below + 1), downC = Load32(below);
+  const __m256i downSide = _mm256_avg_epu8(l, r), downX = _mm256_xor_si256(l, r);
+  const __m256i vert = _mm256_avg_epu8(q.UpC, downC);
+  const __m256i cross = Mean4Avx2(q.Side, vert, q.X, _mm256_xor_si256(q.UpC, downC));
+  const __m256i diag = Mean4Avx2(q.UpSide, downSide, q.UpX, downX);
+  const __m256i g = _mm256_blendv_epi8(cross, q.C, green), other = _mm256_blendv_epi8(q.C, q.Side, green),
+                third = _mm256_blendv_epi8(diag, vert, green);
+  const __m256i s0 = _mm256_shuffle_epi8(OtherIsRed ? third : other, spread[0]);
+  const __m256i s1 = _mm256_shuffle_epi8(g, spread[1]);
+  const __m256i s2 = _mm256_shuffle_epi8(OtherIsRed ? other : third, spread[2]);
   __m256i v[3];
-  for (int block = 0; block < 3; ++block)
-    v[block] = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(s0, Mask32(kSpread.Take[block][0])), _mm256_and_si256(s1, Mask32(kSpread.Take[block][1]))),
-                               _mm256_and_si256(s2, Mask32(kSpread.Take[block][2])));
+  for (int block = 0; block < 3; ++block) v[block] = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, take1[block]), s2, take2[block]);
   // Each 128-bit half holds the 48 bytes of its 16 columns in three blocks.
-  uint8_t* o = out + 3 * x;
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(v[0], v[1], 0x20));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_permute2x128_si256(v[2], v[0], 0x30));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_permute2x128_si256(v[1], v[2], 0x31));
+  q = {q.C, q.Side, q.X, downC, downSide, downX};
 }
 
-__attribute__((target("avx2"))) inline int InnerRowAvx2(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width,
-                                                 bool evenIsGreen, bool otherIsRed, uint8_t* out) {
-  if (width - 2 < 32) return InnerRowSsse3(up, row, down, width, evenIsGreen, otherIsRed, out);
-  const __m256i oddLanes = _mm256_set1_epi16(short(0xFF00));
-  const __m256i greenFromOdd = evenIsGreen ? oddLanes : _mm256_xor_si256(oddLanes, _mm256_set1_epi8(-1));
-  int x = 1;
-  for (; x + 32 <= width - 1; x += 32) BlockAvx2(up, row, down, x, greenFromOdd, otherIsRed, out);
-  if (x < width - 1) {
-    const int last = width - 33;
-    const __m256i lanes = last & 1 ? greenFromOdd : _mm256_xor_si256(greenFromOdd, _mm256_set1_epi8(-1));
-    BlockAvx2(up, row, down, last, lanes, otherIsRed, out);
+// The walk's rows, columns x .. x+31; the first row's other colour is red when FirstIsRed.
+template <bool FirstIsRed>
+__attribute__((target("avx2"))) void WalkAvx2(const TWalk& w, int x, bool firstGreenOdd, bool left, bool right) {
+  __m256i spread[3], take1[3], take2[3];
+  for (int i = 0; i < 3; ++i)
+    spread[i] = Mask32(kSpread.Spread[i]), take1[i] = Mask32(kSpread.Take[i][1]), take2[i] = Mask32(kSpread.Take[i][2]);
+  const __m256i oddLanes = _mm256_set1_epi16(short(0xFF00)), evenLanes = _mm256_xor_si256(oddLanes, _mm256_set1_epi8(-1));
+  const __m256i green0 = firstGreenOdd ? oddLanes : evenLanes, green1 = firstGreenOdd ? evenLanes : oddLanes;
+  TRoll256 q;
+  StartAvx2(w.Up + x, q.UpC, q.UpSide, q.UpX);
+  StartAvx2(w.Mid + x, q.C, q.Side, q.X);
+  const bool edges = left || right;
+  const uint8_t *up = w.Up, *mid = w.Mid;
+  uint8_t* row = w.Out;
+  int i = 0;
+  for (; i + 2 < w.Rows; i += 2, row += 2 * w.OutStep) {
+    const uint8_t *below0 = w.Next + i * w.Step, *below1 = below0 + w.Step;
+    StepAvx2<FirstIsRed>(q, below0 + x, green0, spread, take1, take2, row + 3 * x);
+    StepAvx2<!FirstIsRed>(q, below1 + x, green1, spread, take1, take2, row + w.OutStep + 3 * x);
+    if (edges) {
+      EdgeColumns(w, i, up, mid, below0, row, left, right);
+      EdgeColumns(w, i + 1, mid, below0, below1, row + w.OutStep, left, right);
+    }
+    up = below0, mid = below1;
   }
-  return width - 1;
+  for (; i < w.Rows; ++i, row += w.OutStep) {
+    const uint8_t* below = w.Below(i);
+    if (i & 1) StepAvx2<!FirstIsRed>(q, below + x, green1, spread, take1, take2, row + 3 * x);
+    else StepAvx2<FirstIsRed>(q, below + x, green0, spread, take1, take2, row + 3 * x);
+    if (edges) EdgeColumns(w, i, up, mid, below, row, left, right);
+    up = mid, mid = below;
+  }
 }
 
-// 64 columns at once. As with 16 (64 = 1 mod 3), output byte 64k + j is
-// channel (j + k) mod 3: one byte permute per channel spreads it over the
-// positions it fills in the three 64-byte outputs, and each output takes its
-// bytes from the three spread channels with two masked blends.
-struct TSpread64 {
-  alignas(64) uint8_t Spread[3][64];
-  uint64_t Take[3][3];  // [output][channel]: the bytes taken from that channel
+__attribute__((target("avx2"))) void StripAvx2(const TWalk& w, int x, TRowKind first, bool left, bool right) {
+  if (first.OtherIsRed) WalkAvx2<true>(w, x, first.GreenOdd, left, right);
+  else WalkAvx2<false>(w, x, first.GreenOdd, left, right);
+}
+
+// 64 columns at once. Output byte 64k + j is pixel (64k + j) / 3, channel
+// (64k + j) mod 3. Two merges first: `pair` = side at green lanes, cross
+// elsewhere; `third` = vert at green lanes, diag elsewhere. Each 64-byte output
+// is then one two-source byte permute of (own samples, pair) with the third
+// colour's bytes permuted in from `third` under a mask.
+struct TStripTables {
+  alignas(64) uint8_t Pair[2][2][3][64];  // [green odd][other is red][output]: 0-63 own sample of that lane, 64-127 `pair`
+  alignas(64) uint8_t Third[3][64];       // lane of each byte
+  uint64_t Take[2][3];                    // [other is red][output]: the third colour's bytes
 };
-constexpr TSpread64 MakeSpread64() {
-  TSpread64 t{};
-  for (int ch = 0; ch < 3; ++ch)
-    for (int j = 0; j < 64; ++j) t.Spread[ch][j] = uint8_t((64 * ((ch - j % 3 + 3) % 3) + j) / 3);
-  for (int k = 0; k < 3; ++k)
-    for (int j = 0; j < 64; ++j) t.Take[k][(j + k) % 3] |= uint64_t(1) << j;
+constexpr TStripTables MakeStripTables() {
+  TStripTables t{};
+  for (int greenOdd = 0; greenOdd < 2; ++greenOdd)
+    for (int otherIsRed = 0; otherIsRed < 2; ++otherIsRed)
+      for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < 64; ++j) {
+          const int at = 64 * k + j, lane = at / 3, channel = at % 3;
+          const bool green = (lane & 1) == greenOdd;
+          const bool third = channel == (otherIsRed ? Byte(kB) : Byte(kR));
+          t.Pair[greenOdd][otherIsRed][k][j] = uint8_t(third || (channel == Byte(kG)) == green ? lane : 64 + lane);
+          t.Third[k][j] = uint8_t(lane);
+          if (third && greenOdd == 0) t.Take[otherIsRed][k] |= uint64_t(1) << j;
+        }
   return t;
 }
-constexpr TSpread64 kSpread64 = MakeSpread64();
+constexpr TStripTables kStripTables = MakeStripTables();
 
 #define STELLON_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 STELLON_AVX512 inline __m512i Load64(const uint8_t* p) { return _mm512_loadu_si512(p); }
@@ -328,105 +410,137 @@ STELLON_AVX512 inline __m512i Mean4Avx512(__m512i p, __m512i q, __m512i abx, __m
   const __m512i pqOdd = _mm512_ternarylogic_epi32(p, q, one, 0x28);
   return _mm512_sub_epi8(_mm512_avg_epu8(p, q), _mm512_ternarylogic_epi32(abx, cdx, pqOdd, 0xA8));
 }
-STELLON_AVX512 inline __m512i Spread(int ch, __m512i v) {
-  // (maskz form: the plain one trips GCC 12's uninitialised-value warning inside its own header)
-  return _mm512_maskz_permutexvar_epi8(~__mmask64(0), _mm512_load_si512(kSpread64.Spread[ch]), v);
+
+struct TRoll512 {
+  __m512i UpC, UpSide, UpX, C, Side, X;
+};
+struct TKind512 {
+  __mmask64 Green, Take0, Take1, Take2;
+  __m512i Pair0, Pair1, Pair2;
+};
+
+STELLON_AVX512 inline void StartAvx512(const uint8_t* row, __m512i& c, __m512i& side, __m512i& x) {
+  const __m512i l = Load64(row - 1), r = Load64(row + 1);
+  c = Load64(row), side = _mm512_avg_epu8(l, r), x = _mm512_xor_si512(l, r);
 }
 
-template <bool OtherIsRed>
-STELLON_AVX512 inline void BlockAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int x,
-                                        __mmask64 greenLanes, uint8_t* out) {
+STELLON_AVX512 inline void StepAvx512(TRoll512& q, const uint8_t* below, const TKind512& k, __m512i third0, __m512i third1,
+                                       __m512i third2, __m512i one, uint8_t* o) {
+  const __m512i l = Load64(below - 1), r = Load64(below + 1), downC = Load64(below);
+  const __m512i downSide = _mm512_avg_epu8(l, r), downX = _mm512_xor_si512(l, r);
+  const __m512i vert = _mm512_avg_epu8(q.UpC, downC);
+  const __m512i cross = Mean4Avx512(q.Side, vert, q.X, _mm512_xor_si512(q.UpC, downC), one);
+  const __m512i diag = Mean4Avx512(q.UpSide, downSide, q.UpX, downX, one);
+  const __m512i pair = _mm512_mask_blend_epi8(k.Green, cross, q.Side), third = _mm512_mask_blend_epi8(k.Green, diag, vert);
+  _mm512_storeu_si512(o, _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(q.C, k.Pair0, pair), k.Take0, third0, third));
+  _mm512_storeu_si512(o + 64, _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(q.C, k.Pair1, pair), k.Take1, third1, third));
+  _mm512_storeu_si512(o + 128, _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(q.C, k.Pair2, pair), k.Take2, third2, third));
+  q = {q.C, q.Side, q.X, downC, downSide, downX};
+}
+
+STELLON_AVX512 inline TKind512 Kind512(TRowKind k) {
+  const auto& pair = kStripTables.Pair[k.GreenOdd][k.OtherIsRed];
+  const uint64_t* take = kStripTables.Take[k.OtherIsRed];
+  return TKind512{k.GreenOdd ? 0xAAAAAAAAAAAAAAAAull : 0x5555555555555555ull, take[0], take[1], take[2],
+                  _mm512_load_si512(pair[0]), _mm512_load_si512(pair[1]), _mm512_load_si512(pair[2])};
+}
+
+STELLON_AVX512 void StripAvx512(const TWalk& w, int x, TRowKind first, bool left, bool right) {
   const __m512i one = _mm512_set1_epi8(1);
-  const __m512i c = Load64(row + x), l = Load64(row + x - 1), r = Load64(row + x + 1);
-  const __m512i u = Load64(up + x), ul = Load64(up + x - 1), ur = Load64(up + x + 1);
-  const __m512i d = Load64(down + x), dl = Load64(down + x - 1), dr = Load64(down + x + 1);
-  const __m512i side = _mm512_avg_epu8(l, r), vert = _mm512_avg_epu8(u, d);
-  const __m512i cross = Mean4Avx512(side, vert, _mm512_xor_si512(l, r), _mm512_xor_si512(u, d), one);
-  const __m512i p = _mm512_avg_epu8(ul, ur), q = _mm512_avg_epu8(dl, dr);
-  const __m512i diag = Mean4Avx512(p, q, _mm512_xor_si512(ul, ur), _mm512_xor_si512(dl, dr), one);
-  const __m512i g = _mm512_mask_blend_epi8(greenLanes, cross, c), other = _mm512_mask_blend_epi8(greenLanes, c, side),
-                third = _mm512_mask_blend_epi8(greenLanes, diag, vert);
-  const __m512i s0 = Spread(0, OtherIsRed ? third : other), s1 = Spread(1, g), s2 = Spread(2, OtherIsRed ? other : third);
-  uint8_t* o = out + 3 * x;
-  for (int k = 0; k < 3; ++k)
-    _mm512_storeu_si512(o + 64 * k, _mm512_mask_blend_epi8(kSpread64.Take[k][2], _mm512_mask_blend_epi8(kSpread64.Take[k][1], s0, s1), s2));
+  const __m512i third0 = _mm512_load_si512(kStripTables.Third[0]), third1 = _mm512_load_si512(kStripTables.Third[1]),
+                third2 = _mm512_load_si512(kStripTables.Third[2]);
+  const TKind512 k0 = Kind512(first), k1 = Kind512({!first.GreenOdd, !first.OtherIsRed});
+  TRoll512 q;
+  StartAvx512(w.Up + x, q.UpC, q.UpSide, q.UpX);
+  StartAvx512(w.Mid + x, q.C, q.Side, q.X);
+  const bool edges = left || right;
+  const uint8_t *up = w.Up, *mid = w.Mid;
+  uint8_t* row = w.Out;
+  int i = 0;
+  for (; i + 2 < w.Rows; i += 2, row += 2 * w.OutStep) {
+    const uint8_t *below0 = w.Next + i * w.Step, *below1 = below0 + w.Step;
+    StepAvx512(q, below0 + x, k0, third0, third1, third2, one, row + 3 * x);
+    StepAvx512(q, below1 + x, k1, third0, third1, third2, one, row + w.OutStep + 3 * x);
+    if (edges) {
+      EdgeColumns(w, i, up, mid, below0, row, left, right);
+      EdgeColumns(w, i + 1, mid, below0, below1, row + w.OutStep, left, right);
+    }
+    up = below0, mid = below1;
+  }
+  for (; i < w.Rows; ++i, row += w.OutStep) {
+    const uint8_t* below = w.Below(i);
+    StepAvx512(q, below + x, i & 1 ? k1 : k0, third0, third1, third2, one, row + 3 * x);
+    if (edges) EdgeColumns(w, i, up, mid, below, row, left, right);
+    up = mid, mid = below;
+  }
 }
 
-template <bool OtherIsRed>
-STELLON_AVX512 void BlocksAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, __mmask64 greenFromOdd,
-                                 uint8_t* out) {
+// Columns 1 .. width-2 of rows a .. b-1 in strips of `columns`; the last strip
+// overlaps the one before when the columns do not divide evenly.
+template <typename Strip>
+void Strips(const TMosaic& m, int a, int b, int columns, const TFastDIB& dst, Strip strip) {
+  const TWalk w{m.Src(a - 1), m.At(a), m.Src(a + 1), m.Src(b), m.Step, b - a, dst.Pixels8(a), dst.RowSize, m.Cell, a, m.Width};
   int x = 1;
-  for (; x + 64 <= width - 1; x += 64) BlockAvx512<OtherIsRed>(up, row, down, x, greenFromOdd, out);
-  if (x < width - 1) {
-    const int last = width - 65;
-    BlockAvx512<OtherIsRed>(up, row, down, last, last & 1 ? greenFromOdd : __mmask64(~greenFromOdd), out);
-  }
-}
-
-STELLON_AVX512 inline int InnerRowAvx512(const uint8_t* up, const uint8_t* row, const uint8_t* down, int width, bool evenIsGreen,
-                                  bool otherIsRed, uint8_t* out) {
-  if (width - 2 < 64) return InnerRowAvx2(up, row, down, width, evenIsGreen, otherIsRed, out);
-  // Lane i is column x + i: with x odd, odd lanes are even columns.
-  const __mmask64 oddLanes = 0xAAAAAAAAAAAAAAAAull;
-  const __mmask64 greenFromOdd = evenIsGreen ? oddLanes : __mmask64(~oddLanes);
-  if (otherIsRed) BlocksAvx512<true>(up, row, down, width, greenFromOdd, out);
-  else BlocksAvx512<false>(up, row, down, width, greenFromOdd, out);
-  return width - 1;
-}
-
-// Interior rows y0 .. y1-1, the whole loop in one function of each form.
-__attribute__((target("avx2"))) void InteriorRowsAvx2(const TMosaic& m, int y0, int y1, const TFastDIB& dst) {
-  for (int y = y0; y < y1; ++y) {
-    const TRow r = m.Make(y);
-    uint8_t* out = dst.Pixels8(y);
-    const bool evenIsGreen = r.Own[0] == kG, otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
-    FinishRow(r, out, InnerRowAvx2(r.Up, r.Mid, r.Down, r.Width, evenIsGreen, otherIsRed, out));
-  }
-}
-STELLON_AVX512 void InteriorRowsAvx512(const TMosaic& m, int y0, int y1, const TFastDIB& dst) {
-  for (int y = y0; y < y1; ++y) {
-    const TRow r = m.Make(y);
-    uint8_t* out = dst.Pixels8(y);
-    const bool evenIsGreen = r.Own[0] == kG, otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
-    FinishRow(r, out, InnerRowAvx512(r.Up, r.Mid, r.Down, r.Width, evenIsGreen, otherIsRed, out));
-  }
+  for (; x + columns <= m.Width - 1; x += columns) strip(w, x, KindOf(m.Cell, a, x), x == 1, x + columns == m.Width - 1);
+  if (x < m.Width - 1) strip(w, m.Width - 1 - columns, KindOf(m.Cell, a, m.Width - 1 - columns), false, true);
 }
 #endif
 
+// What the vector forms leave of a row, columns x .. width-1 and the first
+// column. The top and bottom rows went through the interior rule with their
+// one neighbour row standing for both: that gives the same means of two (a
+// value and its double average to the value), and only green at red and
+// blue sites, a mean of three, is redone here.
+void FinishAnyRow(const TRow& r, uint8_t* out, int x) {
+  if (r.Up && r.Down) return FinishRow(r, out, x);
+  const uint8_t* up = r.Up ? r.Up : r.Down;
+  const uint8_t* down = r.Down ? r.Down : r.Up;
+  FinishRow(TRow{up, r.Mid, down, r.Width, {r.Own[0], r.Own[1]}, {r.Near[0], r.Near[1]}}, out, x);
+  const uint8_t* m = r.Mid;
+  for (int k = r.Own[0] == kG ? 1 : 2; k < r.Width - 1; k += 2) out[3 * k + 1] = uint8_t((m[k - 1] + m[k + 1] + up[k] + 1) / 3);
+  AnyPixel(r, 0, out);
+  AnyPixel(r, r.Width - 1, out + 3 * (r.Width - 1));
+}
+
+// One row by the 16-column form (or none).
 void Row(const TRow& r, uint8_t* out, TSimd simd) {
   const int width = r.Width;
   if (width < 3 || (!r.Up && !r.Down)) {
     for (int x = 0; x < width; ++x) AnyPixel(r, x, out + 3 * x);
     return;
   }
-  // The top and bottom rows go through the interior rule with their one
-  // neighbour row standing for both: that gives the same means of two (a
-  // value and its double average to the value), and only green at red and
-  // blue sites, a mean of three, is redone below.
-  const bool edge = !r.Up || !r.Down;
-  const uint8_t* up = r.Up ? r.Up : r.Down;
-  const uint8_t* down = r.Down ? r.Down : r.Up;
-  const bool evenIsGreen = r.Own[0] == kG;
-  const bool otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
   int x = 1;
 #if defined(__x86_64__)
-  if (simd == TSimd::Avx512) x = InnerRowAvx512(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
-  else if (simd == TSimd::Avx2) x = InnerRowAvx2(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
-  else if (simd == TSimd::Ssse3) x = InnerRowSsse3(up, r.Mid, down, width, evenIsGreen, otherIsRed, out);
+  const bool evenIsGreen = r.Own[0] == kG;
+  const bool otherIsRed = (evenIsGreen ? r.Own[1] : r.Own[0]) == kR;
+  if (simd != TSimd::Plain)
+    x = InnerRowSsse3(r.Up ? r.Up : r.Down, r.Mid, r.Down ? r.Down : r.Up, width, evenIsGreen, otherIsRed, out);
+#else
+  (void)simd;
 #endif
-  if (!edge) return FinishRow(r, out, x);
-  const TRow both{up, r.Mid, down, width, {r.Own[0], r.Own[1]}, {r.Near[0], r.Near[1]}};
-  FinishRow(both, out, x);
-  const uint8_t* m = r.Mid;
-  for (int k = evenIsGreen ? 1 : 2; k < width - 1; k += 2) out[3 * k + 1] = uint8_t((m[k - 1] + m[k + 1] + up[k] + 1) / 3);
-  AnyPixel(r, 0, out);
-  AnyPixel(r, width - 1, out + 3 * (width - 1));
+  FinishAnyRow(r, out, x);
+}
+
+// Rows a .. b-1 by the strip forms (width - 2 >= 32, height >= 2).
+void Band(const TMosaic& m, int a, int b, const TFastDIB& dst, TSimd simd) {
+#if defined(__x86_64__)
+  if (simd == TSimd::Avx512 && m.Width - 2 >= 64) Strips(m, a, b, 64, dst, StripAvx512);
+  else Strips(m, a, b, 32, dst, StripAvx2);
+#else
+  (void)simd;
+#endif
+  // The strips did the first and last columns of the interior rows.
+  for (int y : {0, m.Height - 1})
+    if (y >= a && y < b) FinishAnyRow(m.Make(y), dst.Pixels8(y), m.Width - 1);
 }
 
 bool Overlap(const uint8_t* a, size_t aBytes, const uint8_t* b, size_t bBytes) {
   const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
   return x < y + bBytes && y < x + aBytes;
 }
+
+// Rows per band of the strip forms (measured: fewer cost more in starting strips, more gain nothing).
+constexpr int kBandRows = 64;
 
 }  // namespace
 
@@ -435,40 +549,37 @@ void DemosaicBilinear(const uint8_t* raw, int width, int height, ptrdiff_t strid
   if (!raw || width < 1 || height < 1 || !dst.Bits || dst.Bpp() != 24 || dst.Width() != width ||
       dst.AbsHeight != height)
     return;
-  // Output row y needs mosaic rows y-1 to y+1, and the rows after them
-  // later: before row y would overwrite any of those, they are copied away
-  // (in place, with the mosaic at the end of dst's pixels, only for the
-  // last row).
+  // Output rows a .. b-1 need mosaic rows a-1 to b, and the rows after them
+  // later: before they would overwrite any of those, those are copied away
+  // (in place, with the mosaic at the end of dst's pixels, only near the end).
   TMosaic m{raw, stride, 0, width, height, kCells[int(pattern)]};
   std::vector<uint8_t> copy;
-  auto overwrites = [&](int y) {
+  auto overwrites = [&](int a, int b) {
     if (!copy.empty()) return false;
-    const uint8_t *a = m.At(std::max(y - 1, 0)), *b = m.At(height - 1), *from = std::min(a, b);
-    return Overlap(dst.Pixels8(y), 3 * size_t(width), from, size_t(std::max(a, b) - from) + size_t(width));
+    const uint8_t *o0 = dst.Pixels8(a), *o1 = dst.Pixels8(b - 1), *out = std::min(o0, o1);
+    const uint8_t *m0 = m.At(std::max(a - 1, 0)), *m1 = m.At(height - 1), *from = std::min(m0, m1);
+    return Overlap(out, size_t(std::max(o0, o1) - out) + 3 * size_t(width), from, size_t(std::max(m0, m1) - from) + size_t(width));
   };
+#if defined(__x86_64__)
+  const bool strips = simd >= TSimd::Avx2 && width - 2 >= 32 && height >= 2;
+#else
+  const bool strips = false;
+#endif
   for (int y = 0; y < height;) {
-    if (overwrites(y)) {
+    if (overwrites(y, y + 1)) {
       const int first = std::max(y - 1, 0);
       copy.resize(size_t(height - first) * size_t(width));
       for (int k = first; k < height; ++k) std::memcpy(&copy[size_t(k - first) * size_t(width)], m.At(k), size_t(width));
       m = TMosaic{copy.data(), width, first, width, height, m.Cell};
     }
-#if defined(__x86_64__)
-    const bool rowsAtOnce = simd >= TSimd::Avx2;
-#else
-    const bool rowsAtOnce = false;
-#endif
-    if (y == 0 || y == height - 1 || width < 3 || !rowsAtOnce) {
+    if (!strips) {
       Row(m.Make(y), dst.Pixels8(y), simd);
       ++y;
       continue;
     }
     int end = y + 1;
-    while (end < height - 1 && !overwrites(end)) ++end;
-#if defined(__x86_64__)
-    if (simd == TSimd::Avx512) InteriorRowsAvx512(m, y, end, dst);
-    else InteriorRowsAvx2(m, y, end, dst);
-#endif
+    while (end < height && end - y < kBandRows && !overwrites(y, end + 1)) ++end;
+    Band(m, y, end, dst, simd);
     y = end;
   }
 }

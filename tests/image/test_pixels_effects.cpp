@@ -159,7 +159,7 @@ TEST(Demosaic, EveryPatternAndSizeMatchesTheDefinition) {
   constexpr int kCells[4][4] = {{2, 1, 1, 0}, {1, 2, 0, 1}, {1, 0, 2, 1}, {0, 1, 1, 2}};  // channel (b, g, r)
   for (TSimd simd : SimdLevels())
   for (int p = 0; p < 4; ++p)
-    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {2, 5}, {5, 3}, {36, 5}, {37, 6}, {50, 4}, {131, 3}}) {
+    for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {2, 5}, {5, 3}, {36, 5}, {37, 6}, {50, 4}, {131, 3}, {130, 67}}) {
       SCOPED_TRACE(std::to_string(p) + ": " + std::to_string(w) + "x" + std::to_string(h) + " form " + std::to_string(int(simd)));
       const int stride = w + 3;
       std::vector<uint8_t> raw(size_t(stride * h));

@@ -205,8 +205,8 @@ TEST(SerSimd, DeepSamplesScaleToTheRoundedFullRange) {
 // mosaic gives (checked against the definition in the image tests).
 TEST(SerSimd, DemosaicAndGreyFromTheEndOfThePicture) {
   std::mt19937 random(3);
-  for (int w : {1, 2, 3, 17, 40, 66, 131})
-    for (int h : {1, 2, 5})
+  for (int w : {1, 2, 3, 17, 34, 40, 66, 131})
+    for (int h : {1, 2, 5, 70})
       for (TSimd simd : SimdLevels()) {
         std::vector<uint8_t> raw(size_t(w * h)), grey(3 * raw.size());
         for (uint8_t& b : raw) b = uint8_t(random() % 3 ? random() : (random() & 1) * 255);
