@@ -281,14 +281,36 @@ struct TWalk {
   const uint8_t* Below(int i) const { return i + 1 < Rows ? Next + i * Step : Last; }
 };
 
-// The first and last columns, done by the first and last strips while the
-// row's output is at hand. `up`, `mid` and `down` are rows a+i-1 to a+i+1.
-inline void EdgeColumns(const TWalk& w, int i, const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* row,
-                        bool left, bool right) {
-  const uint8_t *own = w.Cell + ((w.First + i) & 1) * 2, *near = w.Cell + ((w.First + i + 1) & 1) * 2;
-  const TRow r{up, mid, down, w.Width, {own[0], own[1]}, {near[0], near[1]}};
-  if (left) EdgeColumn(r, 0, row);
-  if (right) EdgeColumn(r, w.Width - 1, row + 3 * (w.Width - 1));
+// Column x (0 or width-1) of rows a .. b-1, right after the strip beside it
+// (its output is still at hand): EdgeColumn's rule with the row kinds
+// resolved once.
+void EdgeColumnOfBand(const TWalk& w, int x) {
+  const int in = x == 0 ? 1 : x - 1;
+  struct TSite {
+    bool Green;
+    uint8_t Own, Side, Vert;  // bytes of the pixel's own colour, of the colour beside it, of the colour above and below
+  } sites[2];
+  for (int i = 0; i < 2; ++i) {
+    const uint8_t *own = w.Cell + ((w.First + i) & 1) * 2, *near = w.Cell + ((w.First + i + 1) & 1) * 2;
+    const bool green = own[x & 1] == kG;
+    sites[i] = {green, uint8_t(Byte(own[x & 1])), uint8_t(green ? Byte(own[in & 1]) : 1),
+                uint8_t(Byte(green ? near[x & 1] : near[in & 1]))};
+  }
+  const uint8_t *up = w.Up, *mid = w.Mid;
+  uint8_t* row = w.Out + 3 * x;
+  for (int i = 0; i < w.Rows; ++i, row += w.OutStep) {
+    const uint8_t* down = w.Below(i);
+    const TSite& s = sites[i & 1];
+    row[s.Own] = mid[x];
+    if (s.Green) {
+      row[s.Side] = mid[in];
+      row[s.Vert] = Avg2(up[x], down[x]);
+    } else {
+      row[1] = uint8_t((mid[in] + up[x] + down[x] + 1) / 3);
+      row[s.Vert] = Avg2(up[in], down[in]);
+    }
+    up = mid, mid = down;
+  }
 }
 
 // One kind of row (the pattern gives two, alternating) in one strip: which
@@ -314,10 +336,15 @@ __attribute__((target("avx2"))) inline void StartAvx2(const uint8_t* row, __m256
   c = Load32(row), side = _mm256_avg_epu8(l, r), x = _mm256_xor_si256(l, r);
 }
 
+// Shuffles and blend masks of the 32-column step (see TSpreadMasks).
+struct TAvx2Masks {
+  __m256i Spread0, Spread1, Spread2, Take01, Take02, Take11, Take12, Take21, Take22;
+};
+
 // One output row of a 32-column strip from the row below (`below`).
 template <bool OtherIsRed>
-__attribute__((target("avx2"))) inline void StepAvx2(TRoll256& q, const uint8_t* below, __m256i green, const __m256i* spread,
-                                                      const __m256i* take1, const __m256i* take2, uint8_t* o) {
+__attribute__((target("avx2"))) inline void StepAvx2(TRoll256& q, const uint8_t* below, __m256i green, const TAvx2Masks& t,
+                                                      uint8_t* o) {
   const __m256i l = Load32(below - 1), r = Load32(below + 1), downC = Load32(below);
   const __m256i downSide = _mm256_avg_epu8(l, r), downX = _mm256_xor_si256(l, r);
   const __m256i vert = _mm256_avg_epu8(q.UpC, downC);
@@ -325,55 +352,48 @@ __attribute__((target("avx2"))) inline void StepAvx2(TRoll256& q, const uint8_t*
   const __m256i diag = Mean4Avx2(q.UpSide, downSide, q.UpX, downX);
   const __m256i g = _mm256_blendv_epi8(cross, q.C, green), other = _mm256_blendv_epi8(q.C, q.Side, green),
                 third = _mm256_blendv_epi8(diag, vert, green);
-  const __m256i s0 = _mm256_shuffle_epi8(OtherIsRed ? third : other, spread[0]);
-  const __m256i s1 = _mm256_shuffle_epi8(g, spread[1]);
-  const __m256i s2 = _mm256_shuffle_epi8(OtherIsRed ? other : third, spread[2]);
-  __m256i v[3];
-  for (int block = 0; block < 3; ++block) v[block] = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, take1[block]), s2, take2[block]);
+  const __m256i s0 = _mm256_shuffle_epi8(OtherIsRed ? third : other, t.Spread0);
+  const __m256i s1 = _mm256_shuffle_epi8(g, t.Spread1);
+  const __m256i s2 = _mm256_shuffle_epi8(OtherIsRed ? other : third, t.Spread2);
+  const __m256i v0 = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, t.Take01), s2, t.Take02);
+  const __m256i v1 = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, t.Take11), s2, t.Take12);
+  const __m256i v2 = _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, t.Take21), s2, t.Take22);
   // Each 128-bit half holds the 48 bytes of its 16 columns in three blocks.
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(v[0], v[1], 0x20));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_permute2x128_si256(v[2], v[0], 0x30));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_permute2x128_si256(v[1], v[2], 0x31));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permute2x128_si256(v0, v1, 0x20));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), _mm256_permute2x128_si256(v2, v0, 0x30));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64), _mm256_permute2x128_si256(v1, v2, 0x31));
   q = {q.C, q.Side, q.X, downC, downSide, downX};
 }
 
 // The walk's rows, columns x .. x+31; the first row's other colour is red when FirstIsRed.
 template <bool FirstIsRed>
-__attribute__((target("avx2"))) void WalkAvx2(const TWalk& w, int x, bool firstGreenOdd, bool left, bool right) {
-  __m256i spread[3], take1[3], take2[3];
-  for (int i = 0; i < 3; ++i)
-    spread[i] = Mask32(kSpread.Spread[i]), take1[i] = Mask32(kSpread.Take[i][1]), take2[i] = Mask32(kSpread.Take[i][2]);
+__attribute__((target("avx2"))) void WalkAvx2(const TWalk& w, int x, bool firstGreenOdd) {
+  const auto& m = kSpread;
+  const TAvx2Masks t{Mask32(m.Spread[0]),  Mask32(m.Spread[1]),  Mask32(m.Spread[2]),
+                     Mask32(m.Take[0][1]), Mask32(m.Take[0][2]), Mask32(m.Take[1][1]),
+                     Mask32(m.Take[1][2]), Mask32(m.Take[2][1]), Mask32(m.Take[2][2])};
   const __m256i oddLanes = _mm256_set1_epi16(short(0xFF00)), evenLanes = _mm256_xor_si256(oddLanes, _mm256_set1_epi8(-1));
   const __m256i green0 = firstGreenOdd ? oddLanes : evenLanes, green1 = firstGreenOdd ? evenLanes : oddLanes;
   TRoll256 q;
   StartAvx2(w.Up + x, q.UpC, q.UpSide, q.UpX);
   StartAvx2(w.Mid + x, q.C, q.Side, q.X);
-  const bool edges = left || right;
-  const uint8_t *up = w.Up, *mid = w.Mid;
   uint8_t* row = w.Out;
   int i = 0;
   for (; i + 2 < w.Rows; i += 2, row += 2 * w.OutStep) {
     const uint8_t *below0 = w.Next + i * w.Step, *below1 = below0 + w.Step;
-    StepAvx2<FirstIsRed>(q, below0 + x, green0, spread, take1, take2, row + 3 * x);
-    StepAvx2<!FirstIsRed>(q, below1 + x, green1, spread, take1, take2, row + w.OutStep + 3 * x);
-    if (edges) {
-      EdgeColumns(w, i, up, mid, below0, row, left, right);
-      EdgeColumns(w, i + 1, mid, below0, below1, row + w.OutStep, left, right);
-    }
-    up = below0, mid = below1;
+    StepAvx2<FirstIsRed>(q, below0 + x, green0, t, row + 3 * x);
+    StepAvx2<!FirstIsRed>(q, below1 + x, green1, t, row + w.OutStep + 3 * x);
   }
   for (; i < w.Rows; ++i, row += w.OutStep) {
     const uint8_t* below = w.Below(i);
-    if (i & 1) StepAvx2<!FirstIsRed>(q, below + x, green1, spread, take1, take2, row + 3 * x);
-    else StepAvx2<FirstIsRed>(q, below + x, green0, spread, take1, take2, row + 3 * x);
-    if (edges) EdgeColumns(w, i, up, mid, below, row, left, right);
-    up = mid, mid = below;
+    if (i & 1) StepAvx2<!FirstIsRed>(q, below + x, green1, t, row + 3 * x);
+    else StepAvx2<FirstIsRed>(q, below + x, green0, t, row + 3 * x);
   }
 }
 
-__attribute__((target("avx2"))) void StripAvx2(const TWalk& w, int x, TRowKind first, bool left, bool right) {
-  if (first.OtherIsRed) WalkAvx2<true>(w, x, first.GreenOdd, left, right);
-  else WalkAvx2<false>(w, x, first.GreenOdd, left, right);
+__attribute__((target("avx2"))) void StripAvx2(const TWalk& w, int x, TRowKind first) {
+  if (first.OtherIsRed) WalkAvx2<true>(w, x, first.GreenOdd);
+  else WalkAvx2<false>(w, x, first.GreenOdd);
 }
 
 // 64 columns at once. Output byte 64k + j is pixel (64k + j) / 3, channel
@@ -445,7 +465,7 @@ STELLON_AVX512 inline TKind512 Kind512(TRowKind k) {
                   _mm512_load_si512(pair[0]), _mm512_load_si512(pair[1]), _mm512_load_si512(pair[2])};
 }
 
-STELLON_AVX512 void StripAvx512(const TWalk& w, int x, TRowKind first, bool left, bool right) {
+STELLON_AVX512 void StripAvx512(const TWalk& w, int x, TRowKind first) {
   const __m512i one = _mm512_set1_epi8(1);
   const __m512i third0 = _mm512_load_si512(kStripTables.Third[0]), third1 = _mm512_load_si512(kStripTables.Third[1]),
                 third2 = _mm512_load_si512(kStripTables.Third[2]);
@@ -453,25 +473,16 @@ STELLON_AVX512 void StripAvx512(const TWalk& w, int x, TRowKind first, bool left
   TRoll512 q;
   StartAvx512(w.Up + x, q.UpC, q.UpSide, q.UpX);
   StartAvx512(w.Mid + x, q.C, q.Side, q.X);
-  const bool edges = left || right;
-  const uint8_t *up = w.Up, *mid = w.Mid;
   uint8_t* row = w.Out;
   int i = 0;
   for (; i + 2 < w.Rows; i += 2, row += 2 * w.OutStep) {
     const uint8_t *below0 = w.Next + i * w.Step, *below1 = below0 + w.Step;
     StepAvx512(q, below0 + x, k0, third0, third1, third2, one, row + 3 * x);
     StepAvx512(q, below1 + x, k1, third0, third1, third2, one, row + w.OutStep + 3 * x);
-    if (edges) {
-      EdgeColumns(w, i, up, mid, below0, row, left, right);
-      EdgeColumns(w, i + 1, mid, below0, below1, row + w.OutStep, left, right);
-    }
-    up = below0, mid = below1;
   }
   for (; i < w.Rows; ++i, row += w.OutStep) {
     const uint8_t* below = w.Below(i);
     StepAvx512(q, below + x, i & 1 ? k1 : k0, third0, third1, third2, one, row + 3 * x);
-    if (edges) EdgeColumns(w, i, up, mid, below, row, left, right);
-    up = mid, mid = below;
   }
 }
 
@@ -481,8 +492,12 @@ template <typename Strip>
 void Strips(const TMosaic& m, int a, int b, int columns, const TFastDIB& dst, Strip strip) {
   const TWalk w{m.Src(a - 1), m.At(a), m.Src(a + 1), m.Src(b), m.Step, b - a, dst.Pixels8(a), dst.RowSize, m.Cell, a, m.Width};
   int x = 1;
-  for (; x + columns <= m.Width - 1; x += columns) strip(w, x, KindOf(m.Cell, a, x), x == 1, x + columns == m.Width - 1);
-  if (x < m.Width - 1) strip(w, m.Width - 1 - columns, KindOf(m.Cell, a, m.Width - 1 - columns), false, true);
+  for (; x + columns <= m.Width - 1; x += columns) {
+    strip(w, x, KindOf(m.Cell, a, x));
+    if (x == 1) EdgeColumnOfBand(w, 0);
+  }
+  if (x < m.Width - 1) strip(w, m.Width - 1 - columns, KindOf(m.Cell, a, m.Width - 1 - columns));
+  EdgeColumnOfBand(w, m.Width - 1);
 }
 #endif
 
