@@ -197,7 +197,7 @@ constexpr TSpreadMasks MakeSpreadMasks() {
 }
 constexpr TSpreadMasks kSpread = MakeSpreadMasks();
 
-// The SIMD forms work on 16 or 32 columns at once, every lane computing
+// The SIMD forms work on 16, 32 or 64 columns at once, every lane computing
 // every candidate: side = mean of left and right, vert = of above and below,
 // cross = of those four, diag = of the four corners; then each lane keeps
 // what its filter colour needs. Means of four are exact without widening:
