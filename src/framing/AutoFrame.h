@@ -56,7 +56,8 @@ struct TAutoFrameResult {
   bool Cancelled = false;               // stopped before the end
   // Set when the run stopped because the frame copies of the images left
   // cannot fit in the memory budget and the temporary folder (checked as soon
-  // as the first frame fixes their size, before the others are copied).
+  // as the first frame fixes their size, before the others are copied; a
+  // surface run knows it from its region and checks before the first).
   std::string NoRoom;
 };
 

@@ -526,6 +526,14 @@ TSurfaceResult TrackSurface(TSequence& sequence, const TSurfaceOptions& options,
   sequence.FrameSizeSet = true;
   sequence.FrameWidth = region.Right - region.Left;
   sequence.FrameHeight = region.Bottom - region.Top;
+  // Every frame has the region's size: when neither the memory budget nor
+  // the disk can keep a copy for every image, the run stops before making any.
+  TRect each{0, 0, sequence.FrameWidth, sequence.FrameHeight};
+  AddMargin(each, options.bordure);
+  if (const TStatus room = CheckFrameBlockRoom(uint64_t(count), FramePixelsBytes(each)); !room) {
+    result.NoRoom = room.Message();
+    return result;
+  }
   result.Matches.assign(size_t(count), {});
 
   auto one = [&](int32_t index, int32_t& cx, int32_t& cy) {

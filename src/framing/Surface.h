@@ -114,7 +114,8 @@ struct TSurfaceResult : TAutoFrameResult {
 // image), OutOfLimit (the region or its margin leaves the picture: reported,
 // never clipped), NotFound (the image cannot be read). The search follows the
 // drift from the reference forwards, then from it backwards. CurrentIndex is
-// as before at the end.
+// as before at the end. When the copies of every image's frame cannot be kept
+// (NoRoom), nothing is framed.
 TSurfaceResult TrackSurface(TSequence& sequence, const TSurfaceOptions& options, const TAutoFrameHooks& hooks = {});
 
 // Copies the pixels of `rect` moved by (dx, dy) (each within -1..1), bilinearly

@@ -186,22 +186,27 @@ TEST(MainController, SubPixelSurfaceStackIsTheCommandLinesStack) {
   }
 }
 
-// Copies past the memory budget with no room in the temporary folder: the run stops after the first frame.
+// Copies past the memory budget with no room in the temporary folder: a planet run stops after its first
+// frame fixes the copies' size, a surface run (size known from its region) before its first.
 TEST(MainController, AutoFramingWithoutRoomForTheCopiesSaysSoBeforeCopyingThem) {
   TSampleOptions big;  // copies of about 450 KB: one fits in 1 MB, three do not
   big.Frames = 3, big.Width = big.Height = 400, big.Radius = 190;
   ASSERT_TRUE(WriteSampleVideo(Video("big.avi"), big, nullptr));
-  TRig t;
-  t.Settings.memoire_copies_mo = 1;
-  SetFrameBlockFolder("/nonexistent/stellon");
-  t.Reach("open:big.avi autoframe");
-  SetFrameBlockFolder("");
-  ApplyFrameMemoryBudget(TParamglob{});
-  ASSERT_EQ(t.Asked().size(), 1u);
-  EXPECT_EQ(t.Asked()[0].rfind("Automatic frames | Not enough room for the frame copies: 2 frames of ", 0), 0u)
-      << t.Asked()[0];
-  EXPECT_NE(t.Asked()[0].find("/nonexistent/stellon"), std::string::npos);
-  EXPECT_EQ(Summary(t), "@0 tol 30 ticked 0 framed 0 pixels 0 size set told 0");
+  for (auto [steps, left] : {std::pair{"open:big.avi autoframe", 2}, {"surface open:big.avi set2,2,398,398 autoframe", 3}}) {
+    SCOPED_TRACE(steps);
+    TRig t;
+    t.Settings.memoire_copies_mo = 1;
+    ApplyFrameMemoryBudget(t.Settings);  // before the drawn frame's copy too
+    SetFrameBlockFolder("/nonexistent/stellon");
+    t.Reach(steps);
+    SetFrameBlockFolder("");
+    ApplyFrameMemoryBudget(TParamglob{});
+    ASSERT_EQ(t.Asked().size(), 1u) << Summary(t);
+    const std::string want = "Automatic frames | Not enough room for the frame copies: " + std::to_string(left) + " frames of ";
+    EXPECT_EQ(t.Asked()[0].rfind(want, 0), 0u) << t.Asked()[0];
+    EXPECT_NE(t.Asked()[0].find("/nonexistent/stellon"), std::string::npos);
+    EXPECT_EQ(Summary(t).substr(0, 37), "@0 tol 30 ticked 0 framed 0 pixels 0 ");
+  }
 }
 
 // A manual frame: its position text, a second of the first's size, outline solid white if ticked, else dotted.
